@@ -1,0 +1,47 @@
+// The page pane: a QTextEdit that answers the queries the reader makes of it. "Lines" are
+// the lines the pane lays out (a long paragraph wraps into several), counted from 0 at the
+// top of the text.
+#pragma once
+
+#include <QColor>
+#include <QRect>
+#include <QString>
+#include <QTextEdit>
+
+namespace varnelo {
+
+struct PaneCharFormat {
+  int heightTwips = 270;    // character height in twentieths of a point
+  int offsetTwips = 100;    // raised above the baseline; the line grows by this much
+  QColor colour = Qt::black;
+  QString face;
+};
+
+class RichPane : public QTextEdit {
+  Q_OBJECT
+ public:
+  explicit RichPane(QWidget* parent = nullptr);
+
+  // Whole text of the pane, cut at the text limit (in UTF-16 units).
+  void SetPaneText(const QString& text);
+  QString PaneText() const;
+  void SetTextLimit(int characters);
+  int TextLimit() const;
+
+  int FirstVisibleLine() const;
+  int LineCount() const;               // at least 1
+  void LineScroll(int lines);          // positive scrolls down; clamped to the text
+  int LineIndex(int line) const;       // character index where the line starts; -1 outside
+  QRect FormattingRect() const;        // the area the text is laid out in, pane coordinates
+
+  bool IsModified() const;
+  void SetModified(bool modified);
+
+  // Default character format for the whole text, kept across SetPaneText.
+  void SetDefaultCharFormat(const PaneCharFormat& format);
+  const PaneCharFormat& DefaultCharFormat() const;
+  void SetBackgroundColour(const QColor& colour);
+  QColor BackgroundColour() const;
+};
+
+}  // namespace varnelo

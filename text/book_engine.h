@@ -1,0 +1,97 @@
+// The byte engine: a book is the file's bytes, never decoded. Every position is a byte
+// offset into the buffer and every rule is a byte rule.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnelo {
+
+// Paths are the system's own bytes; this is the one place the separator is chosen.
+inline constexpr char kPathSeparator = '/';
+
+// Bytes after the last separator.
+std::string FileNameOf(std::string_view path);
+// Bytes after the last separator and before the last dot; empty when that dot lies
+// before the separator (or there is no dot).
+std::string TitleOf(std::string_view path);
+// Bytes before the last separator; empty when there is none.
+std::string FolderOf(std::string_view path);
+
+// ---- Loading -----------------------------------------------------------------------
+
+enum class LoadStatus {
+  Ok,
+  Missing,     // cannot be opened for reading (or is not a regular file)
+  Unreadable,  // opened, but the read failed
+  TooLarge,    // 2 GiB or more: offsets are signed 32-bit in every stored format
+  Empty,
+  Unicode,     // starts with the UTF-16 little-endian mark FF FE
+};
+
+// The user-facing text of a refusal (UTF-8); empty for Ok.
+const char* LoadMessage(LoadStatus status);
+
+// Largest book accepted, in bytes (2 GiB - 1).
+inline constexpr std::int64_t kMaxBookBytes = 0x7FFFFFFF;
+
+// Reads the whole file read-only into `bytes` and applies the refusals in the reader's
+// order: missing, empty, UTF-16 mark. On any refusal `bytes` is left empty.
+LoadStatus ReadBookFile(const std::string& path, std::string& bytes);
+
+// Turns every CR LF pair after the first of a run into two spaces, in place, within the
+// reader's bounds (nothing at or beyond offset N - 18 changes). Only for N > 20.
+void NormaliseBlankLines(std::string& bytes);
+
+// ---- Paging ------------------------------------------------------------------------
+
+enum PagingMode : int { kLinePaging = 0, kChapterPaging = 1 };
+
+inline constexpr int kLinesPerPage = 50;
+inline constexpr int kMinChapters = 10;
+inline constexpr std::size_t kMaxTitleBytes = 100;
+inline constexpr std::size_t kMaxHeadingSpan = 19;
+inline constexpr unsigned char kChapterMarker[2] = {0xB5, 0xDA};  // 第 in GBK
+
+// The rule character (GBK bytes) of chapter rule 1 to 6; any other rule reads as rule 1.
+struct RuleCharacter {
+  unsigned char first;
+  unsigned char second;
+};
+RuleCharacter SelectRuleCharacter(int rule);
+int ValidChapterRule(int rule);
+
+// The page table of one paging pass. Entry k of `starts` is where page k begins; entry 0
+// is always 0. Page k ends where page k + 1 starts, the last page at the text length.
+struct Pagination {
+  int mode = kLinePaging;
+  int pageCount = 0;
+  std::vector<std::int64_t> starts{0};
+  std::vector<std::string> titles{std::string()};  // chapter paging only; entry 0 empty
+  std::int64_t charCount = 0;                     // high bytes / 2
+  int firstPage = 1;                              // the page a fresh pass opens on
+  bool fellBack = false;                          // chapter pass fell back to lines
+
+  std::int64_t PageStart(int page) const;
+  std::int64_t PageEnd(int page, std::int64_t textLength) const;
+  bool HasPage(int page) const;  // 0..pageCount in chapter paging, 1..pageCount in lines
+  const std::string& TitleOf(int page) const;  // empty outside chapter paging
+};
+
+// A new page after every 50th line feed that is not the last byte.
+Pagination PaginateByLines(std::string_view text);
+
+// Chapter headings by `rule`, with no fallback: the page count may be below 10.
+Pagination PaginateByChapters(std::string_view text, int rule);
+
+// The reader's paging step: chapter paging falls back to line paging below 10 chapters.
+Pagination Paginate(std::string_view text, int mode, int rule);
+
+// The bytes the pane shows for page k: LF LF becomes CR LF. Empty for a page the table
+// does not hold.
+std::string PageText(std::string_view text, const Pagination& pages, int page);
+
+}  // namespace varnelo
