@@ -160,17 +160,9 @@ Pagination PaginateByLines(std::string_view text) {
   pages.pageCount = 1;
   pages.starts = {0, 0};
   pages.firstPage = 1;
-  const std::size_t length = text.size();
-  std::int64_t lineCounter = 1;
   const std::int64_t high =
-      ScanLinesAndHighBytes(Bytes(text), length, [&](std::size_t i) {
-        if (i + 1 == length) return;  // a final line feed never opens an empty page
-        if (lineCounter % kLinesPerPage == 0) {
-          pages.starts.push_back(static_cast<std::int64_t>(i + 1));
-          ++pages.pageCount;
-        }
-        ++lineCounter;
-      });
+      ScanPageBreaks(Bytes(text), text.size(), kLinesPerPage, pages.starts);
+  pages.pageCount = static_cast<int>(pages.starts.size()) - 1;
   pages.charCount = high / 2;
   return pages;
 }

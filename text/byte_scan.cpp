@@ -57,4 +57,54 @@ std::size_t FindPair(const unsigned char* data, std::size_t size, std::size_t fr
   return size;
 }
 
+std::int64_t ScanPageBreaks(const unsigned char* data, std::size_t size, std::int64_t every,
+                            std::vector<std::int64_t>& starts) {
+  const std::int64_t high = CountHighBytes(data, size);
+  if (size == 0 || every <= 0) return high;
+  const std::size_t limit = size - 1;  // the last byte never opens a page
+  std::int64_t seen = 0;
+  std::int64_t nextBreak = every;
+  auto takeMask = [&](std::uint64_t mask, std::size_t base) {
+    // Only a block that reaches the next break needs its line feeds one by one.
+    const auto count = static_cast<std::int64_t>(__builtin_popcountll(mask));
+    if (seen + count < nextBreak) {
+      seen += count;
+      return;
+    }
+    while (mask != 0) {
+      const std::size_t at = base + static_cast<std::size_t>(__builtin_ctzll(mask));
+      mask &= mask - 1;
+      if (++seen == nextBreak) {
+        starts.push_back(static_cast<std::int64_t>(at + 1));
+        nextBreak += every;
+      }
+    }
+  };
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  for (; i + 64 <= limit; i += 64) {
+    const auto* p = reinterpret_cast<const __m128i*>(data + i);
+    const auto m0 = static_cast<std::uint64_t>(static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p), lineFeed))));
+    const auto m1 = static_cast<std::uint64_t>(static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + 1), lineFeed))));
+    const auto m2 = static_cast<std::uint64_t>(static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + 2), lineFeed))));
+    const auto m3 = static_cast<std::uint64_t>(static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + 3), lineFeed))));
+    const std::uint64_t mask = m0 | (m1 << 16) | (m2 << 32) | (m3 << 48);
+    if (mask != 0) takeMask(mask, i);
+  }
+#endif
+  for (; i < limit; i += 64) {
+    std::uint64_t mask = 0;
+    const std::size_t n = std::min<std::size_t>(64, limit - i);
+    for (std::size_t j = 0; j < n; ++j)
+      if (data[i + j] == '\n') mask |= std::uint64_t{1} << j;
+    if (mask != 0) takeMask(mask, i);
+  }
+  return high;
+}
+
 }  // namespace varnelo

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace varnelo {
 
@@ -15,12 +16,11 @@ std::int64_t CountHighBytes(const unsigned char* data, std::size_t size);
 std::size_t FindPair(const unsigned char* data, std::size_t size, std::size_t from,
                      unsigned char b0, unsigned char b1);
 
-// Calls onLineFeed(offset) for every LF in order and returns the count of high bytes,
-// in one pass over the bytes.
-template <typename OnLineFeed>
-std::int64_t ScanLinesAndHighBytes(const unsigned char* data, std::size_t size,
-                                   OnLineFeed&& onLineFeed);
+// Line paging's single pass: every `every`-th line feed among data[0, size - 1) (a line
+// feed that is the last byte never counts) appends the offset after it to `starts`.
+// Returns the number of high bytes in the whole range.
+std::int64_t ScanPageBreaks(const unsigned char* data, std::size_t size, std::int64_t every,
+                            std::vector<std::int64_t>& starts);
 
 }  // namespace varnelo
 
-#include "text/byte_scan_inl.h"

@@ -240,6 +240,27 @@ TEST(LinePaging, OpensAPageAfterEveryFiftiethLineFeed) {
   EXPECT_EQ(PageText("", PaginateByLines(""), 1), "");
 }
 
+TEST(LinePaging, MatchesTheStepByStepRuleOnRandomBooks) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 300; ++round) {
+    std::string book(rng() % 3000, 'a');
+    for (auto& c : book) c = "\n\xB5a\r"[rng() % 4];
+    std::vector<std::int64_t> starts{0, 0};
+    std::int64_t counter = 1, high = 0;
+    for (std::size_t i = 0; i < book.size(); ++i) {
+      if (book[i] == '\n' && i + 1 != book.size()) {
+        if (counter % 50 == 0) starts.push_back(static_cast<std::int64_t>(i + 1));
+        ++counter;
+      }
+      high += static_cast<unsigned char>(book[i]) >= 0x80;
+    }
+    const Pagination p = PaginateByLines(book);
+    ASSERT_EQ(p.starts, starts) << "round " << round;
+    ASSERT_EQ(p.pageCount, static_cast<int>(starts.size()) - 1);
+    ASSERT_EQ(p.charCount, high / 2);
+  }
+}
+
 TEST(LinePaging, GrowsPastEightThousandPages) {
   const std::string book = Lines(50 * 9000) + "end";
   const Pagination p = PaginateByLines(book);

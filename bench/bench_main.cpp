@@ -1,0 +1,152 @@
+// varnelo-bench: engine speed as a ratio against the least possible work over the same
+// bytes (counting line feeds with memchr), measured in the same run. Best of several runs.
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+
+#include "bench/first_page.h"
+#include "text/book_engine.h"
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr std::size_t kBookBytes = 110u * 1000u * 1000u;
+
+volatile std::int64_t gSink = 0;  // keeps results alive against the optimiser
+
+double BestSeconds(const std::function<void()>& prepare, const std::function<void()>& work) {
+  double best = 1e30;
+  for (int run = 0; run < kRuns; ++run) {
+    prepare();
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    best = std::min(best, took.count());
+  }
+  return best;
+}
+
+std::int64_t CountLineFeeds(const std::string& bytes) {
+  std::int64_t count = 0;
+  const char* p = bytes.data();
+  const char* end = p + bytes.size();
+  while (p < end) {
+    const void* hit = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+    if (hit == nullptr) break;
+    ++count;
+    p = static_cast<const char*>(hit) + 1;
+  }
+  return count;
+}
+
+void Report(const char* name, const std::string& bytes, double seconds) {
+  const double baseline = BestSeconds([] {}, [&] { gSink = gSink + CountLineFeeds(bytes); });
+  const double mb = static_cast<double>(bytes.size()) / 1e6;
+  std::printf("%s: %.0f MB/s; baseline %.0f MB/s; ratio %.2f\n", name, mb / seconds,
+              mb / baseline, baseline / seconds);
+  std::fflush(stdout);
+}
+
+// A GBK character from the common range (lead B0-D7, trail A1-FE), never 第 or a rule
+// character, so headings appear only where the book puts them.
+void AppendHanzi(std::string& out, std::mt19937& rng) {
+  for (;;) {
+    const auto lead = static_cast<unsigned char>(0xB0 + rng() % 0x28);
+    const auto trail = static_cast<unsigned char>(0xA1 + rng() % 0x5E);
+    if (lead == 0xB5 || lead == 0xD5 || lead == 0xBE || lead == 0xBB || lead == 0xB2 ||
+        lead == 0xBD || lead == 0xBC)
+      continue;
+    out.push_back(static_cast<char>(lead));
+    out.push_back(static_cast<char>(trail));
+    return;
+  }
+}
+
+// Paragraph lines of 20 to 200 bytes with CR LF, a blank line now and then, and a
+// heading "第N章 ..." every 300 lines.
+std::string SyntheticBook(std::size_t size) {
+  std::mt19937 rng(2026);
+  std::string out;
+  out.reserve(size + 512);
+  int line = 0;
+  int chapter = 0;
+  while (out.size() < size) {
+    if (line % 300 == 0) {
+      out += "\xB5\xDA" + std::to_string(++chapter) + "\xD5\xC2 ";
+      for (int i = 0; i < 6; ++i) AppendHanzi(out, rng);
+      out += "\r\n\r\n";
+    }
+    const int chars = 10 + static_cast<int>(rng() % 91);
+    out += "\xA1\xA1\xA1\xA1";  // indent of two full-width spaces
+    for (int i = 0; i < chars; ++i) AppendHanzi(out, rng);
+    out += (rng() % 4 == 0) ? "\r\n\r\n" : "\r\n";
+    ++line;
+  }
+  return out;
+}
+
+// Many "第" in running text and only one rule character, at the very end: a scan that
+// searched again from every "第" would read the rest of the book each time.
+std::string SparseBook(const std::string& book) {
+  std::string out = book;
+  for (std::size_t i = 40; i + 2 < out.size(); i += 60) {
+    if (out[i] == '\r' || out[i] == '\n' || out[i + 1] == '\r' || out[i + 1] == '\n') continue;
+    out[i] = '\xB5';
+    out[i + 1] = '\xDA';
+  }
+  std::size_t at = 0;
+  while ((at = out.find("\xD5\xC2", at)) != std::string::npos) out[at] = 'x';
+  out += "\xB5\xDA" "1\xD5\xC2\r\n";
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string book = SyntheticBook(kBookBytes);
+  std::string work;
+
+  Report("normalise", book,
+         BestSeconds([&] { work = book; }, [&] { varnelo::NormaliseBlankLines(work); }));
+  Report("line-paging", book, BestSeconds([] {}, [&] {
+           gSink = gSink + varnelo::PaginateByLines(book).pageCount;
+         }));
+  Report("chapter-paging", book, BestSeconds([] {}, [&] {
+           gSink = gSink + varnelo::PaginateByChapters(book, 1).pageCount;
+         }));
+  const std::string sparse = SparseBook(book);
+  Report("chapter-paging-sparse", sparse, BestSeconds([] {}, [&] {
+           gSink = gSink + varnelo::PaginateByChapters(sparse, 1).pageCount;
+         }));
+
+  // The largest real book, from the file to its first page in the pane.
+  const char* corpus = std::getenv("VARNELO_CORPUS");
+  const std::filesystem::path folder = corpus != nullptr ? corpus : VARNELO_BENCH_CORPUS;
+  std::filesystem::path largest;
+  std::uintmax_t largestSize = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.path().extension() == ".txt" && entry.file_size() > largestSize) {
+      largest = entry.path();
+      largestSize = entry.file_size();
+    }
+  }
+  if (largest.empty()) {
+    std::printf("first-page: no book in %s\n", folder.c_str());
+    return 0;
+  }
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  const double ms = varnelo::bench::FirstPageMilliseconds(largest.string(), kRuns);
+  std::printf("first-page: %.1f ms\n", ms);
+  return 0;
+}

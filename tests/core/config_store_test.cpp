@@ -1,0 +1,136 @@
+#include "store/config_store.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/program_folder.h"
+
+namespace fs = std::filesystem;
+using namespace varnelo;
+
+namespace {
+
+class ConfigStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("varnelo-config-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    path_ = (folder_ / "Config.ini").string();
+    store_.SetSettingsPath(path_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+  void Put(const std::string& bytes) const { std::ofstream(path_, std::ios::binary) << bytes; }
+  std::string Contents() const {
+    std::ifstream in(path_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  fs::path folder_;
+  std::string path_;
+  CConfigStore store_;
+};
+
+bool Same(const WindowPlacement& a, const WindowPlacement& b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+TEST_F(ConfigStoreTest, PlacementTextAndFallbackToDefault) {
+  WriteWindowPlacement(WindowPlacement{}, path_);
+  // 44, 0, 1, -1 four times, 100, 100, 900, 700 little-endian; the bytes sum to 4650 = 0x122A.
+  EXPECT_EQ(Contents(),
+            "[Interface]\r\nRemWndPlace="
+            "2C000000" "00000000" "01000000" "FFFFFFFF" "FFFFFFFF" "FFFFFFFF" "FFFFFFFF"
+            "64000000" "64000000" "84030000" "BC020000" "2A\r\n");
+
+  WindowPlacement maximised;
+  maximised.showCommand = 3;
+  maximised.left = maximised.top = -8;
+  maximised.right = 1928;
+  struct Case {
+    std::uint32_t length;
+    bool kept;
+  } cases[] = {{0, false}, {1, true}, {10000, true}, {10001, false}, {0xFFFFFFFF, false}};
+  for (const Case& c : cases) {
+    WindowPlacement stored = maximised;
+    stored.length = c.length;
+    WriteWindowPlacement(stored, path_);
+    EXPECT_TRUE(Same(ReadWindowPlacement(path_), c.kept ? stored : WindowPlacement{})) << c.length;
+  }
+
+  EXPECT_TRUE(Same(ReadWindowPlacement((folder_ / "none.ini").string()), WindowPlacement{}));
+  WriteWindowPlacement(maximised, path_);
+  const std::string good = Contents();
+  std::string badSum = good, shortText = good;
+  badSum[good.size() - 3] = good[good.size() - 3] == '0' ? '1' : '0';  // last checksum digit
+  shortText.erase(good.size() - 6, 2);  // one byte fewer, checksum still right for it
+  for (const std::string& text : {badSum, shortText}) {
+    Put(text);
+    EXPECT_TRUE(Same(ReadWindowPlacement(path_), WindowPlacement{})) << text;
+  }
+}
+
+TEST_F(ConfigStoreTest, StyleLoadsDefaultsAndSaveSkipsNegatives) {
+  store_.LoadStyle();
+  EXPECT_EQ(store_.Style().backgroundColour, 13625548);
+  EXPECT_EQ(store_.Style().face, "宋体");
+  EXPECT_EQ(store_.Style().fontSize, 270);
+  EXPECT_EQ(store_.Style().lineSpacing, 100);
+
+  store_.SaveStyle(0xCFE8CC, 0, "宋体", 270, 100);
+  EXPECT_EQ(Contents(), "[Style]\r\nbkcolor=13625548\r\ntxtcolor=0\r\ntxtfont=宋体\r\n"
+                        "txtsize=270\r\ntxthj=100\r\n");
+  struct Case {
+    int size, spacing, expectedSize, expectedSpacing;
+  } cases[] = {{-1, -1, 270, 100}, {300, -5, 300, 100}, {-1, 0, 300, 0}, {0, 40, 0, 40}};
+  for (const Case& c : cases) {
+    store_.SaveStyle(-16777216, 0x123456, "黑体", c.size, c.spacing);
+    store_.LoadStyle();
+    EXPECT_EQ(store_.Style().backgroundColour, -16777216);
+    EXPECT_EQ(store_.Style().textColour, 0x123456);
+    EXPECT_EQ(store_.Style().face, "黑体");
+    EXPECT_EQ(store_.Style().fontSize, c.expectedSize) << c.size;
+    EXPECT_EQ(store_.Style().lineSpacing, c.expectedSpacing) << c.spacing;
+  }
+}
+
+TEST_F(ConfigStoreTest, WrappersUseTheSettingsPath) {
+  EXPECT_EQ(store_.ReadString("Book", "last"), "");
+  EXPECT_EQ(store_.ReadInt("Book", "page", 7), 7);
+  store_.WriteInt("Book", "page", -42);
+  store_.WriteString("Book", "last", "/书/a.txt");
+  EXPECT_EQ(Contents(), "[Book]\r\npage=-42\r\nlast=/书/a.txt\r\n");
+  EXPECT_EQ(store_.ReadInt("book", "PAGE", 7), -42);
+  EXPECT_EQ(store_.ReadString("BOOK", "Last"), "/书/a.txt");
+}
+
+TEST(ProgramFolder, OverrideOrExecutableFolder) {
+  const char* saved = std::getenv(kProgramFolderOverride);
+  const std::string restore = saved ? saved : "";
+  for (const char* home : {"/tmp/vh", "/tmp/vh/"}) {
+    setenv(kProgramFolderOverride, home, 1);
+    EXPECT_EQ(ProgramFolder(), "/tmp/vh/");
+  }
+  setenv(kProgramFolderOverride, "", 1);  // empty counts as unset
+  const std::string folder = ProgramFolder();
+  EXPECT_EQ(folder, fs::canonical("/proc/self/exe").parent_path().string() + "/");
+  EXPECT_EQ(SettingsPathIn(folder), folder + "Config.ini");
+  if (saved) {
+    setenv(kProgramFolderOverride, restore.c_str(), 1);
+  } else {
+    unsetenv(kProgramFolderOverride);
+  }
+}
+
+}  // namespace

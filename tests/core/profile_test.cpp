@@ -1,0 +1,197 @@
+#include "platform/profile.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace varnelo;
+
+namespace {
+
+class ProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("varnelo-profile-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    path_ = (folder_ / "Config.ini").string();
+  }
+  void TearDown() override {
+    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(folder_);
+  }
+  void Put(const std::string& bytes) const { std::ofstream(path_, std::ios::binary) << bytes; }
+  std::string Contents() const {
+    std::ifstream in(path_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  fs::path folder_;
+  std::string path_;
+};
+
+TEST_F(ProfileTest, NamesMatchWithoutAsciiCaseAndMissingGivesDefault) {
+  EXPECT_EQ(profile::GetInt("Style", "txtsize", 270, path_), 270);  // no file
+  // 0xC1 and 0xE1 differ like 'A' and 'a' but are GBK bytes, so they must not fold.
+  // Keys before any section, in comments or without '=' do not count.
+  Put("orphan=1\r\n[Style]\r\nBkColor=5\r\n;gone=2\r\nbare\r\n[\xC1\xD6]\r\nk=1\r\n");
+  struct Case {
+    const char* section;
+    const char* key;
+    int expected;
+  } cases[] = {
+      {"Style", "BkColor", 5}, {"sTYLE", "bkcolor", 5}, {" style ", "BKCOLOR", 5},
+      {"Styl", "BkColor", -1}, {"Style", "BkColo", -1}, {"\xC1\xD6", "K", 1},
+      {"\xE1\xD6", "k", -1},   {"Style", "orphan", -1}, {"Style", "gone", -1},
+      {"Style", "bare", -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(profile::GetInt(c.section, c.key, -1, path_), c.expected) << c.key;
+  }
+  EXPECT_EQ(profile::GetString("S", "k", "x", folder_.string()), "x");  // a folder, not a file
+}
+
+TEST_F(ProfileTest, ValuesAreTrimmedUnquotedAndCut) {
+  struct Case {
+    std::string line;
+    std::string expected;
+  } cases[] = {
+      {"  key \t=  two  words \t", "two  words"},
+      {"key=\"a b \"", "a b "},
+      {"key='x'", "x"},
+      {"key=\"x'", "\"x'"},
+      {"key=\"", "\""},
+      {"key=a=b", "a=b"},
+      {"key=x\r", "x"},
+      {"key=" + std::string(300, 'v'), std::string(259, 'v')},
+      {"key=" + std::string(259, 'e'), std::string(259, 'e')},
+  };
+  for (const Case& c : cases) {
+    Put("[S]\n" + c.line + "\n");
+    EXPECT_EQ(profile::GetString("S", "key", "dflt", path_), c.expected) << c.line;
+  }
+  EXPECT_EQ(profile::GetString("S", "no", std::string(300, 'd'), path_), std::string(259, 'd'));
+  Put("\xEF\xBB\xBF[S]\r\nkey=1\r\n");  // a UTF-8 byte order mark is not part of the name
+  EXPECT_EQ(profile::GetString("S", "key", "dflt", path_), "1");
+}
+
+TEST_F(ProfileTest, IntegerTakesTheLeadingNumber) {
+  struct Case {
+    const char* value;
+    int expected;
+  } cases[] = {
+      {"12abc", 12},  {"-7", -7},  {"+5", 5},  {"abc", 0},  {"", 0},  {" 42 ", 42},
+      {"- 3", 0},     {"0x1F", 0}, {"\"17\"", 17},          {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},    {"2147483648", INT_MIN}, {"4294967297", 1},
+      {"99999999999999999999", 1661992959},  // wraps modulo 2^32
+  };
+  for (const Case& c : cases) {
+    Put(std::string("[S]\r\nn=") + c.value + "\r\n");
+    EXPECT_EQ(profile::GetInt("S", "n", 555, path_), c.expected) << '"' << c.value << '"';
+  }
+}
+
+TEST_F(ProfileTest, ReplaceKeepsEveryOtherByte) {
+  const std::string before =
+      "; \xCB\xCE\xCC\xE5\r\n[Style]\r\n  TxtSize = 270  \r\ntxtfont=\xCB\xCE\xCC\xE5\r\n\r\n"
+      "[Other]\r\ntxtsize=1\r\ntail=no newline";
+  Put(before);
+  ASSERT_TRUE(profile::WriteString("style", "txtsize", "300", path_));
+  ASSERT_TRUE(profile::WriteString("OTHER", "Tail", "", path_));
+  std::string expected = before;
+  expected.replace(expected.find("270  "), 5, "300");
+  expected.erase(expected.find("no newline"));
+  EXPECT_EQ(Contents(), expected);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), {}), 1);  // no temporary left
+}
+
+TEST_F(ProfileTest, NewKeysGoToTheirSectionOrANewOne) {
+  struct Case {
+    const char* before;  // nullptr: no file
+    const char* section;
+    const char* key;
+    const char* value;
+    const char* after;
+  } cases[] = {
+      {nullptr, "Style", "txthj", "", "[Style]\r\ntxthj=\r\n"},
+      {"", "B", "y", "2", "[B]\r\ny=2\r\n"},
+      {"[A]\r\nx=1\r\n\r\n;B\r\n[B]\r\n", "a", "z", "3", "[A]\r\nx=1\r\nz=3\r\n\r\n;B\r\n[B]\r\n"},
+      {"[A]\n[B]\nb=1\n", "A", "y", "2", "[A]\ny=2\n[B]\nb=1\n"},
+      {"[A]\r\nx=1", "A", "y", "2", "[A]\r\nx=1\r\ny=2\r\n"},
+      {"[A]\nx=1", "B", "y", "2", "[A]\nx=1\n[B]\ny=2\n"},
+      {"[A]\nx=1\n[B]\n[a]\ny=2\n", "A", "Y", "5", "[A]\nx=1\n[B]\n[a]\ny=5\n"},
+      {"[A]\nx=1\n[B]\n[a]\ny=2\n", "A", "z", "5", "[A]\nx=1\nz=5\n[B]\n[a]\ny=2\n"},
+      {"[A]\nx = 1\ny=\"q\"\n", "A", "y", "b", "[A]\nx = 1\ny=b\n"},
+  };
+  for (const Case& c : cases) {
+    fs::remove(path_);
+    if (c.before != nullptr) Put(c.before);
+    EXPECT_TRUE(profile::WriteString(c.section, c.key, c.value, path_)) << c.after;
+    EXPECT_EQ(Contents(), c.after);
+    EXPECT_EQ(profile::GetString(c.section, c.key, "dflt", path_), c.value) << c.after;
+  }
+}
+
+TEST_F(ProfileTest, RefusedOrFailedWritesLeaveTheOldFile) {
+  const std::string before = "[A]\r\nx=1\r\n";
+  Put(before);
+  // Text that would not read back as the same section, key and value.
+  for (const char* value : {"1\r\n[B]", "a\nb"}) {
+    EXPECT_FALSE(profile::WriteString("A", "x", value, path_));
+  }
+  for (const char* key : {"a=b", " ", ";x", "[x"}) {
+    EXPECT_FALSE(profile::WriteString("A", key, "1", path_));
+  }
+  EXPECT_FALSE(profile::WriteString("A]", "x", "1", path_));
+  EXPECT_EQ(Contents(), before);
+
+  EXPECT_FALSE(profile::WriteString("A", "x", "1", (folder_ / "no" / "Config.ini").string()));
+  EXPECT_FALSE(fs::exists(folder_ / "no"));
+  fs::create_directory(folder_ / "dir.ini");  // unreadable, so it must not be replaced
+  EXPECT_FALSE(profile::WriteString("A", "x", "1", (folder_ / "dir.ini").string()));
+
+  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+  EXPECT_FALSE(profile::WriteString("A", "x", "2", path_));
+  EXPECT_EQ(Contents(), before);
+}
+
+TEST_F(ProfileTest, StructsNeedExactLengthAndChecksum) {
+  const unsigned char bytes[5] = {0x00, 0x7F, 0x80, 0xFF, 0x12};  // sum 0x210
+  ASSERT_TRUE(profile::WriteStruct("S", "blob", bytes, sizeof bytes, path_));
+  EXPECT_EQ(profile::GetString("S", "blob", "", path_), "007F80FF1210");
+  struct Case {
+    const char* text;
+    bool ok;
+  } cases[] = {
+      {"007F80FF1210", true},   {"007f80ff1210", true},    {"\"007F80FF1210\"", true},
+      {"007F80FF1211", false},  {"007F80FF12", false},     {"007F80FF121000", false},
+      {"007F80FF12G0", false},  {"007F80FF12 10", false},  {"", false},
+  };
+  for (const Case& c : cases) {
+    Put(std::string("[S]\nblob=") + c.text + "\n");
+    unsigned char data[5] = {0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
+    EXPECT_EQ(profile::GetStruct("S", "blob", data, sizeof data, path_), c.ok) << c.text;
+    EXPECT_EQ(std::vector<unsigned char>(data, data + 5),
+              c.ok ? std::vector<unsigned char>(bytes, bytes + 5)
+                   : std::vector<unsigned char>(5, 0xAA)) << c.text;
+  }
+  // Longer than a string read, yet it still round-trips.
+  std::vector<unsigned char> big(200), back(200);
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<unsigned char>(i * 7);
+  ASSERT_TRUE(profile::WriteStruct("S", "big", big.data(), big.size(), path_));
+  ASSERT_TRUE(profile::GetStruct("S", "big", back.data(), back.size(), path_));
+  EXPECT_EQ(back, big);
+}
+
+}  // namespace
