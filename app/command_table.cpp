@@ -1,0 +1,274 @@
+#include "app/command_table.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "app/command_ids.h"
+
+namespace varnelo {
+
+std::string MenuEntry::MenuText() const {
+  std::string text(caption);
+  if (!keyText.empty()) {
+    text += '\t';
+    text += keyText;
+  }
+  return text;
+}
+
+namespace {
+
+using namespace cmd;
+
+MenuEntry Item(int id, std::string_view caption, std::string_view keyText = {}) {
+  return MenuEntry{MenuKind::Command, id, caption, keyText, {}};
+}
+
+MenuEntry Separator() { return MenuEntry{MenuKind::Separator, 0, {}, {}, {}}; }
+
+MenuEntry Popup(std::string_view caption, std::string_view keyText,
+                std::vector<MenuEntry> items) {
+  return MenuEntry{MenuKind::Popup, 0, caption, keyText, std::move(items)};
+}
+
+std::vector<MenuEntry> BuildMenuBar() {
+  std::vector<MenuEntry> bar;
+  // Recent folders and bookmarks are found by position (file 3, bookmarks 1 and 2), so
+  // the order here is load-bearing.
+  bar.push_back(Popup("文件(&F)", {},
+                      {
+                          Item(kOpenFolder, "打开文件夹(&N)", "Ctrl+N"),
+                          Item(kOpenFile, "打开文件(&O)...", "Ctrl+O"),
+                          Separator(),
+                          Popup("最近文件夹", {}, {Item(kRecentFolderPlaceholder, "10")}),
+                          Item(kClearRecentFolders, "清除最近文件夹"),
+                          Separator(),
+                          Item(kSave, "保存(&S)...", "Ctrl+S"),
+                          Item(kSaveAs, "另存为..."),
+                          Item(kExit, "退出(&X)"),
+                      }));
+  bar.push_back(Popup("书签(&B)", {},
+                      {
+                          Item(kAddBookmark, "添加书签", "F5"),
+                          Popup("打开书签", {}, {Item(kOpenBookmarkFirst, "书签")}),
+                          Popup("删除书签", {}, {Item(kDeleteBookmarkFirst, "书签")}),
+                          Item(kClearBookmarks, "清除所有书签"),
+                      }));
+  bar.push_back(Popup("选项(&P)", {},
+                      {
+                          Item(kFont, "字体", "(&1)"),
+                          Popup("背景色", "(&2)",
+                                {
+                                    Item(kDefaultBackground, "青草绿（默认）"),
+                                    Item(kOtherColour, "其他颜色"),
+                                    Item(kPictureBackground, "图片背景"),
+                                }),
+                          Popup("行距 ", "(&3)",
+                                {
+                                    Item(kSpacing100, "默认"),
+                                    Item(kSpacing150, "1.5"),
+                                    Item(kSpacing200, "2.0"),
+                                    Item(kSpacing250, "2.5"),
+                                    Item(kSpacing300, "3.0"),
+                                }),
+                          Popup("字体大小 ", "(&4)",
+                                {
+                                    Item(kSizeSmall, "小"),
+                                    Item(kSizeMedium, "中"),
+                                    Item(kSizeLarge, "大"),
+                                }),
+                          Popup("分页方式 ", "(&5)",
+                                {
+                                    Item(kLinePaging, "按行数分[普通]"),
+                                    Item(kChapterPaging, "按章节分[小说]"),
+                                }),
+                      }));
+  bar.push_back(Popup("界面(&D)", {},
+                      {
+                          Item(kFullScreen, "全屏阅读 ", "Ctrl+Enter"),
+                          Item(kSideBar, "侧边栏 ", "F1"),
+                          Item(kToolBar, "工具栏", "(&T)"),
+                          Item(kStatusBar, "状态栏", "(&S)"),
+                      }));
+  bar.push_back(Popup("拓展(&E)", {},
+                      {
+                          Item(kReadRecords, "查看阅读记录", "F3"),
+                          Item(kReadingTime, "添加阅读记录 ", "(&A)"),
+                          Item(kNightMode, "夜间模式", "(&N)"),
+                          // 32821 was never a rule; rule 6 jumps to 32822.
+                          Popup("章节分页规则", "(&R)",
+                                {
+                                    Item(kRule1, "按“第...章”分页(&1)"),
+                                    Item(kRule2, "按“第...卷”分页(&2)"),
+                                    Item(kRule3, "按“第...回”分页(&3)"),
+                                    Item(kRule4, "按“第...部”分页(&4)"),
+                                    Item(kRule5, "按“第...节”分页(&5)"),
+                                    Item(kRule6, "按“第...集”分页(&6)"),
+                                }),
+                          Item(kAutoScroll, "自动滚屏", "Enter"),
+                          Item(kMoreSettings, "更多设置", "F2"),
+                      }));
+  bar.push_back(Popup("帮助(&H)", {},
+                      {
+                          Item(kAbout, "关于", "(&A)"),
+                          Item(kNavigationSite, "※【网站导航推荐】"),
+                          Item(kLinkTuimo, "褪墨时间管理"),
+                          Item(kLinkAirplay, "AIRPLAY飞乐"),
+                          Item(kLinkTextLibrary, "中国文本书库"),
+                          Item(kLinkDuobei, "多背一公斤"),
+                          Item(kLinkHomeland, "我们的家园"),
+                      }));
+  return bar;
+}
+
+struct StringEntry {
+  int id;
+  std::string_view text;
+};
+
+constexpr std::string_view kIdle =
+    "小提示：空格翻屏自动下一页，【F5】添加书签，【←】上一页，【→】下一页";
+constexpr std::string_view kDocument =
+    "Varnelo\n\nVarnel\n\n\nVarnelo.Document\nVarnel Document";
+
+// Kept sorted by id so a binary search finds an entry; checked below at compile time.
+constexpr std::array kStrings = {
+    StringEntry{101, "时间"},
+    StringEntry{102, "汉字统计"},
+    StringEntry{103, "阅读"},
+    StringEntry{kEditMode, "打开或关闭编辑模式\n编辑模式开关"},
+    StringEntry{128, kDocument},
+    StringEntry{kOpenFolder, "打开文件夹\n打开书库"},
+    StringEntry{kNightMode, "夜间模式，更好的保护我们！\n夜间模式"},
+    StringEntry{kAddBookmark, "快捷键 F5\n添加书签"},
+    StringEntry{kOpenBookmarkFirst, "打开书签"},
+    StringEntry{kSpacing250, "250"},
+    StringEntry{kSpacing300, "300"},
+    StringEntry{kSizeSmall, "\n字体大小270"},
+    StringEntry{kSizeMedium, "\n字体大小320"},
+    StringEntry{kSizeLarge, "\n字体大小370"},
+    StringEntry{kLinePaging, "每页50行"},
+    StringEntry{kTogglePaging, "切换分页方式\n切换分页方式"},
+    StringEntry{kSideBar, "\n快捷键 F1"},
+    StringEntry{kReadingTime, "单击添加到阅读时间记录\n单击添加到阅读时间记录"},
+    StringEntry{kFullScreen, "全屏切换\n全屏切换  Ctrl+Enter"},
+    StringEntry{kMoreSettings, "设置名言警句、滚屏、提醒时间"},
+    StringEntry{kLinkYilin, "意林免费电子杂志"},
+    StringEntry{kLinkDuobei, "一个公益性网站，一种特殊的旅行方式，把关爱送给我们身边的孩子们！"},
+    StringEntry{kLinkHomeland, "保护我们的家园，爱护环境！"},
+    StringEntry{kLinkTextLibrary, "推崇经典文化理念 倡导绿色阅读下载"},
+    StringEntry{kRule1, "1"},
+    StringEntry{kRule2, "2"},
+    StringEntry{kRule3, "3"},
+    StringEntry{kRule4, "4"},
+    StringEntry{kRule5, "5"},
+    StringEntry{kRule6, "6"},
+    StringEntry{kAutoScroll, "自动滚屏\n快捷键 Enter"},
+    StringEntry{kPictureBackground, "打开图片文件"},
+    StringEntry{kLinkYige,
+                "亦歌，一个非常漂亮的在线听歌网站！还能根据你听歌的历程自动推荐你会喜欢的歌曲！"},
+    StringEntry{kLinkAirplay, "音乐为我而生！一款优秀的音乐播放器：单文件800k、界面迷人！"},
+    StringEntry{kNavigationSite, "推荐一个实用的网站导航\n网站导航"},
+    StringEntry{kAppTitle, "Varnelo"},
+    StringEntry{kIdleText, kIdle},
+    StringEntry{kOpenFile, "打开一个现有文档\n打开txt"},
+    StringEntry{kSave, "保存活动文档\n保存"},
+    StringEntry{kSaveAs, "将活动文档以一个新文件名保存\n另存为"},
+    StringEntry{57617, "打开文件夹"},
+    StringEntry{57618, "打开该文档"},
+    StringEntry{57619, "打开该文档"},
+    StringEntry{57620, "打开该文档"},
+    StringEntry{57621, "打开该文档"},
+    StringEntry{kClearRecentFolders, "清除最近文件夹"},
+    StringEntry{kCopy, "复制被选对象并将其置于剪贴板上\n复制"},
+    StringEntry{kCut, "剪切被选对象并将其置于剪贴板上\n剪切"},
+    StringEntry{kFind, "查找指定的正文\n查找"},
+    StringEntry{kPaste, "插入剪贴板内容\n粘贴"},
+    StringEntry{kAbout, "显示程序信息、版本号和版权\n关于"},
+    StringEntry{kExit, "退出应用程序；提示保存文档\n退出"},
+    StringEntry{kToolBar, "显示或隐藏工具栏\n显隐工具栏"},
+    StringEntry{kStatusBar, "显示或隐藏状态栏\n显隐状态栏"},
+    StringEntry{61204, "1"},
+    StringEntry{61205, "2"},
+    StringEntry{61206, "3"},
+    StringEntry{61207, "4"},
+    StringEntry{61208, "5"},
+    StringEntry{61209, "6"},
+    StringEntry{61210, "7"},
+    StringEntry{61211, "8"},
+    StringEntry{61212, "9"},
+};
+
+constexpr bool StrictlyAscending() {
+  for (std::size_t i = 1; i < kStrings.size(); ++i) {
+    if (kStrings[i - 1].id >= kStrings[i].id) return false;
+  }
+  return true;
+}
+static_assert(StrictlyAscending(), "string table must stay sorted by id without repeats");
+
+}  // namespace
+
+const std::vector<MenuEntry>& MenuBar() {
+  static const std::vector<MenuEntry> bar = BuildMenuBar();
+  return bar;
+}
+
+const std::vector<MenuEntry>& TrayMenu() {
+  static const std::vector<MenuEntry> tray = {
+      Item(kAbout, "关于V2.31"),
+      Item(kReadRecords, "阅读记录"),
+      Item(kExit, "退出"),
+  };
+  return tray;
+}
+
+std::string_view CommandString(int id) {
+  const auto* it = std::lower_bound(kStrings.begin(), kStrings.end(), id,
+                                    [](const StringEntry& e, int key) { return e.id < key; });
+  return it != kStrings.end() && it->id == id ? it->text : std::string_view{};
+}
+
+std::string_view PromptOf(int id) {
+  const std::string_view text = CommandString(id);
+  return text.substr(0, text.find('\n'));
+}
+
+std::string_view TipOf(int id) {
+  const std::string_view text = CommandString(id);
+  const std::size_t cut = text.find('\n');
+  return cut == std::string_view::npos ? std::string_view{} : text.substr(cut + 1);
+}
+
+const std::vector<Accelerator>& Accelerators() {
+  // Qt's own key names, so QKeySequence parses each one. Ctrl+Return is the main Enter
+  // key; Ctrl+Enter is the keypad one, which the same accelerator covers.
+  static const std::vector<Accelerator> table = {
+      {"Ctrl+C", kCopy},          {"Ctrl+Ins", kCopy},        {"Ctrl+X", kCut},
+      {"Shift+Del", kCut},        {"Ctrl+V", kPaste},         {"Shift+Ins", kPaste},
+      {"Ctrl+F", kFind},          {"Ctrl+N", kOpenFolder},    {"Ctrl+O", kOpenFile},
+      {"Ctrl+S", kSave},          {"Ctrl+Z", kUndo},          {"Alt+Backspace", kUndo},
+      {"F1", kSideBar},           {"F2", kMoreSettings},      {"F3", kReadRecords},
+      {"F5", kAddBookmark},       {"F6", kNextPane},          {"Shift+F6", kPrevPane},
+      {"Ctrl+Return", kFullScreen}, {"Ctrl+Enter", kFullScreen},
+  };
+  return table;
+}
+
+const std::vector<ToolButton>& ToolBarButtons() {
+  static const std::vector<ToolButton> buttons = {
+      {kOpenFolder, "书库"},      {kOpenFile, "小说"},        {kAddBookmark, "添加书签"},
+      {kNightMode, "夜间模式"},   {kSmallerFont, "减小字体"}, {kLargerFont, "增大字体"},
+      {kNarrowerSpacing, "减小行距"}, {kWiderSpacing, "增大行距"}, {kTogglePaging, "分页方式"},
+      {kReadingTime, "阅读时间"}, {kSideBar, "侧边栏"},       {kFullScreen, "全屏"},
+      {kAutoScroll, "自动滚屏"},  {kEditMode, "编辑模式"},
+  };
+  return buttons;
+}
+
+std::string_view AppTitle() { return CommandString(kAppTitle); }
+std::string_view IdleText() { return CommandString(kIdleText); }
+std::string_view DocumentString() { return CommandString(128); }
+
+}  // namespace varnelo
