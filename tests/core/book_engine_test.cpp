@@ -244,7 +244,7 @@ TEST(LinePaging, MatchesTheStepByStepRuleOnRandomBooks) {
   std::mt19937 rng(5);
   for (int round = 0; round < 300; ++round) {
     std::string book(rng() % 3000, 'a');
-    for (auto& c : book) c = "\n\xB5a\r"[rng() % 4];
+    for (auto& c : book) c = "\n\xB5" "a\r"[rng() % 4];
     std::vector<std::int64_t> starts{0, 0};
     std::int64_t counter = 1, high = 0;
     for (std::size_t i = 0; i < book.size(); ++i) {

@@ -160,7 +160,11 @@ TEST_F(ProfileTest, RefusedOrFailedWritesLeaveTheOldFile) {
   fs::create_directory(folder_ / "dir.ini");  // unreadable, so it must not be replaced
   EXPECT_FALSE(profile::WriteString("A", "x", "1", (folder_ / "dir.ini").string()));
 
-  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
+  if (::geteuid() == 0) GTEST_SKIP() << "root ignores permissions";
+  fs::permissions(path_, fs::perms::none);  // unreadable file: replacing it would lose keys
+  EXPECT_FALSE(profile::WriteString("A", "y", "2", path_));
+  fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Contents(), before);
   fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
   EXPECT_FALSE(profile::WriteString("A", "x", "2", path_));
   EXPECT_EQ(Contents(), before);

@@ -1,0 +1,301 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/command_ids.h"
+#include "app/command_table.h"
+#include "app/toolbar_icons.h"
+#include "app/varnelo_app.h"
+#include "app/varnelo_doc.h"
+#include "platform/program_folder.h"
+#include "platform/services.h"
+#include "platform/window_timers.h"
+#include "text/varnelo_view.h"
+
+namespace varnelo {
+
+namespace {
+
+QString Utf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+const char* const kWeekdays[] = {"日", "一", "二", "三", "四", "五", "六"};
+constexpr int kPlacementDelayMs = 100;
+constexpr int kClockPeriodMs = 1000;
+
+}  // namespace
+
+CMainFrame::CMainFrame(CVarneloApp& app)
+    : app_(app), timers_(std::make_unique<WindowTimers>(this, [this](int id) { OnTimer(id); })) {
+  PreCreateWindow();
+  OnCreate();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::PreCreateWindow() {
+  const std::string settingsPath = SettingsPathIn(app_.GetProgramFolder());
+  remembered_ = ReadWindowPlacement(settingsPath);
+  CConfigStore store;
+  store.SetSettingsPath(settingsPath);
+  app_.Settings().reminderInterval = store.ReadInt("Quote", "TimeSpanTip", 30);
+  nextReminderMinute_ = app_.Settings().reminderInterval;
+  toolBarFlag_ = store.ReadInt("Interface", "toolflag", 1);
+  statusBarFlag_ = store.ReadInt("Interface", "statusflag", 1);
+  // The title never names the book.
+  setWindowTitle(QStringLiteral("Tellavin--Varnelo"));
+  setWindowIcon(AppIcon());
+}
+
+void CMainFrame::OnCreate() {
+  view_ = new CVarneloView(app_.Settings(), this);
+  setCentralWidget(view_);
+  router_.SetChain({view_, app_.Document(), this, &app_});
+
+  BuildMenus();
+  CreateToolBar();
+  CreateStatusBar();
+
+  elapsedSeconds_ = 0;
+  readingTimeDisplay_ = 0;
+  timers_->SetTimer(kClockTimer, kClockPeriodMs);
+  startTime_ = CurrentClock().Now();
+  UpdateTimeDisplay();
+
+  const int width = wordCountPane_->fontMetrics().horizontalAdvance(QStringLiteral("字数：10000000"));
+  wordCountPane_->setFixedWidth(width);
+  readingPane_->setFixedWidth(4 * width);
+
+  if (toolBarFlag_ == 0) toolBar_->hide();
+  if (statusBarFlag_ == 0) statusBar()->hide();
+  timers_->SetTimer(kPlacementTimer, kPlacementDelayMs);
+
+  connect(view_, &CVarneloView::StatusChanged, this, [this] {
+    UpdateStatusPanes();
+    UpdateCommandUI();
+  });
+  UpdateCommandUI();
+}
+
+QAction* CMainFrame::MakeAction(int id, const QString& text) {
+  auto* action = new QAction(text, this);
+  action->setStatusTip(Utf8(PromptOf(id)));
+  connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
+  actions_.emplace(id, action);
+  return action;
+}
+
+void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entries) {
+  for (const MenuEntry& entry : entries) {
+    switch (entry.kind) {
+      case MenuKind::Separator:
+        menu->addSeparator();
+        break;
+      case MenuKind::Popup: {
+        QMenu* popup = menu->addMenu(Utf8(entry.MenuText()));
+        connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+        AddMenuEntries(popup, entry.items);
+        break;
+      }
+      case MenuKind::Command: {
+        QAction* action = MakeAction(entry.id, Utf8(entry.MenuText()));
+        menu->addAction(action);
+        menuActions_.emplace(entry.id, action);
+        break;
+      }
+    }
+  }
+}
+
+void CMainFrame::BuildMenus() {
+  for (const MenuEntry& popup : MenuBar()) {
+    QMenu* menu = menuBar()->addMenu(Utf8(popup.MenuText()));
+    connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    AddMenuEntries(menu, popup.items);
+  }
+  // The accelerator table: one action per command carries all of its keys. Commands
+  // without a menu item get an action of their own on the frame.
+  std::map<int, QList<QKeySequence>> keys;
+  for (const Accelerator& accelerator : Accelerators())
+    keys[accelerator.id].append(QKeySequence(Utf8(accelerator.keys)));
+  for (const auto& [id, sequences] : keys) {
+    QAction* action = nullptr;
+    if (const auto found = menuActions_.find(id); found != menuActions_.end()) {
+      action = found->second;
+    } else {
+      action = MakeAction(id, QString::number(id));
+      addAction(action);
+    }
+    action->setShortcuts(sequences);
+    action->setShortcutContext(Qt::WindowShortcut);
+  }
+}
+
+void CMainFrame::CreateToolBar() {
+  toolBar_ = addToolBar(QStringLiteral("工具栏"));
+  toolBar_->setObjectName(QStringLiteral("toolbar59392"));
+  toolBar_->setMovable(false);
+  toolBar_->setIconSize(QSize(24, 24));
+  toolBar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  for (const ToolButton& button : ToolBarButtons()) {
+    QAction* action = MakeAction(button.id, Utf8(button.label));
+    action->setIcon(ToolBarIcon(button.id));
+    const std::string_view tip = TipOf(button.id);
+    action->setToolTip(tip.empty() ? QString() : Utf8(tip));
+    toolBar_->addAction(action);
+  }
+}
+
+void CMainFrame::CreateStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("statusbar59393"));
+  messagePane_ = new QLabel(Utf8(IdleText()), bar);
+  clockPane_ = new QLabel(Utf8(CommandString(101)), bar);
+  wordCountPane_ = new QLabel(Utf8(CommandString(102)), bar);
+  readingPane_ = new QLabel(Utf8(CommandString(103)), bar);
+  bar->addWidget(messagePane_, 1);
+  bar->addPermanentWidget(clockPane_);
+  bar->addPermanentWidget(wordCountPane_);
+  bar->addPermanentWidget(readingPane_);
+  // When a prompt goes away the idle text comes back, as in any menu-driven program.
+  connect(bar, &QStatusBar::messageChanged, this, [this](const QString& message) {
+    if (message.isEmpty()) messagePane_->setText(Utf8(IdleText()));
+  });
+}
+
+QAction* CMainFrame::ActionOf(int id) const {
+  if (const auto found = menuActions_.find(id); found != menuActions_.end()) return found->second;
+  const auto any = actions_.find(id);
+  return any == actions_.end() ? nullptr : any->second;
+}
+
+bool CMainFrame::RunCommand(int id) {
+  const bool ran = router_.Execute(id);
+  UpdateCommandUI();
+  return ran;
+}
+
+void CMainFrame::UpdateCommandUI() {
+  for (const auto& [id, action] : actions_) {
+    const CommandState state = router_.StateOf(id);
+    action->setEnabled(state.enabled);
+    action->setCheckable(state.checkable);
+    if (state.checkable) action->setChecked(state.checked);
+  }
+}
+
+void CMainFrame::UpdateStatusPanes() {
+  wordCountPane_->setText(view_->WordCountStatus());
+  readingPane_->setText(view_->ReadingStatus());
+}
+
+bool CMainFrame::HandlesCommand(int id) const { return id == cmd::kExit; }
+
+void CMainFrame::OnCommand(int id) {
+  if (id == cmd::kExit) close();
+}
+
+void CMainFrame::OnTimer(int id) {
+  if (id == kPlacementTimer) {
+    if (!placementApplied_) {
+      placementApplied_ = true;
+      ApplyPlacement(remembered_);
+    }
+    timers_->KillTimer(kPlacementTimer);
+    return;
+  }
+  UpdateTimeDisplay();
+}
+
+QString CMainFrame::ClockText(std::time_t moment) {
+  const std::tm local = LocalTime(moment);
+  char time[16];
+  std::strftime(time, sizeof time, "%H:%M:%S", &local);
+  return QString::asprintf("%d/%d/%d   %s   ", local.tm_year + 1900, local.tm_mon + 1,
+                           local.tm_mday, time) +
+         QStringLiteral("星期") + QString::fromUtf8(kWeekdays[local.tm_wday % 7]);
+}
+
+void CMainFrame::UpdateTimeDisplay() {
+  const std::time_t now = CurrentClock().Now();
+  const QString clock = ClockText(now);
+  clockPane_->setFixedWidth(clockPane_->fontMetrics().horizontalAdvance(clock));
+  clockPane_->setText(clock);
+
+  if (readingTimeDisplay_ != 0) {
+    elapsedSeconds_ = static_cast<int>(now - startTime_);
+    const int hours = elapsedSeconds_ / 3600;
+    const int rest = elapsedSeconds_ % 3600;
+    messagePane_->setText(QString::asprintf("-->阅读时间：%d 小时 %d 分 %d 秒 <--", hours,
+                                            rest / 60, rest % 60));
+  }
+
+  const std::time_t due = startTime_ + static_cast<std::time_t>(nextReminderMinute_) * 60;
+  if (now == due) {
+    const QString text =
+        QString::asprintf("你已经阅读 %d 分钟，请注意保护眼睛，适当的休息！", nextReminderMinute_);
+    // Advanced before the box opens: the ticks inside its loop must not remind again.
+    nextReminderMinute_ += app_.Settings().reminderInterval;
+    MessageBoxes().Show(this, text, QStringLiteral("温馨提示！"), MessageButtons::Ok,
+                        MessageIcon::Exclamation);
+  }
+  UpdateStatusPanes();
+}
+
+WindowPlacement CMainFrame::CurrentPlacement() const {
+  WindowPlacement placement;
+  placement.showCommand = isMaximized() ? 3u : (isMinimized() ? 2u : 1u);
+  const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+  placement.left = normal.left();
+  placement.top = normal.top();
+  placement.right = normal.left() + normal.width();
+  placement.bottom = normal.top() + normal.height();
+  return placement;
+}
+
+void CMainFrame::ApplyPlacement(const WindowPlacement& placement) {
+  setGeometry(placement.left, placement.top, placement.right - placement.left,
+              placement.bottom - placement.top);
+  switch (placement.showCommand) {
+    case 3: showMaximized(); break;
+    case 2:
+    case 6:
+    case 7: showMinimized(); break;
+    default: showNormal(); break;
+  }
+}
+
+void CMainFrame::SaveAllSettings() {
+  CConfigStore store;
+  store.SetSettingsPath(SettingsPathIn(app_.Settings().programFolder));
+  const SharedSettings& mirror = app_.Settings();
+
+  store.SaveStyle(mirror.backgroundColour, mirror.textColour, mirror.faceName, mirror.fontSize,
+                  mirror.lineSpacing);
+  store.WriteInt("Style", "SortFlag", mirror.pagingMode);
+  store.WriteInt("Quote", "TimeSpanTip", mirror.reminderInterval);
+  store.WriteInt("Style", "SortRuleFlag", view_->ChapterRule());
+  store.WriteString("Style", "orgrectFlag", view_->SideBarHidden() ? "1" : "0");
+  WriteWindowPlacement(CurrentPlacement(), store.SettingsPath());
+  store.WriteInt("Interface", "toolflag", toolBarFlag_);
+  store.WriteInt("Interface", "statusflag", statusBarFlag_);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // The exit save cannot be cancelled and runs once, however the window is closed.
+  if (!closing_) {
+    closing_ = true;
+    SaveAllSettings();
+  }
+  event->accept();
+}
+
+}  // namespace varnelo

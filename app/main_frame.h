@@ -1,0 +1,102 @@
+// CMainFrame: the one top-level window: menus and tool bar from the command table, the
+// status bar with clock and reading status, the frame's timers and the exit save.
+#pragma once
+
+#include <QMainWindow>
+
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/command_router.h"
+#include "store/config_store.h"
+
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace varnelo {
+
+class CVarneloApp;
+class CVarneloView;
+class WindowTimers;
+struct MenuEntry;
+
+class CMainFrame : public QMainWindow, public CommandTarget {
+  Q_OBJECT
+ public:
+  static constexpr int kClockTimer = 101;
+  static constexpr int kPlacementTimer = 11;
+
+  explicit CMainFrame(CVarneloApp& app);
+  ~CMainFrame() override;
+
+  CVarneloView* View() const { return view_; }
+  const CommandRouter& Router() const { return router_; }
+  bool RunCommand(int id);  // through the routing chain; false if nobody handles it
+
+  void OnTimer(int id);
+  void UpdateTimeDisplay();
+  void SaveAllSettings();
+  void UpdateCommandUI();
+  void UpdateStatusPanes();
+
+  // For the status bar and tests.
+  QLabel* MessagePane() const { return messagePane_; }
+  QLabel* ClockPane() const { return clockPane_; }
+  QLabel* WordCountPane() const { return wordCountPane_; }
+  QLabel* ReadingPane() const { return readingPane_; }
+  QToolBar* ToolBar() const { return toolBar_; }
+  WindowTimers& Timers() { return *timers_; }
+  QAction* ActionOf(int id) const;  // the menu's action, else any action of the command
+  const WindowPlacement& RememberedPlacement() const { return remembered_; }
+  int NextReminderMinute() const { return nextReminderMinute_; }
+  std::time_t StartTime() const { return startTime_; }
+  void SetReadingTimeDisplay(bool on) { readingTimeDisplay_ = on ? 1 : 0; }
+  WindowPlacement CurrentPlacement() const;
+  void ApplyPlacement(const WindowPlacement& placement);
+
+  // The clock text for a moment: "2010/3/5   09:07:05   星期五".
+  static QString ClockText(std::time_t moment);
+
+  bool HandlesCommand(int id) const override;
+  void OnCommand(int id) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void PreCreateWindow();
+  void OnCreate();
+  void BuildMenus();
+  void AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entries);
+  QAction* MakeAction(int id, const QString& text);
+  void CreateToolBar();
+  void CreateStatusBar();
+
+  CVarneloApp& app_;
+  CommandRouter router_;
+  CVarneloView* view_ = nullptr;
+  std::unique_ptr<WindowTimers> timers_;
+  std::multimap<int, QAction*> actions_;
+  std::map<int, QAction*> menuActions_;
+
+  WindowPlacement remembered_;
+  bool placementApplied_ = false;
+  int statusBarFlag_ = 1;
+  int toolBarFlag_ = 1;
+  std::time_t startTime_ = 0;
+  int nextReminderMinute_ = 30;
+  int elapsedSeconds_ = 0;
+  int readingTimeDisplay_ = 0;
+  bool closing_ = false;
+
+  QToolBar* toolBar_ = nullptr;
+  QLabel* messagePane_ = nullptr;
+  QLabel* clockPane_ = nullptr;
+  QLabel* wordCountPane_ = nullptr;
+  QLabel* readingPane_ = nullptr;
+};
+
+}  // namespace varnelo

@@ -1,0 +1,56 @@
+#include "app/varnelo_app.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include "app/main_frame.h"
+#include "app/varnelo_doc.h"
+#include "platform/program_folder.h"
+#include "platform/services.h"
+#include "text/varnelo_view.h"
+
+namespace varnelo {
+
+CVarneloApp::CVarneloApp() = default;
+
+CVarneloApp::~CVarneloApp() = default;
+
+std::string CVarneloApp::GetProgramFolder() {
+  settings_.programFolder = ProgramFolder();
+  return settings_.programFolder;
+}
+
+std::string CVarneloApp::SettingsPath() const { return SettingsPathIn(settings_.programFolder); }
+
+bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
+  doc_ = std::make_unique<CVarneloDoc>();
+  frame_ = std::make_unique<CMainFrame>(*this);
+  // A file on the command line opens only the document, which holds no text: the view
+  // still returns to the last book. A file that cannot be read ends the program.
+  if (arguments.size() > 1 && !arguments[1].empty()) {
+    if (!doc_->OnOpenDocument(arguments[1])) {
+      MessageBoxes().Show(nullptr,
+                          QStringLiteral("无法打开文档“%1”。").arg(QString::fromStdString(arguments[1])),
+                          QString(), MessageButtons::Ok, MessageIcon::Exclamation);
+      frame_.reset();
+      return false;
+    }
+  } else {
+    doc_->OnNewDocument();
+  }
+  frame_->View()->OnInitialUpdate();
+
+  frame_->show();
+  if (const QScreen* screen = frame_->screen()) {
+    QRect area = frame_->frameGeometry();
+    area.moveCenter(screen->availableGeometry().center());
+    frame_->move(area.topLeft());
+  }
+  return true;
+}
+
+bool CVarneloApp::HandlesCommand(int) const { return false; }
+
+void CVarneloApp::OnCommand(int) {}
+
+}  // namespace varnelo

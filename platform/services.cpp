@@ -1,0 +1,84 @@
+#include "platform/services.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "app/command_table.h"
+
+namespace varnelo {
+
+namespace {
+
+class QtMessageBoxes : public MessageBoxService {
+ public:
+  MessageResult Show(QWidget* owner, const QString& text, const QString& caption,
+                     MessageButtons buttons, MessageIcon icon) override {
+    QMessageBox box(owner);
+    box.setWindowTitle(caption.isEmpty() ? ApplicationTitle() : caption);
+    box.setText(text);
+    switch (icon) {
+      case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+      case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+      case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+      case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
+      case MessageIcon::Stop: box.setIcon(QMessageBox::Critical); break;
+    }
+    if (buttons == MessageButtons::YesNo) {
+      box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
+      QPushButton* no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
+      box.setEscapeButton(no);
+      box.exec();
+      return box.clickedButton() == no ? MessageResult::No : MessageResult::Yes;
+    }
+    QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+    box.setEscapeButton(ok);
+    box.exec();
+    return MessageResult::Ok;
+  }
+};
+
+class QtDialogs : public DialogService {
+ public:
+  QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
+    return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+  }
+};
+
+QtMessageBoxes gQtMessageBoxes;
+QtDialogs gQtDialogs;
+SystemClock gSystemClock;
+
+MessageBoxService* gMessageBoxes = &gQtMessageBoxes;
+DialogService* gDialogs = &gQtDialogs;
+const Clock* gClock = &gSystemClock;
+
+}  // namespace
+
+MessageBoxService& MessageBoxes() { return *gMessageBoxes; }
+DialogService& Dialogs() { return *gDialogs; }
+const Clock& CurrentClock() { return *gClock; }
+
+ScopedMessageBoxes::ScopedMessageBoxes(MessageBoxService* service) : previous_(gMessageBoxes) {
+  gMessageBoxes = service;
+}
+ScopedMessageBoxes::~ScopedMessageBoxes() { gMessageBoxes = previous_; }
+
+ScopedDialogs::ScopedDialogs(DialogService* service) : previous_(gDialogs) { gDialogs = service; }
+ScopedDialogs::~ScopedDialogs() { gDialogs = previous_; }
+
+ScopedClock::ScopedClock(const Clock* clock) : previous_(gClock) { gClock = clock; }
+ScopedClock::~ScopedClock() { gClock = previous_; }
+
+QString ApplicationTitle() {
+  const std::string_view title = AppTitle();
+  return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+}
+
+std::tm LocalTime(std::time_t moment) {
+  std::tm out{};
+  localtime_r(&moment, &out);
+  return out;
+}
+
+}  // namespace varnelo

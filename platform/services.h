@@ -1,0 +1,75 @@
+// The platform services the reader talks to: message boxes, common dialogs and the clock.
+// Each has a real implementation; tests install scripted ones with ScopedService.
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+#include "platform/clock.h"
+
+class QWidget;
+
+namespace varnelo {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Information, Exclamation, Question, Stop };
+enum class MessageResult { Ok, Yes, No };
+
+class MessageBoxService {
+ public:
+  virtual ~MessageBoxService() = default;
+  // A modal box; an empty caption means the application's title.
+  virtual MessageResult Show(QWidget* owner, const QString& text, const QString& caption,
+                             MessageButtons buttons, MessageIcon icon) = 0;
+};
+
+class DialogService {
+ public:
+  virtual ~DialogService() = default;
+  // The chosen file's full path, or empty when the user cancels.
+  virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+};
+
+MessageBoxService& MessageBoxes();
+DialogService& Dialogs();
+const Clock& CurrentClock();
+
+// Installs a service for the lifetime of the guard, then restores the previous one.
+class ScopedMessageBoxes {
+ public:
+  explicit ScopedMessageBoxes(MessageBoxService* service);
+  ~ScopedMessageBoxes();
+  ScopedMessageBoxes(const ScopedMessageBoxes&) = delete;
+  ScopedMessageBoxes& operator=(const ScopedMessageBoxes&) = delete;
+
+ private:
+  MessageBoxService* previous_;
+};
+
+class ScopedDialogs {
+ public:
+  explicit ScopedDialogs(DialogService* service);
+  ~ScopedDialogs();
+  ScopedDialogs(const ScopedDialogs&) = delete;
+  ScopedDialogs& operator=(const ScopedDialogs&) = delete;
+
+ private:
+  DialogService* previous_;
+};
+
+class ScopedClock {
+ public:
+  explicit ScopedClock(const Clock* clock);
+  ~ScopedClock();
+  ScopedClock(const ScopedClock&) = delete;
+  ScopedClock& operator=(const ScopedClock&) = delete;
+
+ private:
+  const Clock* previous_;
+};
+
+// The caption used when a box is shown without its own.
+QString ApplicationTitle();
+
+}  // namespace varnelo

@@ -1,0 +1,41 @@
+#include "platform/window_timers.h"
+
+#include <QTimerEvent>
+
+namespace varnelo {
+
+WindowTimers::WindowTimers(QObject* parent, Handler onTick)
+    : QObject(parent), onTick_(std::move(onTick)) {}
+
+void WindowTimers::SetTimer(int id, int milliseconds) {
+  KillTimer(id);
+  const int qtId = startTimer(milliseconds < 0 ? 0 : milliseconds, Qt::PreciseTimer);
+  if (qtId != 0) byId_[id] = Running{qtId, milliseconds};
+}
+
+void WindowTimers::KillTimer(int id) {
+  const auto found = byId_.find(id);
+  if (found == byId_.end()) return;
+  killTimer(found->second.qtId);
+  byId_.erase(found);
+}
+
+bool WindowTimers::IsActive(int id) const { return byId_.count(id) != 0; }
+
+int WindowTimers::Interval(int id) const {
+  const auto found = byId_.find(id);
+  return found == byId_.end() ? -1 : found->second.interval;
+}
+
+void WindowTimers::timerEvent(QTimerEvent* event) {
+  for (const auto& [id, running] : byId_) {
+    if (running.qtId == event->timerId()) {
+      const int tickId = id;  // the handler may kill or reset this very timer
+      onTick_(tickId);
+      return;
+    }
+  }
+  QObject::timerEvent(event);
+}
+
+}  // namespace varnelo

@@ -1,0 +1,35 @@
+// Timers that belong to one window and are known by small identifiers: setting an
+// identifier again replaces its period; each tick calls the window's handler with it.
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <map>
+
+namespace varnelo {
+
+class WindowTimers : public QObject {
+  Q_OBJECT
+ public:
+  using Handler = std::function<void(int id)>;
+  WindowTimers(QObject* parent, Handler onTick);
+
+  void SetTimer(int id, int milliseconds);
+  void KillTimer(int id);
+  bool IsActive(int id) const;
+  int Interval(int id) const;  // -1 when not running
+
+ protected:
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  struct Running {
+    int qtId;
+    int interval;
+  };
+  Handler onTick_;
+  std::map<int, Running> byId_;
+};
+
+}  // namespace varnelo

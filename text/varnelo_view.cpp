@@ -1,0 +1,294 @@
+#include "text/varnelo_view.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "app/command_ids.h"
+#include "app/varnelo_app.h"
+#include "platform/codepage.h"
+#include "platform/program_folder.h"
+#include "platform/services.h"
+#include "platform/top_level.h"
+#include "platform/window_timers.h"
+
+namespace varnelo {
+
+CVarneloView::CVarneloView(SharedSettings& settings, QWidget* parent)
+    : QWidget(parent),
+      settings_(settings),
+      timers_(std::make_unique<WindowTimers>(this, [this](int id) { OnTimer(id); })) {
+  BuildControls();
+}
+
+CVarneloView::~CVarneloView() = default;
+
+void CVarneloView::BuildControls() {
+  list_ = new QListWidget(this);
+  list_->setObjectName(QStringLiteral("list1000"));
+  list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+  pane_ = new RichPane(this);
+  pane_->setObjectName(QStringLiteral("pane1018"));
+  pane_->setReadOnly(true);
+  pane_->installEventFilter(this);
+
+  bottomFrame_ = new QGroupBox(this);
+  bottomFrame_->setObjectName(QStringLiteral("frame1019"));
+  bottomFrame_->lower();
+
+  countLabel_ = new QLabel(QStringLiteral("总页数"), this);
+  countLabel_->setObjectName(QStringLiteral("label1021"));
+  countBox_ = new QLineEdit(this);
+  countBox_->setObjectName(QStringLiteral("count1014"));
+  countBox_->setReadOnly(true);
+  countBox_->setAlignment(Qt::AlignRight);
+  countBox_->setFocusPolicy(Qt::ClickFocus);
+
+  numberLabel_ = new QLabel(QStringLiteral("当前页数"), this);
+  numberLabel_->setObjectName(QStringLiteral("label1022"));
+  numberBox_ = new QLineEdit(this);
+  numberBox_->setObjectName(QStringLiteral("number1015"));
+  numberBox_->setAlignment(Qt::AlignCenter);
+
+  previousButton_ = new QPushButton(QStringLiteral("上一页"), this);
+  previousButton_->setObjectName(QStringLiteral("button1013"));
+  screenButton_ = new QPushButton(QStringLiteral("翻屏"), this);
+  screenButton_->setObjectName(QStringLiteral("button1052"));
+  nextButton_ = new QPushButton(QStringLiteral("下一页"), this);
+  nextButton_->setObjectName(QStringLiteral("button1012"));
+  for (QPushButton* button : {previousButton_, screenButton_, nextButton_}) {
+    button->setFocusPolicy(Qt::NoFocus);  // the pane keeps the keys after a click
+    button->setAutoDefault(false);
+  }
+
+  quoteLine_ = new QLabel(QStringLiteral("名言警句"), this);
+  quoteLine_->setObjectName(QStringLiteral("quote1028"));
+  quoteHeight_ = quoteLine_->fontMetrics().height();
+
+  connect(previousButton_, &QPushButton::clicked, this,
+          [this] { OnCommand(cmd::kPreviousPageButton); });
+  connect(screenButton_, &QPushButton::clicked, this,
+          [this] { OnCommand(cmd::kNextScreenButton); });
+  connect(nextButton_, &QPushButton::clicked, this,
+          [this] { OnCommand(cmd::kNextPageButton); });
+  // Only the user's own changes: the exchange sets the box with setText, which is silent.
+  connect(numberBox_, &QLineEdit::textEdited, this, [this] { GoToTypedPage(); });
+  connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0 && !exchanging_) OpenChosenEntry();
+  });
+  connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this,
+          [this] { emit StatusChanged(); });
+}
+
+void CVarneloView::OnInitialUpdate() {
+  pane_->SetTextLimit(kPaneTextLimit);
+  list_->setStyleSheet(QStringLiteral("QListWidget::item { height: 25px; }"));
+
+  store_.SetSettingsPath(SettingsPathIn(settings_.programFolder));
+  store_.LoadStyle();
+  pagingMode_ = store_.ReadInt("Style", "SortFlag", 0) == kChapterPaging ? kChapterPaging
+                                                                         : kLinePaging;
+  chapterRule_ = ValidChapterRule(store_.ReadInt("Style", "SortRuleFlag", 1));
+  sideBarHidden_ = store_.ReadInt("Style", "orgrectFlag", 0) != 0 ? 1 : 0;
+
+  const StyleValues& style = store_.Style();
+  backgroundColour_ = style.backgroundColour;
+  textColour_ = style.textColour;
+  faceName_ = style.face;
+  fontSize_ = style.fontSize;
+  lineSpacing_ = style.lineSpacing;
+  ApplyCharFormat();
+  ApplyControlColours();
+  LayOut();
+}
+
+std::string CVarneloView::PageText(int page) const {
+  return varnelo::PageText(text_, pages_, page);
+}
+
+bool CVarneloView::HandlesCommand(int id) const {
+  switch (id) {
+    case cmd::kOpenFile:
+    case cmd::kLinePaging:
+    case cmd::kChapterPaging:
+    case cmd::kTogglePaging:
+    case cmd::kRule1:
+    case cmd::kRule2:
+    case cmd::kRule3:
+    case cmd::kRule4:
+    case cmd::kRule5:
+    case cmd::kRule6:
+    case cmd::kScrollOneScreen:
+    case cmd::kNextPageButton:
+    case cmd::kPreviousPageButton:
+    case cmd::kNextScreenButton:
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+int RuleOfCommand(int id) {
+  switch (id) {
+    case cmd::kRule1: return 1;
+    case cmd::kRule2: return 2;
+    case cmd::kRule3: return 3;
+    case cmd::kRule4: return 4;
+    case cmd::kRule5: return 5;
+    case cmd::kRule6: return 6;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+void CVarneloView::OnCommand(int id) {
+  if (const int rule = RuleOfCommand(id); rule != 0) {
+    UseChapterRule(rule);
+    return;
+  }
+  switch (id) {
+    case cmd::kOpenFile: OpenFile(); break;
+    case cmd::kLinePaging: UseLinePaging(); break;
+    case cmd::kChapterPaging: UseChapterPaging(); break;
+    case cmd::kTogglePaging: TogglePagingMode(); break;
+    case cmd::kScrollOneScreen:
+    case cmd::kNextScreenButton: ScrollOneScreen(); break;
+    case cmd::kNextPageButton: NextPage(); break;
+    case cmd::kPreviousPageButton: PreviousPage(); break;
+    default: break;
+  }
+}
+
+void CVarneloView::UpdateCommand(int id, CommandState& state) const {
+  if (id == cmd::kLinePaging || id == cmd::kChapterPaging) {
+    state.checkable = true;
+    state.checked = pagingMode_ == (id == cmd::kLinePaging ? kLinePaging : kChapterPaging);
+  } else if (const int rule = RuleOfCommand(id); rule != 0) {
+    state.checkable = true;
+    state.checked = chapterRule_ == rule;
+  }
+}
+
+void CVarneloView::OnTimer(int id) {
+  if (id == kNoticeTimer) {
+    CloseTopLevelWindowTitled(QStringLiteral("提示"));
+    timers_->KillTimer(kNoticeTimer);
+    return;
+  }
+  settings_.firstVisibleLine = pane_->FirstVisibleLine();
+}
+
+void CVarneloView::ShowNotice(const QString& text, int closeAfterMs) {
+  timers_->SetTimer(kNoticeTimer, closeAfterMs);
+  MessageBoxes().Show(this, text, QStringLiteral("提示"), MessageButtons::Ok, MessageIcon::None);
+}
+
+bool CVarneloView::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == pane_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
+      if (PreTranslateKey(key->key())) return true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// Keys on the page pane while it is not being edited. Up and Down scroll one line and are
+// then taken: the read-only pane would otherwise scroll a second line by itself.
+bool CVarneloView::PreTranslateKey(int key) {
+  if (editMode_ != 0 || !pane_->hasFocus()) return false;
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return false;  // automatic scrolling takes Enter once it exists
+    case Qt::Key_Down:
+      pane_->LineScroll(1);
+      return true;
+    case Qt::Key_Up:
+      pane_->LineScroll(-1);
+      return true;
+    case Qt::Key_Left:
+      PreviousPage();
+      return true;
+    case Qt::Key_Right:
+      NextPage();
+      return true;
+    case Qt::Key_Space:
+      ScrollOneScreen();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CVarneloView::PushToControls() {
+  exchanging_ = true;
+  const QString number = QString::number(pageNumberValue_);
+  if (numberBox_->text() != number) numberBox_->setText(number);
+  if (pane_->PaneText() != paneText_) pane_->SetPaneText(paneText_);
+  exchanging_ = false;
+}
+
+bool CVarneloView::PullFromControls() {
+  int value = 0;
+  if (!ParseExchangeInteger(numberBox_->text(), value)) {
+    MessageBoxes().Show(this, QStringLiteral("请键入一个整数。"), QString(), MessageButtons::Ok,
+                        MessageIcon::Exclamation);
+    return false;
+  }
+  pageNumberValue_ = value;
+  paneText_ = pane_->PaneText();
+  return true;
+}
+
+bool ParseExchangeInteger(const QString& text, int& value) {
+  const QString trimmed = text.trimmed();
+  if (trimmed.isEmpty()) return false;
+  qsizetype i = 0;
+  if (trimmed[0] == u'+' || trimmed[0] == u'-') ++i;
+  if (i == trimmed.size()) return false;
+  for (qsizetype j = i; j < trimmed.size(); ++j) {
+    if (trimmed[j] < u'0' || trimmed[j] > u'9') return false;
+  }
+  bool ok = false;
+  const int parsed = trimmed.toInt(&ok, 10);
+  if (!ok) return false;
+  value = parsed;
+  return true;
+}
+
+QString WordCountText(std::int64_t charCount) {
+  return QString::asprintf("字数：%.4f 万", static_cast<double>(charCount) * 0.0001);
+}
+
+QString CVarneloView::WordCountStatus() const { return WordCountText(pages_.charCount); }
+
+QString CVarneloView::ReadingStatus() const {
+  if (currentPage_ == 0) return QString();
+  const int index = pane_->LineIndex(pane_->FirstVisibleLine());
+  const double position = static_cast<double>(std::max(index, 0)) +
+                          static_cast<double>(pages_.PageStart(currentPage_));
+  // A refused empty file leaves no length to measure against: show the start.
+  const double percentage =
+      text_.empty() ? 0.0 : position * 100.0 / static_cast<double>(text_.size());
+  QString status = QString::asprintf("[%4.2f%%] ", percentage) + QStringLiteral("正在阅读：");
+  if (pagingMode_ == kChapterPaging) {
+    const std::string& title = pages_.TitleOf(currentPage_);
+    status += QString::fromStdU16String(DecodeBookBytes(title));
+  } else {
+    status += QString::fromStdString(FileNameOf(currentPath_));
+  }
+  return status;
+}
+
+const PaneCharFormat& CVarneloView::Appearance() const { return pane_->DefaultCharFormat(); }
+
+}  // namespace varnelo

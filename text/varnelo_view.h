@@ -1,0 +1,195 @@
+// CVarneloView: the reading view. A form with the library list, the page pane and the
+// bottom bar; it owns the book's bytes, the page table and the reading state.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/command_router.h"
+#include "platform/rich_pane.h"
+#include "store/config_store.h"
+#include "text/book_engine.h"
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace varnelo {
+
+class WindowTimers;
+struct SharedSettings;
+
+// Where each control of the form goes for a client size, and whether the side bar shows.
+struct FormLayout {
+  struct Box {
+    int x, y, width, height;
+    bool operator==(const Box&) const = default;
+  };
+  Box list, pane, frame, countLabel, countBox, numberLabel, numberBox, previous, screen,
+      next, quote;
+};
+FormLayout LayOutForm(int width, int height, bool sideBarHidden, int quoteHeight);
+
+// The page-number box's integer, as the form's data exchange reads it: blanks around an
+// optional sign and digits; anything else (or an empty box) is no integer.
+bool ParseExchangeInteger(const QString& text, int& value);
+
+// Status-bar texts the view supplies.
+QString WordCountText(std::int64_t charCount);
+
+// What the pane shows for a page's bytes: decoded without loss, every line break as one.
+QString PaneTextOf(std::string_view pageBytes);
+
+// A colour value 0x00BBGGRR as Qt wants it.
+QColor ColourOf(int value);
+
+class CVarneloView : public QWidget, public CommandTarget {
+  Q_OBJECT
+ public:
+  static constexpr int kPaneTextLimit = 0x20000;
+  static constexpr int kNoticeTimer = 100;
+
+  CVarneloView(SharedSettings& settings, QWidget* parent = nullptr);
+  ~CVarneloView() override;
+
+  // Start-up: controls, settings, appearance.
+  void OnInitialUpdate();
+
+  // ---- The book (text engine) ----
+  void LoadText(std::string path);
+  void PaginateByLines();
+  void PaginateByChapters();
+  void ShowPage(int page);
+  std::string PageText(int page) const;
+  void NextPage();
+  void PreviousPage();
+  void GoToTypedPage();
+  void ScrollOneScreen();
+
+  // ---- Paging commands ----
+  void UseLinePaging();
+  void UseChapterPaging();
+  void TogglePagingMode();
+  void UseChapterRule(int rule);
+
+  // ---- Appearance ----
+  void ApplyCharFormat();
+  void RecordReadingState();
+
+  // ---- Side bar ----
+  void OpenFile();
+  void OpenChosenEntry();
+
+  // ---- Status texts ----
+  QString WordCountStatus() const;
+  QString ReadingStatus() const;
+
+  void OnTimer(int id);
+
+  // ---- Commands ----
+  bool HandlesCommand(int id) const override;
+  void OnCommand(int id) override;
+  void UpdateCommand(int id, CommandState& state) const override;
+
+  // ---- State for the frame, the exit save and tests ----
+  const std::string& Text() const { return text_; }
+  const Pagination& Pages() const { return pages_; }
+  int CurrentPage() const { return currentPage_; }
+  void SetCurrentPage(int page) { currentPage_ = page; }
+  int PageCount() const { return pages_.pageCount; }
+  int PagingMode() const { return pagingMode_; }
+  int ChapterRule() const { return chapterRule_; }
+  const std::string& CurrentPath() const { return currentPath_; }
+  void SetCurrentPath(std::string path) { currentPath_ = std::move(path); }
+  bool EditMode() const { return editMode_ != 0; }
+  bool SideBarHidden() const { return sideBarHidden_ != 0; }
+  int LastScreenTop() const { return lastScreenTop_; }
+  const PaneCharFormat& Appearance() const;
+  WindowTimers& Timers() { return *timers_; }
+  CConfigStore& Store() { return store_; }
+
+  RichPane* Pane() const { return pane_; }
+  QListWidget* LibraryList() const { return list_; }
+  QLineEdit* PageCountBox() const { return countBox_; }
+  QLineEdit* PageNumberBox() const { return numberBox_; }
+  QLabel* PageCountLabel() const { return countLabel_; }
+  QLabel* PageNumberLabel() const { return numberLabel_; }
+  QPushButton* PreviousButton() const { return previousButton_; }
+  QPushButton* ScreenButton() const { return screenButton_; }
+  QPushButton* NextButton() const { return nextButton_; }
+  QLabel* QuoteLine() const { return quoteLine_; }
+  QGroupBox* BottomFrame() const { return bottomFrame_; }
+
+ signals:
+  // The character count, the reading position or the paging changed.
+  void StatusChanged();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void LayOut();
+  void PushToControls();
+  bool PullFromControls();
+  bool PreTranslateKey(int key);
+  void ShowNotice(const QString& text, int closeAfterMs);
+  void ApplyControlColours();
+
+  SharedSettings& settings_;
+  CConfigStore store_;
+  std::unique_ptr<WindowTimers> timers_;
+
+  // Book and pages
+  std::string text_;
+  std::string currentPath_;
+  Pagination pages_;
+  int currentPage_ = 0;
+  int pagingMode_ = kLinePaging;
+  int chapterRule_ = 1;
+  int pageNumberValue_ = 0;
+  int lastScreenTop_ = 0;
+  QString paneText_;
+  int editMode_ = 0;
+
+  // Appearance
+  int textColour_ = 0;
+  int backgroundColour_ = 0x00CFE8CC;
+  int fontSize_ = 270;
+  int lineSpacing_ = 100;
+  std::string faceName_ = "宋体";
+  int nightFlag_ = 0;
+
+  // Side bar
+  int sideBarHidden_ = 0;
+  std::string currentFolder_;
+  std::vector<std::string> openedPaths_;
+  std::vector<std::string> openedNames_;
+
+  int viewWidth_ = 0;
+  int viewHeight_ = 0;
+  int quoteHeight_ = 0;
+  bool exchanging_ = false;
+
+  // Controls of the form
+  QListWidget* list_ = nullptr;
+  RichPane* pane_ = nullptr;
+  QLineEdit* countBox_ = nullptr;
+  QLineEdit* numberBox_ = nullptr;
+  QLabel* countLabel_ = nullptr;
+  QLabel* numberLabel_ = nullptr;
+  QPushButton* previousButton_ = nullptr;
+  QPushButton* screenButton_ = nullptr;
+  QPushButton* nextButton_ = nullptr;
+  QGroupBox* bottomFrame_ = nullptr;
+  QLabel* quoteLine_ = nullptr;
+};
+
+}  // namespace varnelo

@@ -1,0 +1,67 @@
+// The form's layout: every control at a fixed distance from the right or bottom edge.
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QResizeEvent>
+
+#include "text/varnelo_view.h"
+
+namespace varnelo {
+
+FormLayout LayOutForm(int w, int h, bool sideBarHidden, int quoteHeight) {
+  FormLayout form{};
+  if (sideBarHidden) {
+    form.list = {0, 0, 0, 0};
+    form.pane = {5, 0, w - 5, h - 30};
+  } else {
+    form.list = {5, 0, 160, h - 30};
+    form.pane = {170, 0, w - 170, h - 30};
+  }
+  form.frame = {0, h - 35, w, 35};
+  form.countLabel = {w - 490, h - 22, 50, 20};
+  form.countBox = {w - 430, h - 25, 50, 20};
+  form.numberLabel = {w - 350, h - 22, 60, 20};
+  form.numberBox = {w - 280, h - 25, 50, 20};
+  form.previous = {w - 200, h - 25, 50, 20};
+  form.screen = {w - 140, h - 25, 40, 20};
+  form.next = {w - 90, h - 25, 50, 20};
+  form.quote = {35, h - 22, w - 525, quoteHeight};
+  return form;
+}
+
+namespace {
+
+void Place(QWidget* widget, const FormLayout::Box& box) {
+  // Qt refuses negative sizes; a window narrower than the bar just clips.
+  widget->setGeometry(box.x, box.y, std::max(box.width, 0), std::max(box.height, 0));
+}
+
+}  // namespace
+
+void CVarneloView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  viewWidth_ = event->size().width();
+  viewHeight_ = event->size().height();
+  LayOut();
+}
+
+void CVarneloView::LayOut() {
+  if (list_ == nullptr) return;
+  const FormLayout form = LayOutForm(viewWidth_, viewHeight_, sideBarHidden_ != 0, quoteHeight_);
+  Place(list_, form.list);
+  list_->setVisible(sideBarHidden_ == 0);
+  Place(pane_, form.pane);
+  Place(bottomFrame_, form.frame);
+  Place(countLabel_, form.countLabel);
+  Place(countBox_, form.countBox);
+  Place(numberLabel_, form.numberLabel);
+  Place(numberBox_, form.numberBox);
+  Place(previousButton_, form.previous);
+  Place(screenButton_, form.screen);
+  Place(nextButton_, form.next);
+  Place(quoteLine_, form.quote);
+}
+
+}  // namespace varnelo

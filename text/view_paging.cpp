@@ -1,0 +1,188 @@
+// The view's book: loading, the two paging passes, showing a page and moving between pages.
+#include <QLabel>
+#include <QLineEdit>
+
+#include <algorithm>
+
+#include "app/varnelo_app.h"
+#include "platform/codepage.h"
+#include "platform/services.h"
+#include "text/varnelo_view.h"
+
+namespace varnelo {
+
+namespace {
+
+const QString kWaitingText = QStringLiteral("正在为小说按章节分页，请稍后！2秒内完成！");
+const QString kFallbackNotice = QStringLiteral("普通文本或章数小于10！按章节分页失败！正在返回！");
+const QString kPageOutOfRange = QStringLiteral("警告！页码不在有效范围内！\n请重新输入页码！");
+constexpr int kFallbackNoticeMs = 1500;
+
+}  // namespace
+
+// The pane breaks lines at CR LF, a lone CR and a lone LF alike, as the page pane of a
+// Windows reader does; the page's own bytes are untouched.
+QString PaneTextOf(std::string_view pageBytes) {
+  std::u16string text = DecodeBookBytes(pageBytes);
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (c == u'\r') {
+      out.push_back(u'\n');
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      out.push_back(c);
+    }
+  }
+  return QString::fromStdU16String(out);
+}
+
+void CVarneloView::LoadText(std::string path) {
+  if (path.empty()) return;
+  std::string bytes;
+  const LoadStatus status = ReadBookFile(path, bytes);
+  if (status == LoadStatus::Missing) {
+    currentPath_.clear();
+    MessageBoxes().Show(this, QString::fromUtf8(LoadMessage(status)), QString(),
+                        MessageButtons::Ok, MessageIcon::None);
+    return;
+  }
+  if (editMode_ != 0) {
+    pane_->setReadOnly(true);
+    editMode_ = 0;
+  }
+  if (status != LoadStatus::Ok) {
+    // The previous book stays whole (bytes, pages and pane), so every page command keeps
+    // working on a consistent book after a refusal.
+    if (status != LoadStatus::Empty) currentPath_.clear();
+    MessageBoxes().Show(this, QString::fromUtf8(LoadMessage(status)), QString(),
+                        MessageButtons::Ok, MessageIcon::None);
+    return;
+  }
+  text_ = std::move(bytes);
+  NormaliseBlankLines(text_);
+  if (pagingMode_ == kChapterPaging) {
+    PaginateByChapters();
+  } else {
+    PaginateByLines();
+  }
+  settings_.currentBookTitle = TitleOf(path);
+}
+
+void CVarneloView::PaginateByLines() {
+  pages_ = varnelo::PaginateByLines(text_);
+  countLabel_->setText(QStringLiteral("总页数"));
+  numberLabel_->setText(QStringLiteral("当前页数"));
+  currentPage_ = 1;
+  ShowPage(1);
+}
+
+void CVarneloView::PaginateByChapters() {
+  pages_ = Pagination{};
+  pages_.mode = kChapterPaging;
+  paneText_ = kWaitingText;
+  PushToControls();
+
+  Pagination chapters = varnelo::PaginateByChapters(text_, chapterRule_);
+  if (chapters.pageCount < kMinChapters) {
+    UseLinePaging();
+    ShowNotice(kFallbackNotice, kFallbackNoticeMs);
+    return;
+  }
+  countLabel_->setText(QStringLiteral("总章数"));
+  numberLabel_->setText(QStringLiteral("当前章数"));
+  pages_ = std::move(chapters);
+  currentPage_ = pages_.firstPage;
+  ShowPage(currentPage_);
+}
+
+void CVarneloView::ShowPage(int page) {
+  if (page > pages_.pageCount) {
+    page = 1;
+    currentPage_ = 1;
+  }
+  if (pane_->FirstVisibleLine() != 0) pane_->LineScroll(-pane_->LineCount());
+  lastScreenTop_ = -1;
+  const std::string shown = PageText(page);
+  countBox_->setText(QString::number(pages_.pageCount));
+  pane_->setFocus();
+  pageNumberValue_ = currentPage_;
+  paneText_ = PaneTextOf(shown);
+  PushToControls();
+  RecordReadingState();
+  pane_->SetModified(false);
+  emit StatusChanged();
+}
+
+void CVarneloView::NextPage() {
+  if (currentPage_ != pages_.pageCount) {
+    ++currentPage_;
+    ShowPage(currentPage_);
+  }
+}
+
+void CVarneloView::PreviousPage() {
+  if (currentPage_ == 1 && pagingMode_ == kLinePaging) return;
+  if (currentPage_ != 0) {
+    --currentPage_;
+    ShowPage(currentPage_);
+  }
+}
+
+void CVarneloView::GoToTypedPage() {
+  PullFromControls();  // on a non-integer the value stays and the page is shown again
+  if (pageNumberValue_ > pages_.pageCount || pageNumberValue_ < 1) {
+    MessageBoxes().Show(this, kPageOutOfRange, QString(), MessageButtons::Ok, MessageIcon::None);
+    pageNumberValue_ = currentPage_;
+    PushToControls();
+    return;
+  }
+  currentPage_ = pageNumberValue_;
+  ShowPage(currentPage_);
+  numberBox_->setFocus();
+}
+
+void CVarneloView::ScrollOneScreen() {
+  const int bottom = pane_->FormattingRect().bottom();
+  const int twips = fontSize_ + lineSpacing_;
+  // A damaged settings file can make the sum 0 or less: measure the pane's own lines then.
+  int visible = twips > 0 ? bottom * 12 / twips
+                          : bottom / std::max(1, pane_->fontMetrics().lineSpacing());
+  visible = std::max(visible, 1);  // never scroll backwards in a very small pane
+  const int first = pane_->FirstVisibleLine();
+  const int lines = pane_->LineCount();
+  if (first == lastScreenTop_ || first + visible - 1 >= lines) {
+    lastScreenTop_ = -1;
+    NextPage();
+    return;
+  }
+  pane_->LineScroll(visible - 1);
+  lastScreenTop_ = first;
+}
+
+void CVarneloView::UseLinePaging() {
+  pagingMode_ = kLinePaging;
+  PaginateByLines();
+}
+
+void CVarneloView::UseChapterPaging() {
+  pagingMode_ = kChapterPaging;
+  PaginateByChapters();
+}
+
+void CVarneloView::TogglePagingMode() {
+  if (pagingMode_ == kLinePaging) {
+    UseChapterPaging();
+  } else {
+    UseLinePaging();
+  }
+}
+
+void CVarneloView::UseChapterRule(int rule) {
+  pagingMode_ = kChapterPaging;
+  chapterRule_ = ValidChapterRule(rule);
+  PaginateByChapters();
+}
+
+}  // namespace varnelo
