@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Idempotent set-up shared by the run and test commands: installs the Debian packages the
+# project needs (only those missing), then configures and builds into build/ (or $1).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev googletest
+          fonts-noto-cjk xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+build_dir="${1:-build}"
+shift || true
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$build_dir" -j"$(nproc)"
