@@ -56,6 +56,7 @@ const Clock* gClock = &gSystemClock;
 }  // namespace
 
 MessageBoxService& MessageBoxes() { return *gMessageBoxes; }
+MessageBoxService& QtMessageBoxService() { return gQtMessageBoxes; }
 DialogService& Dialogs() { return *gDialogs; }
 const Clock& CurrentClock() { return *gClock; }
 

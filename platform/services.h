@@ -32,6 +32,7 @@ class DialogService {
 };
 
 MessageBoxService& MessageBoxes();
+MessageBoxService& QtMessageBoxService();  // the real boxes, whatever is installed
 DialogService& Dialogs();
 const Clock& CurrentClock();
 
