@@ -46,6 +46,7 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     area.moveCenter(screen->availableGeometry().center());
     frame_->move(area.topLeft());
   }
+  frame_->activateWindow();  // keys go to the reader at once, even without a window manager
   return true;
 }
 

@@ -41,7 +41,13 @@ class QtMessageBoxes : public MessageBoxService {
 class QtDialogs : public DialogService {
  public:
   QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
-    return QFileDialog::getOpenFileName(owner, title, QString(), filter);
+    QFileDialog dialog(owner, title, QString(), filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // "*.txt" also lists BOOK.TXT: books come from systems that ignore letter case.
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().constFirst();
   }
 };
 
