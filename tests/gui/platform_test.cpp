@@ -1,0 +1,116 @@
+// The platform stand-ins the windows rely on: timers by identifier, command routing and
+// closing a notice by its title.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/command_router.h"
+#include "platform/top_level.h"
+#include "platform/window_timers.h"
+
+using namespace varnelo;
+
+namespace {
+
+// Runs the event loop until `done` or a generous bound; timers here tick in milliseconds.
+template <typename Done>
+bool SpinUntil(Done done) {
+  QElapsedTimer elapsed;
+  elapsed.start();
+  while (!done() && elapsed.elapsed() < 3000) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
+}
+
+class Recorder : public CommandTarget {
+ public:
+  Recorder(std::vector<int> handled, std::vector<std::string>& log, std::string name)
+      : handled_(std::move(handled)), log_(log), name_(std::move(name)) {}
+  bool HandlesCommand(int id) const override {
+    return std::find(handled_.begin(), handled_.end(), id) != handled_.end();
+  }
+  void OnCommand(int id) override { log_.push_back(name_ + ":" + std::to_string(id)); }
+  void UpdateCommand(int id, CommandState& state) const override {
+    if (id == 7) state.enabled = false;
+    if (id == 8) {
+      state.checkable = true;
+      state.checked = true;
+    }
+  }
+
+ private:
+  std::vector<int> handled_;
+  std::vector<std::string>& log_;
+  std::string name_;
+};
+
+}  // namespace
+
+TEST(WindowTimers, SettingAnIdAgainReplacesItsPeriod) {
+  QObject owner;
+  std::vector<int> ticks;
+  WindowTimers timers(&owner, [&](int id) { ticks.push_back(id); });
+  timers.SetTimer(101, 5000);
+  timers.SetTimer(101, 1);  // replaced, not a second timer
+  EXPECT_EQ(timers.Interval(101), 1);
+  ASSERT_TRUE(SpinUntil([&] { return ticks.size() >= 2; }));
+  EXPECT_EQ(ticks[0], 101);
+  timers.KillTimer(101);
+  EXPECT_FALSE(timers.IsActive(101));
+  EXPECT_EQ(timers.Interval(101), -1);
+  timers.KillTimer(42);  // killing an unknown id is harmless
+}
+
+TEST(WindowTimers, AHandlerMayKillItsOwnTimer) {
+  QObject owner;
+  int ticks = 0;
+  WindowTimers* self = nullptr;
+  WindowTimers timers(&owner, [&](int id) {
+    ++ticks;
+    self->KillTimer(id);
+  });
+  self = &timers;
+  timers.SetTimer(11, 1);
+  timers.SetTimer(12, 1);
+  ASSERT_TRUE(SpinUntil([&] { return !timers.IsActive(11) && !timers.IsActive(12); }));
+  QApplication::processEvents();
+  EXPECT_EQ(ticks, 2);
+}
+
+TEST(CommandRouter, FirstHandlerInTheChainWinsAndUnhandledIsGreyed) {
+  std::vector<std::string> log;
+  Recorder view({1, 7, 8}, log, "view");
+  Recorder doc({}, log, "doc");
+  Recorder frame({1, 2}, log, "frame");
+  Recorder app({2, 3}, log, "app");
+  CommandRouter router;
+  router.SetChain({&view, &doc, &frame, &app});
+  EXPECT_TRUE(router.Execute(1));
+  EXPECT_TRUE(router.Execute(2));
+  EXPECT_TRUE(router.Execute(3));
+  EXPECT_FALSE(router.Execute(4));  // nobody: greyed, nothing runs
+  EXPECT_FALSE(router.Execute(7));  // handled but disabled by its update handler
+  EXPECT_EQ(log, (std::vector<std::string>{"view:1", "frame:2", "app:3"}));
+  EXPECT_FALSE(router.StateOf(4).enabled);
+  EXPECT_TRUE(router.StateOf(8).checked);
+  EXPECT_TRUE(router.StateOf(3).enabled);
+}
+
+TEST(TopLevel, ClosesOnlyAVisibleWindowWithThatTitle) {
+  QWidget other;
+  other.setWindowTitle(QStringLiteral("提示 "));
+  other.show();
+  EXPECT_FALSE(CloseTopLevelWindowTitled(QStringLiteral("提示")));
+  QWidget notice;
+  notice.setWindowTitle(QStringLiteral("提示"));
+  notice.show();
+  EXPECT_TRUE(CloseTopLevelWindowTitled(QStringLiteral("提示")));
+  QApplication::processEvents();
+  EXPECT_FALSE(notice.isVisible());
+  EXPECT_TRUE(other.isVisible());
+}
