@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QRect>
 #include <QString>
+#include <QTextBlockFormat>
 #include <QTextEdit>
 
 namespace varnelo {
@@ -42,6 +43,15 @@ class RichPane : public QTextEdit {
   const PaneCharFormat& DefaultCharFormat() const;
   void SetBackgroundColour(const QColor& colour);
   QColor BackgroundColour() const;
+
+ private:
+  QTextBlockFormat SpacingFormat() const;
+  void EnsureLayout() const;
+  qreal LineTop(int line) const;
+
+  int textLimit_;
+  PaneCharFormat format_;
+  QString defaultFamily_;
 };
 
 }  // namespace varnelo

@@ -1,0 +1,147 @@
+#include "platform/rich_pane.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QScrollBar>
+
+#include <gtest/gtest.h>
+
+namespace varnelo {
+namespace {
+
+QString ShortLines(int count) {
+  QStringList lines;
+  for (int i = 0; i < count; ++i) lines << "abc";
+  return lines.join('\n');
+}
+
+void Show(RichPane& pane) {
+  pane.resize(300, 200);
+  pane.show();
+}
+
+TEST(RichPane, CutsTextAtTheLimit) {
+  struct Case {
+    int limit;  // 0 leaves the default
+    qsizetype length;
+    qsizetype kept;
+  } const cases[] = {{0, 40000, 32767}, {0, 32767, 32767}, {5, 8, 5}, {0x20000, 100000, 100000}};
+  for (const Case& c : cases) {
+    RichPane pane;
+    if (c.limit != 0) pane.SetTextLimit(c.limit);
+    pane.SetPaneText(QString(c.length, QLatin1Char('x')));
+    EXPECT_EQ(pane.PaneText().size(), c.kept) << c.limit << " " << c.length;
+  }
+}
+
+TEST(RichPane, CountsAndScrollsLines) {
+  RichPane empty;
+  Show(empty);
+  EXPECT_EQ(empty.LineCount(), 1);
+  EXPECT_EQ(empty.FirstVisibleLine(), 0);
+  EXPECT_EQ(empty.LineIndex(0), 0);
+  EXPECT_EQ(empty.LineIndex(1), -1);
+
+  RichPane pane;
+  Show(pane);
+  pane.SetPaneText(ShortLines(200));
+  EXPECT_EQ(pane.LineCount(), 200);
+  struct Step {
+    int scroll;
+    int first;
+  } const steps[] = {{10, 10}, {-3, 7}, {-100, 0}, {0, 0}, {1, 1}, {150, 151}};
+  for (const Step& s : steps) {
+    pane.LineScroll(s.scroll);
+    EXPECT_EQ(pane.FirstVisibleLine(), s.first) << s.scroll;
+  }
+  // Past the end only as far as the scroll bar goes, never backwards.
+  pane.LineScroll(1000);
+  EXPECT_GT(pane.FirstVisibleLine(), 151);
+  EXPECT_EQ(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
+  pane.SetPaneText(ShortLines(300));  // a new text starts at the top
+  EXPECT_EQ(pane.FirstVisibleLine(), 0);
+}
+
+TEST(RichPane, FindsWhereLinesStart) {
+  RichPane pane;
+  Show(pane);
+  pane.SetPaneText(ShortLines(50) + "\n");  // "abc\n" 50 times, then an empty line
+  for (int k : {0, 1, 37, 49, 50}) EXPECT_EQ(pane.LineIndex(k), 4 * k) << k;
+  for (int k : {-1, 51}) EXPECT_EQ(pane.LineIndex(k), -1) << k;
+}
+
+TEST(RichPane, WrapsLongParagraphsToTheWidth) {
+  const QString paragraph = QString("word ").repeated(60);
+  // Hidden panes must answer for their size too, not for the size they will be shown at.
+  for (bool shown : {true, false}) {
+    RichPane pane;
+    pane.resize(150, 200);
+    if (shown) pane.show();
+    pane.SetPaneText(paragraph);
+    const int narrow = pane.LineCount();
+    EXPECT_GT(narrow, 5) << shown;
+    for (int line = 1; line < narrow; ++line) {
+      const int start = pane.LineIndex(line);
+      ASSERT_GT(start, pane.LineIndex(line - 1));
+      EXPECT_EQ(paragraph[start - 1], QLatin1Char(' ')) << "line " << line << " splits a word";
+    }
+    pane.resize(2000, 200);
+    EXPECT_LT(pane.LineCount(), narrow) << shown;
+  }
+}
+
+TEST(RichPane, KeepsTrackOfChanges) {
+  RichPane pane;
+  pane.SetModified(true);
+  EXPECT_TRUE(pane.IsModified());
+  pane.SetPaneText("text");
+  EXPECT_FALSE(pane.IsModified());
+
+  for (bool readOnly : {true, false}) {
+    pane.setReadOnly(readOnly);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, "x");
+    QCoreApplication::sendEvent(&pane, &key);
+    EXPECT_EQ(pane.IsModified(), !readOnly);
+    EXPECT_EQ(pane.PaneText(), readOnly ? "text" : "xtext");
+  }
+}
+
+TEST(RichPane, FormatSetsTheLinePitch) {
+  // Pixels per line, from scrolling ten lines, with the format set before or after the text.
+  auto pitch = [](int heightTwips, int offsetTwips, bool formatFirst) {
+    RichPane pane;
+    Show(pane);
+    const PaneCharFormat format{heightTwips, offsetTwips, Qt::black, {}};
+    if (formatFirst) pane.SetDefaultCharFormat(format);
+    pane.SetPaneText(ShortLines(100));
+    if (!formatFirst) pane.SetDefaultCharFormat(format);
+    EXPECT_FALSE(pane.IsModified());
+    EXPECT_EQ(pane.DefaultCharFormat().offsetTwips, offsetTwips);
+    pane.LineScroll(10);
+    return pane.verticalScrollBar()->value() / 10.0;
+  };
+  const double spacing = 15.0 * RichPane().logicalDpiY() / 72.0;  // 300 twips
+  for (bool formatFirst : {true, false}) {
+    const double tight = pitch(270, 0, formatFirst);
+    EXPECT_NEAR(pitch(270, 300, formatFirst) - tight, spacing, 1.0) << formatFirst;
+    EXPECT_GT(pitch(540, 0, formatFirst), tight * 1.5) << formatFirst;
+  }
+
+  RichPane pane;
+  Show(pane);
+  const QRect area = pane.FormattingRect();
+  EXPECT_GT(area.height(), 150);
+  EXPECT_LT(area.right(), pane.verticalScrollBar()->mapTo(&pane, QPoint(0, 0)).x());
+  EXPECT_GT(area.height() / pitch(270, 0, true), area.height() / pitch(270, 300, true) + 1);
+}
+
+TEST(RichPane, GivesBackStrayHalvesOfCharacters) {
+  // The reader keeps undecodable bytes as lone surrogates; the pane must not drop them.
+  RichPane pane;
+  const QString text = QString("a") + QChar(0xDC80) + "b" + QChar(0xD800) + "c" + QChar(0xDCFF);
+  pane.SetPaneText(text);
+  EXPECT_EQ(pane.PaneText(), text);
+}
+
+}  // namespace
+}  // namespace varnelo
