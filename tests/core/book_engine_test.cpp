@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "text/book_engine.h"
+#include "tests/core/scratch_folder.h"
 #include "text/byte_scan.h"
 
 namespace fs = std::filesystem;
 using namespace varnelo;
+using varnelo::testing::ScratchFile;
 
 namespace {
 
@@ -102,14 +104,6 @@ std::string RandomBook(std::mt19937& rng, std::size_t size) {
   return out;
 }
 
-fs::path TempFile(const std::string& name, const std::string& bytes) {
-  const fs::path dir = fs::temp_directory_path() / ("varnelo-engine-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const fs::path file = dir / name;
-  std::ofstream(file, std::ios::binary) << bytes;
-  return file;
-}
-
 }  // namespace
 
 TEST(PathNames, SplitOnTheSeparatorByBytes) {
@@ -139,21 +133,21 @@ TEST(ReadBookFile, RefusesMissingEmptyAndUtf16) {
   EXPECT_EQ(ReadBookFile("/no/such/book.txt", bytes), LoadStatus::Missing);
   EXPECT_TRUE(bytes.empty());
   EXPECT_EQ(ReadBookFile(fs::temp_directory_path().string(), bytes), LoadStatus::Missing);
-  EXPECT_EQ(ReadBookFile(TempFile("empty.txt", "").string(), bytes), LoadStatus::Empty);
-  EXPECT_EQ(ReadBookFile(TempFile("u16.txt", std::string("\xFF\xFE" "a\0b", 5)).string(), bytes),
+  EXPECT_EQ(ReadBookFile(ScratchFile("empty.txt", "").string(), bytes), LoadStatus::Empty);
+  EXPECT_EQ(ReadBookFile(ScratchFile("u16.txt", std::string("\xFF\xFE" "a\0b", 5)).string(), bytes),
             LoadStatus::Unicode);
-  EXPECT_EQ(ReadBookFile(TempFile("u16only.txt", "\xFF\xFE").string(), bytes), LoadStatus::Unicode);
+  EXPECT_EQ(ReadBookFile(ScratchFile("u16only.txt", "\xFF\xFE").string(), bytes), LoadStatus::Unicode);
   // A single FF is not a mark: the second byte is the terminator.
-  EXPECT_EQ(ReadBookFile(TempFile("one.txt", "\xFF").string(), bytes), LoadStatus::Ok);
+  EXPECT_EQ(ReadBookFile(ScratchFile("one.txt", "\xFF").string(), bytes), LoadStatus::Ok);
   EXPECT_EQ(bytes, "\xFF");
   // UTF-8 marks are read as ordinary bytes.
-  EXPECT_EQ(ReadBookFile(TempFile("u8.txt", "\xEF\xBB\xBFxy").string(), bytes), LoadStatus::Ok);
+  EXPECT_EQ(ReadBookFile(ScratchFile("u8.txt", "\xEF\xBB\xBFxy").string(), bytes), LoadStatus::Ok);
   EXPECT_EQ(bytes.size(), 5u);
 }
 
 TEST(ReadBookFile, ReadsAReadOnlyBookWithNulBytes) {
   const std::string content("ab\0cd\r\n", 7);
-  const fs::path file = TempFile("ro.txt", content);
+  const fs::path file = ScratchFile("ro.txt", content);
   fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   std::string bytes;
   EXPECT_EQ(ReadBookFile(file.string(), bytes), LoadStatus::Ok);
@@ -161,7 +155,7 @@ TEST(ReadBookFile, ReadsAReadOnlyBookWithNulBytes) {
 }
 
 TEST(ReadBookFile, RefusesTwoGibibytesWithoutReadingThem) {
-  const fs::path file = TempFile("huge.txt", "x");
+  const fs::path file = ScratchFile("huge.txt", "x");
   std::error_code error;
   fs::resize_file(file, static_cast<std::uintmax_t>(kMaxBookBytes) + 1, error);  // sparse
   if (error) GTEST_SKIP() << "cannot make a sparse file here";

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/core/scratch_folder.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,7 +23,7 @@ struct ToolRun {
 };
 
 ToolRun RunTool(const std::string& arguments) {
-  const fs::path errFile = fs::temp_directory_path() / ("varnelo-pages-err-" + std::to_string(::getpid()));
+  const fs::path errFile = varnelo::testing::ScratchFolder() / "stderr";
   const std::string command =
       std::string(VARNELO_PAGES_TOOL) + " " + arguments + " 2>" + errFile.string();
   ToolRun run{};
@@ -40,11 +42,7 @@ ToolRun RunTool(const std::string& arguments) {
 std::string Quote(const std::string& path) { return "'" + path + "'"; }
 
 std::string Book(const std::string& name, const std::string& bytes) {
-  const fs::path dir = fs::temp_directory_path() / ("varnelo-pages-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const fs::path file = dir / name;
-  std::ofstream(file, std::ios::binary) << bytes;
-  return file.string();
+  return varnelo::testing::ScratchFile(name, bytes).string();
 }
 
 }  // namespace
