@@ -1,0 +1,351 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/varnelo_app.h"
+#include "platform/profile.h"
+#include "platform/program_folder.h"
+#include "platform/services.h"
+#include "platform/window_timers.h"
+#include "store/config_store.h"
+#include "tests/gui/test_support.h"
+#include "text/varnelo_view.h"
+
+namespace varnelo {
+namespace {
+
+std::time_t LocalMoment(int year, int month, int day, int hour, int minute, int second) {
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  tm.tm_isdst = -1;
+  return std::mktime(&tm);
+}
+
+using testing::FakeClock;
+using testing::ScriptedMessageBoxes;
+using ShownBox = testing::ShownMessage;
+
+QString Reminder(int minutes) {
+  return QStringLiteral("你已经阅读 %1 分钟，请注意保护眼睛，适当的休息！").arg(minutes);
+}
+
+class MainFrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.isValid());
+    clock_.now = LocalMoment(2010, 3, 5, 9, 0, 0);
+    if (const char* old = std::getenv(kProgramFolderOverride)) oldHome_ = old;
+    setenv(kProgramFolderOverride, folder_.path().toStdString().c_str(), 1);
+    ini_ = SettingsPathIn(folder_.path().toStdString() + "/");
+  }
+  void TearDown() override {
+    app_.reset();
+    if (oldHome_) {
+      setenv(kProgramFolderOverride, oldHome_->c_str(), 1);
+    } else {
+      unsetenv(kProgramFolderOverride);
+    }
+  }
+
+  void Set(const char* section, const char* key, const std::string& value) {
+    ASSERT_TRUE(profile::WriteString(section, key, value, ini_));
+  }
+  int Int(const char* section, const char* key) { return profile::GetInt(section, key, -999, ini_); }
+  std::string Str(const char* section, const char* key) {
+    return profile::GetString(section, key, "<missing>", ini_);
+  }
+
+  bool Start(std::vector<std::string> args = {"varnelo"}) {
+    app_ = std::make_unique<CVarneloApp>();
+    return app_->InitInstance(args);
+  }
+  CMainFrame* Frame() { return app_->MainFrame(); }
+  std::time_t Start0() { return Frame()->StartTime(); }
+
+  // Ticks the clock timer at each offset from the start; returns the boxes shown.
+  std::vector<ShownBox> TickAt(std::initializer_list<int> offsets) {
+    boxes_.shown.clear();
+    for (int offset : offsets) {
+      clock_.now = Start0() + offset;
+      Frame()->OnTimer(CMainFrame::kClockTimer);
+    }
+    return boxes_.shown;
+  }
+
+  FakeClock clock_;
+  ScopedClock clockGuard_{&clock_};
+  ScriptedMessageBoxes boxes_;
+  ScopedMessageBoxes boxesGuard_{&boxes_};
+  QTemporaryDir folder_;
+  std::optional<std::string> oldHome_;
+  std::string ini_;
+  std::unique_ptr<CVarneloApp> app_;
+};
+
+TEST_F(MainFrameTest, StartsWithDefaultsWithoutConfig) {
+  ASSERT_TRUE(Start());
+  CMainFrame* frame = Frame();
+  EXPECT_EQ(frame->windowTitle(), QStringLiteral("Tellavin--Varnelo"));
+  EXPECT_TRUE(boxes_.shown.empty());
+
+  const WindowPlacement& remembered = frame->RememberedPlacement();
+  EXPECT_EQ(remembered.showCommand, 1u);
+  EXPECT_EQ(QRect(QPoint(remembered.left, remembered.top), QPoint(remembered.right, remembered.bottom)),
+            QRect(QPoint(100, 100), QPoint(900, 700)));
+
+  EXPECT_TRUE(frame->Timers().IsActive(CMainFrame::kPlacementTimer));
+  EXPECT_EQ(frame->Timers().Interval(CMainFrame::kPlacementTimer), 100);
+  frame->OnTimer(CMainFrame::kPlacementTimer);
+  EXPECT_EQ(frame->geometry(), QRect(100, 100, 800, 600));
+  EXPECT_FALSE(frame->Timers().IsActive(CMainFrame::kPlacementTimer));
+  EXPECT_EQ(frame->Timers().Interval(CMainFrame::kClockTimer), 1000);
+
+  EXPECT_EQ(frame->MessagePane()->text(),
+            QStringLiteral("小提示：空格翻屏自动下一页，【F5】添加书签，【←】上一页，【→】下一页"));
+  QLabel* words = frame->WordCountPane();
+  const int width = words->fontMetrics().horizontalAdvance(QStringLiteral("字数：10000000"));
+  EXPECT_EQ(words->minimumWidth(), width);
+  EXPECT_EQ(words->maximumWidth(), width);
+  EXPECT_EQ(frame->ReadingPane()->minimumWidth(), 4 * width);
+  EXPECT_EQ(frame->ReadingPane()->maximumWidth(), 4 * width);
+  EXPECT_EQ(frame->ClockPane()->text(), CMainFrame::ClockText(clock_.now));
+  EXPECT_FALSE(frame->ToolBar()->isHidden());
+  EXPECT_FALSE(frame->statusBar()->isHidden());
+}
+
+TEST_F(MainFrameTest, BarFlagsHideBarsAtStart) {
+  Set("Interface", "toolflag", "0");
+  Set("Interface", "statusflag", "0");
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(Frame()->ToolBar()->isHidden());
+  EXPECT_TRUE(Frame()->statusBar()->isHidden());
+}
+
+TEST(MainFrameClock, ClockTextForLocalMoments) {
+  const struct {
+    std::time_t moment;
+    const char* text;
+  } cases[] = {
+      {LocalMoment(2010, 3, 5, 9, 7, 5), "2010/3/5   09:07:05   星期五"},
+      {LocalMoment(2010, 3, 6, 12, 0, 0), "2010/3/6   12:00:00   星期六"},
+      {LocalMoment(2010, 3, 7, 0, 0, 0), "2010/3/7   00:00:00   星期日"},
+      {LocalMoment(2010, 3, 8, 1, 2, 3), "2010/3/8   01:02:03   星期一"},
+      {LocalMoment(2010, 3, 9, 10, 10, 10), "2010/3/9   10:10:10   星期二"},
+      {LocalMoment(2010, 3, 10, 20, 30, 40), "2010/3/10   20:30:40   星期三"},
+      {LocalMoment(2024, 2, 29, 6, 5, 4), "2024/2/29   06:05:04   星期四"},
+      {LocalMoment(2010, 12, 31, 23, 59, 59), "2010/12/31   23:59:59   星期五"},
+      {LocalMoment(2000, 1, 1, 0, 0, 0), "2000/1/1   00:00:00   星期六"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CMainFrame::ClockText(c.moment), QString::fromUtf8(c.text)) << c.text;
+  }
+}
+
+TEST_F(MainFrameTest, ReminderEveryIntervalOnTheDueSecondOnly) {
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Start0(), clock_.now);
+  EXPECT_TRUE(TickAt({1, 1799}).empty());
+
+  const auto first = TickAt({1800, 1800});
+  ASSERT_EQ(first.size(), 1u);
+  EXPECT_EQ(first[0].text, Reminder(30));
+  EXPECT_EQ(first[0].caption, QStringLiteral("温馨提示！"));
+  EXPECT_EQ(first[0].icon, MessageIcon::Exclamation);
+
+  EXPECT_TRUE(TickAt({1801, 3599}).empty());
+  const auto second = TickAt({3600, 3601});
+  ASSERT_EQ(second.size(), 1u);
+  EXPECT_EQ(second[0].text, Reminder(60));
+}
+
+TEST_F(MainFrameTest, SkippedDueSecondEndsReminders) {
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(TickAt({1799, 1801, 3600, 5400, 7200}).empty());
+}
+
+TEST_F(MainFrameTest, IntervalFromConfig) {
+  Set("Quote", "TimeSpanTip", "10");
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(app_->Settings().reminderInterval, 10);
+  EXPECT_TRUE(TickAt({599}).empty());
+  const auto shown = TickAt({600, 1200});
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text, Reminder(10));
+  EXPECT_EQ(shown[1].text, Reminder(20));
+}
+
+TEST_F(MainFrameTest, IntervalChangedWhileReading) {
+  ASSERT_TRUE(Start());
+  TickAt({60});
+  app_->Settings().reminderInterval = 10;
+  const auto shown = TickAt({600, 1800, 2400, 3000, 3600});
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0].text, Reminder(30));
+  EXPECT_EQ(shown[1].text, Reminder(40));
+  EXPECT_EQ(shown[2].text, Reminder(50));
+  EXPECT_EQ(shown[3].text, Reminder(60));
+}
+
+TEST_F(MainFrameTest, ZeroIntervalRemindsOnceDuringCreation) {
+  Set("Quote", "TimeSpanTip", "0");
+  ASSERT_TRUE(Start());
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text, Reminder(0));
+  EXPECT_TRUE(TickAt({1, 60, 1800}).empty());
+}
+
+TEST_F(MainFrameTest, NegativeIntervalNeverReminds) {
+  Set("Quote", "TimeSpanTip", "-5");
+  ASSERT_TRUE(Start());
+  EXPECT_TRUE(boxes_.shown.empty());
+  EXPECT_TRUE(TickAt({1, 300, 1800, 3600}).empty());
+}
+
+TEST_F(MainFrameTest, ReadingTimeInMessagePane) {
+  ASSERT_TRUE(Start());
+  Frame()->SetReadingTimeDisplay(true);
+  TickAt({3723});
+  EXPECT_EQ(Frame()->MessagePane()->text(), QStringLiteral("-->阅读时间：1 小时 2 分 3 秒 <--"));
+}
+
+TEST_F(MainFrameTest, ExitSaveWritesDefaults) {
+  ASSERT_TRUE(Start());
+  Frame()->OnTimer(CMainFrame::kPlacementTimer);
+  const QRect geometry = Frame()->geometry();
+  Frame()->close();
+
+  const struct {
+    const char* section;
+    const char* key;
+    int value;
+  } ints[] = {{"Style", "bkcolor", 13625548}, {"Style", "txtcolor", 0},
+              {"Style", "txtsize", 270},      {"Style", "txthj", 100},
+              {"Style", "SortFlag", 0},       {"Style", "SortRuleFlag", 1},
+              {"Style", "orgrectFlag", 0},    {"Quote", "TimeSpanTip", 30},
+              {"Interface", "toolflag", 1},   {"Interface", "statusflag", 1}};
+  for (const auto& e : ints) EXPECT_EQ(Int(e.section, e.key), e.value) << e.key;
+  EXPECT_EQ(Str("Style", "txtfont"), "宋体");
+
+  const QString stored = QString::fromStdString(Str("Interface", "RemWndPlace"));
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{90}$")).match(stored).hasMatch())
+      << stored.toStdString();
+  const WindowPlacement placement = ReadWindowPlacement(ini_);
+  EXPECT_EQ(placement.length, 44u);
+  EXPECT_EQ(placement.showCommand, 1u);
+  EXPECT_EQ(QRect(placement.left, placement.top, placement.right - placement.left,
+                  placement.bottom - placement.top),
+            geometry);
+}
+
+TEST_F(MainFrameTest, ExitSaveKeepsWhatWasReadAtStart) {
+  WindowPlacement placed;
+  placed.left = 50, placed.top = 60, placed.right = 750, placed.bottom = 560;
+  WriteWindowPlacement(placed, ini_);
+  const struct {
+    const char* section;
+    const char* key;
+    const char* value;
+  } stored[] = {{"Style", "bkcolor", "16777215"},  {"Style", "txtcolor", "255"},
+                {"Style", "txtfont", "黑体"},      {"Style", "txtsize", "320"},
+                {"Style", "txthj", "200"},         {"Style", "SortFlag", "1"},
+                {"Style", "SortRuleFlag", "3"},    {"Style", "orgrectFlag", "1"},
+                {"Quote", "TimeSpanTip", "45"},    {"Interface", "toolflag", "0"},
+                {"Interface", "statusflag", "0"}};
+  for (const auto& e : stored) Set(e.section, e.key, e.value);
+
+  ASSERT_TRUE(Start());
+  Frame()->OnTimer(CMainFrame::kPlacementTimer);
+  EXPECT_EQ(Frame()->geometry(), QRect(50, 60, 700, 500));
+  Frame()->close();
+  for (const auto& e : stored) EXPECT_EQ(Str(e.section, e.key), e.value) << e.key;
+  const WindowPlacement saved = ReadWindowPlacement(ini_);
+  EXPECT_EQ(QRect(QPoint(saved.left, saved.top), QPoint(saved.right, saved.bottom)),
+            QRect(QPoint(50, 60), QPoint(750, 560)));
+}
+
+TEST_F(MainFrameTest, ExitSaveRunsOnce) {
+  ASSERT_TRUE(Start());
+  Frame()->close();
+  Set("Interface", "toolflag", "7");
+  QCloseEvent again;
+  QCoreApplication::sendEvent(Frame(), &again);
+  EXPECT_EQ(Int("Interface", "toolflag"), 7);
+}
+
+TEST_F(MainFrameTest, CommandsEnabledOnlyWhenBuilt) {
+  ASSERT_TRUE(Start());
+  const CMainFrame* frame = Frame();
+  for (int id : {57601, 32797, 32798, 32799, 32816, 32817, 32818, 32819, 32820, 32822, 57665}) {
+    EXPECT_TRUE(frame->Router().StateOf(id).enabled) << id;
+    ASSERT_NE(frame->ActionOf(id), nullptr) << id;
+    EXPECT_TRUE(frame->ActionOf(id)->isEnabled()) << id;
+  }
+  for (int id : {32773, 57603, 32775, 32802, 32813, 57664, 32774, 32803, 32821}) {
+    EXPECT_FALSE(frame->Router().StateOf(id).enabled) << id;
+    if (QAction* action = frame->ActionOf(id)) {
+      EXPECT_FALSE(action->isEnabled()) << id;
+    }
+  }
+  EXPECT_EQ(frame->ActionOf(32821), nullptr);
+  EXPECT_FALSE(Frame()->RunCommand(32803));
+
+  EXPECT_TRUE(frame->ActionOf(57601)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+O"))));
+  ASSERT_NE(frame->ActionOf(32803), nullptr);
+  EXPECT_TRUE(
+      frame->ActionOf(32803)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Return"))));
+}
+
+TEST_F(MainFrameTest, ExitCommandClosesAndSaves) {
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(Frame()->isVisible());
+  EXPECT_TRUE(Frame()->RunCommand(57665));
+  EXPECT_FALSE(Frame()->isVisible());
+  EXPECT_EQ(Int("Interface", "toolflag"), 1);
+  EXPECT_EQ(Int("Quote", "TimeSpanTip"), 30);
+}
+
+TEST_F(MainFrameTest, UnreadableFileOnCommandLineEndsStart) {
+  EXPECT_FALSE(Start({"varnelo", "/no/such/file.txt"}));
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("/no/such/file.txt")));
+  EXPECT_TRUE(Frame() == nullptr || !Frame()->isVisible());
+}
+
+TEST_F(MainFrameTest, ReadableFileOnCommandLineLoadsNoBook) {
+  const QString book = folder_.filePath(QStringLiteral("book.txt"));
+  QFile file(book);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("\xb5\xda\xd2\xbb\xd5\xc2\r\nabc\r\n");
+  file.close();
+
+  ASSERT_TRUE(Start({"varnelo", book.toStdString()}));
+  EXPECT_TRUE(boxes_.shown.empty());
+  const CVarneloView* view = Frame()->View();
+  EXPECT_TRUE(view->Text().empty());
+  EXPECT_EQ(view->PageCount(), 0);
+  EXPECT_TRUE(view->CurrentPath().empty());
+}
+
+}  // namespace
+}  // namespace varnelo
