@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools libgl-dev libgtest-dev googletest
+packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
+          libgtest-dev googletest
           fonts-noto-cjk xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
