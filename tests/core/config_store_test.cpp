@@ -13,32 +13,20 @@
 #include <gtest/gtest.h>
 
 #include "platform/program_folder.h"
+#include "tests/core/ini_file_fixture.h"
 
 namespace fs = std::filesystem;
 using namespace varnelo;
 
 namespace {
 
-class ConfigStoreTest : public ::testing::Test {
+class ConfigStoreTest : public varnelo::testing::IniFileTest {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("varnelo-config-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    path_ = (folder_ / "Config.ini").string();
+    IniFileTest::SetUp();
     store_.SetSettingsPath(path_);
   }
-  void TearDown() override { fs::remove_all(folder_); }
-  void Put(const std::string& bytes) const { std::ofstream(path_, std::ios::binary) << bytes; }
-  std::string Contents() const {
-    std::ifstream in(path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
 
-  fs::path folder_;
-  std::string path_;
   CConfigStore store_;
 };
 

@@ -11,34 +11,14 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/core/ini_file_fixture.h"
+
 namespace fs = std::filesystem;
 using namespace varnelo;
 
 namespace {
 
-class ProfileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("varnelo-profile-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    path_ = (folder_ / "Config.ini").string();
-  }
-  void TearDown() override {
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add);
-    fs::remove_all(folder_);
-  }
-  void Put(const std::string& bytes) const { std::ofstream(path_, std::ios::binary) << bytes; }
-  std::string Contents() const {
-    std::ifstream in(path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-
-  fs::path folder_;
-  std::string path_;
-};
+class ProfileTest : public varnelo::testing::IniFileTest {};
 
 TEST_F(ProfileTest, NamesMatchWithoutAsciiCaseAndMissingGivesDefault) {
   EXPECT_EQ(profile::GetInt("Style", "txtsize", 270, path_), 270);  // no file
