@@ -51,7 +51,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   WindowTimers& Timers() { return *timers_; }
   QAction* ActionOf(int id) const;  // the menu's action, else any action of the command
   const WindowPlacement& RememberedPlacement() const { return remembered_; }
-  int NextReminderMinute() const { return nextReminderMinute_; }
   std::time_t StartTime() const { return startTime_; }
   void SetReadingTimeDisplay(bool on) { readingTimeDisplay_ = on ? 1 : 0; }
   WindowPlacement CurrentPlacement() const;

@@ -20,8 +20,6 @@ std::string CVarneloApp::GetProgramFolder() {
   return settings_.programFolder;
 }
 
-std::string CVarneloApp::SettingsPath() const { return SettingsPathIn(settings_.programFolder); }
-
 bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   doc_ = std::make_unique<CVarneloDoc>();
   frame_ = std::make_unique<CMainFrame>(*this);

@@ -28,13 +28,6 @@ struct SharedSettings {
   int pagingMode = 0;
   std::string chapterTitle;
   int firstVisibleLine = 0;
-  std::string libraryFolder;
-  int quoteFlag = 0;
-  int loopFlag = 0;
-  int scrollFlag = 0;
-  std::string quotePath;
-  int autoScrollInterval = 30;
-  int autoScrollMode = 0;
   int reminderInterval = 30;
 };
 
@@ -53,7 +46,6 @@ class CVarneloApp : public CommandTarget {
 
   // The program folder, ending with the separator; computed by the frame at creation.
   std::string GetProgramFolder();
-  std::string SettingsPath() const;
 
   bool HandlesCommand(int id) const override;
   void OnCommand(int id) override;

@@ -289,6 +289,4 @@ QString CVarneloView::ReadingStatus() const {
   return status;
 }
 
-const PaneCharFormat& CVarneloView::Appearance() const { return pane_->DefaultCharFormat(); }
-
 }  // namespace varnelo

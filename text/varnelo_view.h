@@ -99,7 +99,6 @@ class CVarneloView : public QWidget, public CommandTarget {
 
   // ---- State for the frame, the exit save and tests ----
   const std::string& Text() const { return text_; }
-  const Pagination& Pages() const { return pages_; }
   int CurrentPage() const { return currentPage_; }
   void SetCurrentPage(int page) { currentPage_ = page; }
   int PageCount() const { return pages_.pageCount; }
@@ -107,12 +106,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   int ChapterRule() const { return chapterRule_; }
   const std::string& CurrentPath() const { return currentPath_; }
   void SetCurrentPath(std::string path) { currentPath_ = std::move(path); }
-  bool EditMode() const { return editMode_ != 0; }
   bool SideBarHidden() const { return sideBarHidden_ != 0; }
   int LastScreenTop() const { return lastScreenTop_; }
-  const PaneCharFormat& Appearance() const;
   WindowTimers& Timers() { return *timers_; }
-  CConfigStore& Store() { return store_; }
 
   RichPane* Pane() const { return pane_; }
   QListWidget* LibraryList() const { return list_; }
@@ -121,10 +117,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   QLabel* PageCountLabel() const { return countLabel_; }
   QLabel* PageNumberLabel() const { return numberLabel_; }
   QPushButton* PreviousButton() const { return previousButton_; }
-  QPushButton* ScreenButton() const { return screenButton_; }
   QPushButton* NextButton() const { return nextButton_; }
-  QLabel* QuoteLine() const { return quoteLine_; }
-  QGroupBox* BottomFrame() const { return bottomFrame_; }
 
  signals:
   // The character count, the reading position or the paging changed.
