@@ -104,7 +104,11 @@ void CVarneloView::ShowPage(int page) {
   }
   if (pane_->FirstVisibleLine() != 0) pane_->LineScroll(-pane_->LineCount());
   lastScreenTop_ = -1;
-  const std::string shown = PageText(page);
+  std::string shown = PageText(page);
+  // The pane keeps at most its text limit; no character takes more than two bytes per
+  // unit, so decoding more than this prefix would be thrown away.
+  const std::size_t decodeLimit = 2 * static_cast<std::size_t>(pane_->TextLimit()) + 2;
+  if (shown.size() > decodeLimit) shown.resize(decodeLimit);
   countBox_->setText(QString::number(pages_.pageCount));
   pane_->setFocus();
   pageNumberValue_ = currentPage_;

@@ -278,6 +278,16 @@ TEST_F(ViewTest, ShowPageAboveTheCountShowsPageOne) {
   EXPECT_EQ(view->PageNumberBox()->text(), "1");
 }
 
+TEST_F(ViewTest, APageLongerThanThePaneLimitShowsItsStart) {
+  std::string oneLine;
+  for (int i = 0; i < 200000; ++i) oneLine += "\xB0\xA1";  // 啊, no line break at all
+  Open(WriteBook("long.txt", oneLine));
+  ASSERT_EQ(view->PageCount(), 1);
+  const QString shown = view->Pane()->PaneText();
+  EXPECT_EQ(shown.size(), CVarneloView::kPaneTextLimit);
+  EXPECT_EQ(shown.count(QString::fromUtf8("啊")), CVarneloView::kPaneTextLimit);
+}
+
 TEST_F(ViewTest, NoBookShowsEmptyStatus) {
   EXPECT_EQ(view->ReadingStatus(), QString());
   EXPECT_EQ(view->WordCountStatus(), QString::fromUtf8("字数：0.0000 万"));
