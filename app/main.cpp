@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> arguments(argv, argv + argc);
   varnelo::CVarneloApp app;
-  if (!app.InitInstance(arguments)) return 0;
+  if (!app.InitInstance(arguments)) return 1;  // the file named on the command line was unreadable
   return QApplication::exec();
 }
