@@ -16,6 +16,7 @@
 
 #include "app/command_ids.h"
 #include "app/varnelo_app.h"
+#include "platform/profile.h"
 #include "platform/rich_pane.h"
 #include "platform/window_timers.h"
 #include "tests/gui/test_support.h"
@@ -330,6 +331,47 @@ TEST_F(ViewTest, FormLayoutFollowsTheClientSize) {
   EXPECT_EQ(view->LibraryList()->geometry(), QRect(5, 0, 160, 610));
   EXPECT_EQ(view->NextButton()->geometry(), QRect(810, 615, 50, 20));
   EXPECT_EQ(view->PageNumberBox()->geometry(), QRect(620, 615, 50, 20));
+}
+
+TEST(ViewStartUp, TakesPagingAndAppearanceFromConfig) {
+  struct Case {
+    const char* sortFlag;
+    const char* ruleFlag;
+    int mode;  // of a freshly opened corpus novel
+    int rule;
+    int pages;
+  } cases[] = {
+      {"1", "3", kChapterPaging, 3, 120},
+      {"1", "9", kLinePaging, 1, 34},  // a damaged rule reads as rule 1, which falls back
+      {"0", "3", kLinePaging, 3, 34},
+  };
+  for (const Case& c : cases) {
+    TempHome home;
+    ScriptedMessageBoxes messages;
+    ScopedMessageBoxes messagesGuard(&messages);
+    ScriptedDialogs dialogs;
+    ScopedDialogs dialogsGuard(&dialogs);
+    profile::WriteString("Style", "SortFlag", c.sortFlag, home.ConfigPath());
+    profile::WriteString("Style", "SortRuleFlag", c.ruleFlag, home.ConfigPath());
+    profile::WriteString("Style", "txtsize", "320", home.ConfigPath());
+    profile::WriteString("Style", "bkcolor", "255", home.ConfigPath());  // pure red
+    profile::WriteString("Style", "orgrectFlag", "1", home.ConfigPath());
+    SharedSettings settings;
+    settings.programFolder = home.Folder();
+    CVarneloView view(settings);
+    view.resize(800, 600);
+    view.OnInitialUpdate();
+    EXPECT_EQ(view.ChapterRule(), c.rule) << c.ruleFlag;
+    EXPECT_TRUE(view.SideBarHidden());
+    EXPECT_EQ(view.Pane()->geometry().x(), 5);
+    EXPECT_EQ(view.Pane()->DefaultCharFormat().heightTwips, 320);
+    EXPECT_EQ(view.Pane()->BackgroundColour(), QColor(255, 0, 0));
+    EXPECT_EQ(settings.fontSize, 320);  // the mirror the exit save writes
+    dialogs.files.push_back(QString::fromStdString(CorpusBook("三国演义.txt")));
+    view.OnCommand(cmd::kOpenFile);
+    EXPECT_EQ(view.PagingMode(), c.mode) << c.sortFlag << c.ruleFlag;
+    EXPECT_EQ(view.PageCount(), c.pages) << c.sortFlag << c.ruleFlag;
+  }
 }
 
 TEST(PaneText, EveryLineBreakIsOneAndBytesSurvive) {
