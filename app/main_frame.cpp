@@ -145,6 +145,9 @@ void CMainFrame::CreateToolBar() {
   toolBar_->setMovable(false);
   toolBar_->setIconSize(QSize(24, 24));
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  // Flat buttons 40 to 80 pixels wide, so all fourteen fit an 800-pixel window.
+  toolBar_->setStyleSheet(QStringLiteral(
+      "QToolButton { min-width: 40px; max-width: 80px; padding: 1px 0px; margin: 0px; }"));
   for (const ToolButton& button : ToolBarButtons()) {
     QAction* action = MakeAction(button.id, Utf8(button.label));
     action->setIcon(ToolBarIcon(button.id));
