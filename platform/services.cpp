@@ -55,27 +55,27 @@ QtMessageBoxes gQtMessageBoxes;
 QtDialogs gQtDialogs;
 SystemClock gSystemClock;
 
-MessageBoxService* gMessageBoxes = &gQtMessageBoxes;
-DialogService* gDialogs = &gQtDialogs;
-const Clock* gClock = &gSystemClock;
-
 }  // namespace
 
-MessageBoxService& MessageBoxes() { return *gMessageBoxes; }
-MessageBoxService& QtMessageBoxService() { return gQtMessageBoxes; }
-DialogService& Dialogs() { return *gDialogs; }
-const Clock& CurrentClock() { return *gClock; }
-
-ScopedMessageBoxes::ScopedMessageBoxes(MessageBoxService* service) : previous_(gMessageBoxes) {
-  gMessageBoxes = service;
+MessageBoxService*& MessageBoxSlot() {
+  static MessageBoxService* current = &gQtMessageBoxes;
+  return current;
 }
-ScopedMessageBoxes::~ScopedMessageBoxes() { gMessageBoxes = previous_; }
 
-ScopedDialogs::ScopedDialogs(DialogService* service) : previous_(gDialogs) { gDialogs = service; }
-ScopedDialogs::~ScopedDialogs() { gDialogs = previous_; }
+DialogService*& DialogSlot() {
+  static DialogService* current = &gQtDialogs;
+  return current;
+}
 
-ScopedClock::ScopedClock(const Clock* clock) : previous_(gClock) { gClock = clock; }
-ScopedClock::~ScopedClock() { gClock = previous_; }
+const Clock*& ClockSlot() {
+  static const Clock* current = &gSystemClock;
+  return current;
+}
+
+MessageBoxService& MessageBoxes() { return *MessageBoxSlot(); }
+MessageBoxService& QtMessageBoxService() { return gQtMessageBoxes; }
+DialogService& Dialogs() { return *DialogSlot(); }
+const Clock& CurrentClock() { return *ClockSlot(); }
 
 QString ApplicationTitle() {
   const std::string_view title = AppTitle();

@@ -36,39 +36,27 @@ MessageBoxService& QtMessageBoxService();  // the real boxes, whatever is instal
 DialogService& Dialogs();
 const Clock& CurrentClock();
 
+// Where each service lives; tests replace them through the guards below.
+MessageBoxService*& MessageBoxSlot();
+DialogService*& DialogSlot();
+const Clock*& ClockSlot();
+
 // Installs a service for the lifetime of the guard, then restores the previous one.
-class ScopedMessageBoxes {
+template <typename Service, Service*& (*Slot)()>
+class ScopedService {
  public:
-  explicit ScopedMessageBoxes(MessageBoxService* service);
-  ~ScopedMessageBoxes();
-  ScopedMessageBoxes(const ScopedMessageBoxes&) = delete;
-  ScopedMessageBoxes& operator=(const ScopedMessageBoxes&) = delete;
+  explicit ScopedService(Service* service) : previous_(Slot()) { Slot() = service; }
+  ~ScopedService() { Slot() = previous_; }
+  ScopedService(const ScopedService&) = delete;
+  ScopedService& operator=(const ScopedService&) = delete;
 
  private:
-  MessageBoxService* previous_;
+  Service* previous_;
 };
 
-class ScopedDialogs {
- public:
-  explicit ScopedDialogs(DialogService* service);
-  ~ScopedDialogs();
-  ScopedDialogs(const ScopedDialogs&) = delete;
-  ScopedDialogs& operator=(const ScopedDialogs&) = delete;
-
- private:
-  DialogService* previous_;
-};
-
-class ScopedClock {
- public:
-  explicit ScopedClock(const Clock* clock);
-  ~ScopedClock();
-  ScopedClock(const ScopedClock&) = delete;
-  ScopedClock& operator=(const ScopedClock&) = delete;
-
- private:
-  const Clock* previous_;
-};
+using ScopedMessageBoxes = ScopedService<MessageBoxService, MessageBoxSlot>;
+using ScopedDialogs = ScopedService<DialogService, DialogSlot>;
+using ScopedClock = ScopedService<const Clock, ClockSlot>;
 
 // The caption used when a box is shown without its own.
 QString ApplicationTitle();
