@@ -78,6 +78,18 @@ void LetterA(QPainter& p, const QRectF& box) {
   p.drawLine(QPointF(box.left() + inset, bar), QPointF(box.right() - inset, bar));
 }
 
+// Lines only, in the colour and width given.
+void Outline(QPainter& p, const QColor& colour, qreal width) {
+  p.setPen(Stroke(colour, width));
+  p.setBrush(Qt::NoBrush);
+}
+
+// Solid shapes without an edge.
+void Fill(QPainter& p, const QColor& colour) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(colour);
+}
+
 // Three text lines at the given heights, with arrows that push apart or pull together.
 void SpacingLines(QPainter& p, const QColor& ink, qreal top, qreal bottom, bool wider) {
   p.setPen(Stroke(ink, 1.8));
@@ -109,8 +121,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QColor& tile) {
       break;
     }
     case Glyph::Book: {
-      p.setPen(Qt::NoPen);
-      p.setBrush(ink);
+      Fill(p, ink);
       p.drawRoundedRect(QRectF(6.5, 4.5, 11, 15), 1.3, 1.3);
       p.setBrush(inner);
       p.drawRect(QRectF(8.2, 4.5, 1.3, 15));
@@ -130,8 +141,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QColor& tile) {
       disc.addEllipse(QPointF(11.5, 12.5), 7, 7);
       QPainterPath bite;
       bite.addEllipse(QPointF(15.2, 9.3), 5.6, 5.6);
-      p.setPen(Qt::NoPen);
-      p.setBrush(ink);
+      Fill(p, ink);
       p.drawPath(disc.subtracted(bite));
       p.drawEllipse(QPointF(17.6, 16.2), 1, 1);
       break;
@@ -139,8 +149,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QColor& tile) {
     case Glyph::SmallerA:
     case Glyph::LargerA: {
       const bool larger = glyph == Glyph::LargerA;
-      p.setPen(Stroke(ink, 2));
-      p.setBrush(Qt::NoBrush);
+      Outline(p, ink, 2);
       LetterA(p, larger ? QRectF(3.5, 5.5, 11, 13.5) : QRectF(4.5, 10, 8, 9));
       p.drawLine(QPointF(15, 8.5), QPointF(20.5, 8.5));
       if (larger) p.drawLine(QPointF(17.75, 5.75), QPointF(17.75, 11.25));
@@ -149,29 +158,24 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QColor& tile) {
     case Glyph::NarrowerLines: SpacingLines(p, ink, 9, 15, false); break;
     case Glyph::WiderLines: SpacingLines(p, ink, 6.5, 17.5, true); break;
     case Glyph::Pages: {
-      p.setPen(Stroke(ink, 1.5));
-      p.setBrush(Qt::NoBrush);
+      Outline(p, ink, 1.5);
       p.drawRoundedRect(QRectF(9.5, 4.5, 9, 12), 1, 1);
-      p.setPen(Qt::NoPen);
-      p.setBrush(ink);
+      Fill(p, ink);
       p.drawRoundedRect(QRectF(5.5, 7.5, 9.5, 12), 1, 1);
       p.setPen(Stroke(inner, 1.2));
       for (qreal y : {11.0, 13.5, 16.0}) p.drawLine(QPointF(7.5, y), QPointF(13, y));
       break;
     }
     case Glyph::Clock: {
-      p.setPen(Stroke(ink, 1.8));
-      p.setBrush(Qt::NoBrush);
+      Outline(p, ink, 1.8);
       p.drawEllipse(QPointF(12, 12), 7.2, 7.2);
       Polyline(p, {{12, 7.6}, {12, 12}, {15.2, 13.8}});
       break;
     }
     case Glyph::SideBar: {
-      p.setPen(Stroke(ink, 1.6));
-      p.setBrush(Qt::NoBrush);
+      Outline(p, ink, 1.6);
       p.drawRoundedRect(QRectF(4.5, 5.5, 15, 13), 1.5, 1.5);
-      p.setPen(Qt::NoPen);
-      p.setBrush(ink);
+      Fill(p, ink);
       p.drawRoundedRect(QRectF(4.5, 5.5, 5.5, 13), 1.5, 1.5);
       p.setPen(Stroke(ink, 1.4));
       p.drawLine(QPointF(12.5, 9.5), QPointF(17, 9.5));
@@ -179,8 +183,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QColor& tile) {
       break;
     }
     case Glyph::FullScreen: {
-      p.setPen(Stroke(ink, 2));
-      p.setBrush(Qt::NoBrush);
+      Outline(p, ink, 2);
       Polyline(p, {{5, 10}, {5, 5}, {10, 5}});
       Polyline(p, {{14, 5}, {19, 5}, {19, 10}});
       Polyline(p, {{19, 14}, {19, 19}, {14, 19}});
@@ -188,8 +191,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QColor& tile) {
       break;
     }
     case Glyph::AutoScroll: {
-      p.setPen(Stroke(ink, 2.2));
-      p.setBrush(Qt::NoBrush);
+      Outline(p, ink, 2.2);
       Polyline(p, {{7, 6.5}, {12, 11}, {17, 6.5}});
       Polyline(p, {{7, 12.5}, {12, 17}, {17, 12.5}});
       break;
@@ -198,8 +200,7 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QColor& tile) {
       p.save();
       p.translate(12.5, 11.5);
       p.rotate(-45);
-      p.setPen(Qt::NoPen);
-      p.setBrush(ink);
+      Fill(p, ink);
       p.drawRect(QRectF(-5.5, -2.2, 10.5, 4.4));
       p.drawRoundedRect(QRectF(5.8, -2.2, 2.8, 4.4), 0.8, 0.8);
       p.drawPolygon(QPolygonF({{-5.5, -2.2}, {-5.5, 2.2}, {-9.3, 0}}));
