@@ -9,14 +9,16 @@
 #include <QStatusBar>
 #include <QToolBar>
 
-#include "app/command_ids.h"
-#include "app/command_table.h"
-#include "app/toolbar_icons.h"
+#include "aids/reading_aids.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "platform/window_timers.h"
+#include "res/command_ids.h"
+#include "res/command_table.h"
+#include "res/toolbar_icons.h"
+#include "store/config_store.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -43,13 +45,12 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::PreCreateWindow() {
   const std::string settingsPath = SettingsPathIn(app_.GetProgramFolder());
-  remembered_ = ReadWindowPlacement(settingsPath);
-  CConfigStore store;
-  store.SetSettingsPath(settingsPath);
-  app_.Settings().reminderInterval = store.ReadInt("Quote", "TimeSpanTip", 30);
-  nextReminderMinute_ = app_.Settings().reminderInterval;
-  toolBarFlag_ = store.ReadInt("Interface", "toolflag", 1);
-  statusBarFlag_ = store.ReadInt("Interface", "statusflag", 1);
+  ConfigValues& config = app_.Settings().config;
+  ReadStartupKeys(config, ReadStage::Frame, settingsPath);
+  remembered_ = config.placement;
+  nextReminderMinute_ = config.quote.reminderMinutes;
+  toolBarFlag_ = config.toolBarShown;
+  statusBarFlag_ = config.statusBarShown;
   // The title never names the book.
   setWindowTitle(QStringLiteral("Tellavin--Varnelo"));
   setWindowIcon(AppIcon());
@@ -57,6 +58,7 @@ void CMainFrame::PreCreateWindow() {
 
 void CMainFrame::OnCreate() {
   view_ = new CVarneloView(app_.Settings(), this);
+  AttachReadingAids(*view_);
   setCentralWidget(view_);
   router_.SetChain({view_, app_.Document(), this, &app_});
 
@@ -246,7 +248,7 @@ void CMainFrame::UpdateTimeDisplay() {
     const QString text =
         QString::asprintf("你已经阅读 %d 分钟，请注意保护眼睛，适当的休息！", nextReminderMinute_);
     // Advanced before the box opens: the ticks inside its loop must not remind again.
-    nextReminderMinute_ += app_.Settings().reminderInterval;
+    nextReminderMinute_ += app_.Settings().config.quote.reminderMinutes;
     MessageBoxes().Show(this, text, QStringLiteral("温馨提示！"), MessageButtons::Ok,
                         MessageIcon::Exclamation);
   }
@@ -276,20 +278,22 @@ void CMainFrame::ApplyPlacement(const WindowPlacement& placement) {
   }
 }
 
-void CMainFrame::SaveAllSettings() {
-  CConfigStore store;
-  store.SetSettingsPath(SettingsPathIn(app_.Settings().programFolder));
-  const SharedSettings& mirror = app_.Settings();
+ConfigValues CMainFrame::ExitValues() const {
+  const SharedSettings& shared = app_.Settings();
+  // What this run did not change goes back as it was read.
+  ConfigValues values = shared.config;
+  values.appearance = shared.appearance;
+  values.pagingMode = shared.book.pagingMode;
+  values.chapterRule = view_->ChapterRule();
+  values.sideBarHidden = view_->SideBarHidden() ? 1 : 0;
+  values.placement = CurrentPlacement();
+  values.toolBarShown = toolBarFlag_;
+  values.statusBarShown = statusBarFlag_;
+  return values;
+}
 
-  store.SaveStyle(mirror.backgroundColour, mirror.textColour, mirror.faceName, mirror.fontSize,
-                  mirror.lineSpacing);
-  store.WriteInt("Style", "SortFlag", mirror.pagingMode);
-  store.WriteInt("Quote", "TimeSpanTip", mirror.reminderInterval);
-  store.WriteInt("Style", "SortRuleFlag", view_->ChapterRule());
-  store.WriteString("Style", "orgrectFlag", view_->SideBarHidden() ? "1" : "0");
-  WriteWindowPlacement(CurrentPlacement(), store.SettingsPath());
-  store.WriteInt("Interface", "toolflag", toolBarFlag_);
-  store.WriteInt("Interface", "statusflag", statusBarFlag_);
+void CMainFrame::SaveAllSettings() {
+  WriteExitSettings(ExitValues(), SettingsPathIn(app_.Settings().programFolder));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

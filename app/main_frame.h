@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/command_router.h"
+#include "platform/command_router.h"
 #include "store/config_store.h"
 
 class QLabel;
@@ -39,6 +39,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   void OnTimer(int id);
   void UpdateTimeDisplay();
   void SaveAllSettings();
+  // Every Config.ini value as the exit save writes it now.
+  ConfigValues ExitValues() const;
   void UpdateCommandUI();
   void UpdateStatusPanes();
 

@@ -7,11 +7,15 @@
 #include "app/varnelo_doc.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
+#include "res/command_table.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
 
-CVarneloApp::CVarneloApp() = default;
+CVarneloApp::CVarneloApp() {
+  const std::string_view title = AppTitle();
+  SetApplicationTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+}
 
 CVarneloApp::~CVarneloApp() = default;
 

@@ -6,30 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "app/command_router.h"
+#include "platform/command_router.h"
+#include "store/shared_settings.h"
 
 namespace varnelo {
 
 class CMainFrame;
 class CVarneloDoc;
-
-// The values several windows share, and the state mirror the exit save writes.
-struct SharedSettings {
-  std::string currentBookTitle;
-  int currentPage = 0;
-  std::string currentPath;
-  std::string programFolder;
-  std::string currentFileName;
-  int textColour = 0;
-  int backgroundColour = 0x00CFE8CC;
-  int fontSize = 270;
-  int lineSpacing = 100;
-  std::string faceName;
-  int pagingMode = 0;
-  std::string chapterTitle;
-  int firstVisibleLine = 0;
-  int reminderInterval = 30;
-};
 
 class CVarneloApp : public CommandTarget {
  public:

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/command_router.h"
+#include "platform/command_router.h"
 
 namespace varnelo {
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/varnelo_app.h"
+#include "store/shared_settings.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo::bench {
@@ -28,7 +28,6 @@ double FirstPageMilliseconds(const std::string& path, int runs) {
     QApplication::processEvents();
     const auto start = std::chrono::steady_clock::now();
     view.LoadText(path);
-    view.SetCurrentPath(path);
     (void)view.Pane()->LineCount();  // the page is laid out, ready to paint
     QApplication::processEvents();
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;

@@ -154,21 +154,23 @@ bool RichPane::IsModified() const { return document()->isModified(); }
 
 void RichPane::SetModified(bool modified) { document()->setModified(modified); }
 
-void RichPane::SetDefaultCharFormat(const PaneCharFormat& format) {
+QColor ColourOf(int value) {
+  return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+}
+
+void RichPane::SetDefaultCharFormat(const TextAppearance& format) {
   format_ = format;
   QFont f = font();
-  f.setFamily(format.face.isEmpty() ? defaultFamily_ : format.face);
-  if (format.heightTwips > 0) f.setPointSizeF(format.heightTwips / 20.0);
+  f.setFamily(format.face.empty() ? defaultFamily_ : QString::fromStdString(format.face));
+  if (format.fontSize > 0) f.setPointSizeF(format.fontSize / 20.0);
   // The document takes the widget font on every font change; set both so they agree.
   setFont(f);
   document()->setDefaultFont(f);
   // Text without a colour of its own is drawn in the palette's text colour: no need to
   // format every character.
-  if (format.colour.isValid()) {
-    QPalette p = palette();
-    p.setColor(QPalette::Text, format.colour);
-    setPalette(p);
-  }
+  QPalette p = palette();
+  p.setColor(QPalette::Text, ColourOf(format.ShownTextColour()));
+  setPalette(p);
   const bool modified = document()->isModified();
   QTextCursor cursor(document());
   cursor.select(QTextCursor::Document);
@@ -176,11 +178,11 @@ void RichPane::SetDefaultCharFormat(const PaneCharFormat& format) {
   document()->setModified(modified);
 }
 
-const PaneCharFormat& RichPane::DefaultCharFormat() const { return format_; }
+const TextAppearance& RichPane::DefaultCharFormat() const { return format_; }
 
 QTextBlockFormat RichPane::SpacingFormat() const {
   QTextBlockFormat block;
-  block.setLineHeight(format_.offsetTwips / 20.0 * logicalDpiY() / 72.0,
+  block.setLineHeight(format_.lineSpacing / 20.0 * logicalDpiY() / 72.0,
                       QTextBlockFormat::LineDistanceHeight);
   return block;
 }

@@ -9,14 +9,12 @@
 #include <QTextBlockFormat>
 #include <QTextEdit>
 
+#include "platform/text_appearance.h"
+
 namespace varnelo {
 
-struct PaneCharFormat {
-  int heightTwips = 270;    // character height in twentieths of a point
-  int offsetTwips = 100;    // raised above the baseline; the line grows by this much
-  QColor colour = Qt::black;
-  QString face;
-};
+// A colour value 0x00BBGGRR as Qt wants it.
+QColor ColourOf(int value);
 
 class RichPane : public QTextEdit {
   Q_OBJECT
@@ -38,9 +36,10 @@ class RichPane : public QTextEdit {
   bool IsModified() const;
   void SetModified(bool modified);
 
-  // Default character format for the whole text, kept across SetPaneText.
-  void SetDefaultCharFormat(const PaneCharFormat& format);
-  const PaneCharFormat& DefaultCharFormat() const;
+  // Default character format for the whole text (face, size, spacing and the shown text
+  // colour), kept across SetPaneText. The background is not part of it.
+  void SetDefaultCharFormat(const TextAppearance& format);
+  const TextAppearance& DefaultCharFormat() const;
   void SetBackgroundColour(const QColor& colour);
   QColor BackgroundColour() const;
 
@@ -50,7 +49,7 @@ class RichPane : public QTextEdit {
   qreal LineTop(int line) const;
 
   int textLimit_;
-  PaneCharFormat format_;
+  TextAppearance format_;
   QString defaultFamily_;
 };
 

@@ -4,7 +4,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/command_table.h"
 
 namespace varnelo {
 
@@ -77,10 +76,14 @@ MessageBoxService& QtMessageBoxService() { return gQtMessageBoxes; }
 DialogService& Dialogs() { return *DialogSlot(); }
 const Clock& CurrentClock() { return *ClockSlot(); }
 
-QString ApplicationTitle() {
-  const std::string_view title = AppTitle();
-  return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+static QString& ApplicationTitleSlot() {
+  static QString title;
+  return title;
 }
+
+QString ApplicationTitle() { return ApplicationTitleSlot(); }
+
+void SetApplicationTitle(const QString& title) { ApplicationTitleSlot() = title; }
 
 std::tm LocalTime(std::time_t moment) {
   std::tm out{};

@@ -58,7 +58,8 @@ using ScopedMessageBoxes = ScopedService<MessageBoxService, MessageBoxSlot>;
 using ScopedDialogs = ScopedService<DialogService, DialogSlot>;
 using ScopedClock = ScopedService<const Clock, ClockSlot>;
 
-// The caption used when a box is shown without its own.
+// The caption used when a box is shown without its own; the application sets it at start.
 QString ApplicationTitle();
+void SetApplicationTitle(const QString& title);
 
 }  // namespace varnelo

@@ -1,67 +1,39 @@
 #include "store/config_store.h"
 
-#include "platform/profile.h"
-
 namespace varnelo {
 namespace {
 
-constexpr char kInterface[] = "Interface";
-constexpr char kPlacementKey[] = "RemWndPlace";
-constexpr char kStyle[] = "Style";
-
-std::string_view View(const char* s) { return s == nullptr ? std::string_view() : s; }
+constexpr ConfigKey kStyleKeys[] = {ConfigKey::Background, ConfigKey::TextColour,
+                                    ConfigKey::Face, ConfigKey::FontSize,
+                                    ConfigKey::LineSpacing};
 
 }  // namespace
 
 WindowPlacement ReadWindowPlacement(const std::string& settingsPath) {
-  WindowPlacement stored;
-  if (!profile::GetStruct(kInterface, kPlacementKey, &stored, sizeof stored, settingsPath)) {
-    return WindowPlacement{};
-  }
-  // A zero or absurd length means the bytes were never a placement.
-  if (stored.length == 0 || stored.length > 10000) return WindowPlacement{};
-  return stored;
+  ConfigValues values;
+  ReadKey(values, ConfigKey::Placement, settingsPath);
+  return values.placement;
 }
 
-void WriteWindowPlacement(const WindowPlacement& placement, const std::string& settingsPath) {
-  profile::WriteStruct(kInterface, kPlacementKey, &placement, sizeof placement, settingsPath);
+bool WriteWindowPlacement(const WindowPlacement& placement, const std::string& settingsPath) {
+  ConfigValues values;
+  values.placement = placement;
+  return WriteKey(values, ConfigKey::Placement, settingsPath);
 }
 
 void CConfigStore::LoadStyle() {
-  const StyleValues defaults;
-  style_.backgroundColour =
-      profile::GetInt(kStyle, "bkcolor", defaults.backgroundColour, settingsPath_);
-  style_.textColour = profile::GetInt(kStyle, "txtcolor", defaults.textColour, settingsPath_);
-  style_.face = profile::GetString(kStyle, "txtfont", defaults.face, settingsPath_);
-  style_.fontSize = profile::GetInt(kStyle, "txtsize", defaults.fontSize, settingsPath_);
-  style_.lineSpacing = profile::GetInt(kStyle, "txthj", defaults.lineSpacing, settingsPath_);
+  ConfigValues values;
+  values.appearance.night = style_.night;
+  for (const ConfigKey key : kStyleKeys) ReadKey(values, key, settingsPath_);
+  style_ = values.appearance;
 }
 
-void CConfigStore::SaveStyle(int backgroundColour, int textColour, const std::string& face,
-                             int fontSize, int lineSpacing) {
-  WriteInt(kStyle, "bkcolor", backgroundColour);
-  WriteInt(kStyle, "txtcolor", textColour);
-  WriteString(kStyle, "txtfont", face);
-  // A negative size or spacing means "unchanged", so the stored value stays.
-  if (fontSize >= 0) WriteInt(kStyle, "txtsize", fontSize);
-  if (lineSpacing >= 0) WriteInt(kStyle, "txthj", lineSpacing);
-}
-
-int CConfigStore::ReadInt(const char* section, const char* key, int defaultValue) const {
-  return profile::GetInt(View(section), View(key), defaultValue, settingsPath_);
-}
-
-std::string CConfigStore::ReadString(const char* section, const char* key) const {
-  return profile::GetString(View(section), View(key), "", settingsPath_);
-}
-
-void CConfigStore::WriteInt(const char* section, const char* key, int value) const {
-  profile::WriteString(View(section), View(key), std::to_string(value), settingsPath_);
-}
-
-void CConfigStore::WriteString(const char* section, const char* key,
-                               const std::string& value) const {
-  profile::WriteString(View(section), View(key), value, settingsPath_);
+bool CConfigStore::SaveStyle(const TextAppearance& style) const {
+  ConfigValues values;
+  values.appearance = style;
+  bool ok = true;
+  for (const ConfigKey key : kStyleKeys) ok = WriteKey(values, key, settingsPath_) && ok;
+  return ok;
 }
 
 }  // namespace varnelo

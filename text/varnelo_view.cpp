@@ -8,8 +8,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "app/command_ids.h"
-#include "app/varnelo_app.h"
+#include "res/command_ids.h"
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
@@ -23,6 +22,7 @@ CVarneloView::CVarneloView(SharedSettings& settings, QWidget* parent)
       settings_(settings),
       timers_(std::make_unique<WindowTimers>(this, [this](int id) { OnTimer(id); })) {
   BuildControls();
+  RegisterCommands();
 }
 
 CVarneloView::~CVarneloView() = default;
@@ -78,11 +78,18 @@ void CVarneloView::BuildControls() {
           [this] { OnCommand(cmd::kNextPageButton); });
   // Only the user's own changes: the exchange sets the box with setText, which is silent.
   connect(numberBox_, &QLineEdit::textEdited, this, [this] { GoToTypedPage(); });
-  connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0 && !exchanging_) OpenChosenEntry();
-  });
   connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this,
           [this] { emit StatusChanged(); });
+}
+
+void CVarneloView::AddPart(std::unique_ptr<ViewPart> part) { parts_.push_back(std::move(part)); }
+
+void CVarneloView::AddTimerHandler(int id, std::function<void()> handler) {
+  timerHandlers_[id] = std::move(handler);
+}
+
+void CVarneloView::NotifyStartup(StartupStep step) {
+  for (const auto& part : parts_) part->OnStartup(step);
 }
 
 void CVarneloView::OnInitialUpdate() {
@@ -90,20 +97,15 @@ void CVarneloView::OnInitialUpdate() {
   list_->setStyleSheet(QStringLiteral("QListWidget::item { height: 25px; }"));
 
   store_.SetSettingsPath(SettingsPathIn(settings_.programFolder));
-  store_.LoadStyle();
-  pagingMode_ = store_.ReadInt("Style", "SortFlag", 0) == kChapterPaging ? kChapterPaging
-                                                                         : kLinePaging;
-  chapterRule_ = ValidChapterRule(store_.ReadInt("Style", "SortRuleFlag", 1));
-  sideBarHidden_ = store_.ReadInt("Style", "orgrectFlag", 0) != 0 ? 1 : 0;
-
-  const StyleValues& style = store_.Style();
-  backgroundColour_ = style.backgroundColour;
-  textColour_ = style.textColour;
-  faceName_ = style.face;
-  fontSize_ = style.fontSize;
-  lineSpacing_ = style.lineSpacing;
-  ApplyCharFormat();
-  ApplyControlColours();
+  ConfigValues& config = settings_.config;
+  ReadStartupKeys(config, ReadStage::View, store_.SettingsPath());
+  pagingMode_ = config.pagingMode == kChapterPaging ? kChapterPaging : kLinePaging;
+  chapterRule_ = ValidChapterRule(config.chapterRule);
+  sideBarHidden_ = config.sideBarHidden != 0;
+  appearance_ = config.appearance;
+  NotifyStartup(StartupStep::SettingsRead);
+  NotifyStartup(StartupStep::AppearanceLoaded);
+  NotifyStartup(StartupStep::BookReturned);
   LayOut();
 }
 
@@ -111,70 +113,39 @@ std::string CVarneloView::PageText(int page) const {
   return varnelo::PageText(text_, pages_, page);
 }
 
-bool CVarneloView::HandlesCommand(int id) const {
-  switch (id) {
-    case cmd::kOpenFile:
-    case cmd::kLinePaging:
-    case cmd::kChapterPaging:
-    case cmd::kTogglePaging:
-    case cmd::kRule1:
-    case cmd::kRule2:
-    case cmd::kRule3:
-    case cmd::kRule4:
-    case cmd::kRule5:
-    case cmd::kRule6:
-    case cmd::kScrollOneScreen:
-    case cmd::kNextPageButton:
-    case cmd::kPreviousPageButton:
-    case cmd::kNextScreenButton:
-      return true;
-    default:
-      return false;
+void CVarneloView::RegisterCommands() {
+  commands_.Add(cmd::kLinePaging, [this](int) { UseLinePaging(); },
+                [this](int, CommandState& state) {
+                  state.checkable = true;
+                  state.checked = pagingMode_ == kLinePaging;
+                });
+  commands_.Add(cmd::kChapterPaging, [this](int) { UseChapterPaging(); },
+                [this](int, CommandState& state) {
+                  state.checkable = true;
+                  state.checked = pagingMode_ == kChapterPaging;
+                });
+  commands_.Add(cmd::kTogglePaging, [this](int) { TogglePagingMode(); });
+  // The rule commands are not consecutive (32821 is unused).
+  const int rules[] = {cmd::kRule1, cmd::kRule2, cmd::kRule3, cmd::kRule4, cmd::kRule5, cmd::kRule6};
+  for (int rule = 1; rule <= 6; ++rule) {
+    commands_.Add(rules[rule - 1], [this, rule](int) { UseChapterRule(rule); },
+                  [this, rule](int, CommandState& state) {
+                    state.checkable = true;
+                    state.checked = chapterRule_ == rule;
+                  });
   }
+  commands_.Add(cmd::kScrollOneScreen, [this](int) { ScrollOneScreen(); });
+  commands_.Add(cmd::kNextScreenButton, [this](int) { ScrollOneScreen(); });
+  commands_.Add(cmd::kNextPageButton, [this](int) { NextPage(); });
+  commands_.Add(cmd::kPreviousPageButton, [this](int) { PreviousPage(); });
 }
 
-namespace {
+bool CVarneloView::HandlesCommand(int id) const { return commands_.HandlesCommand(id); }
 
-int RuleOfCommand(int id) {
-  switch (id) {
-    case cmd::kRule1: return 1;
-    case cmd::kRule2: return 2;
-    case cmd::kRule3: return 3;
-    case cmd::kRule4: return 4;
-    case cmd::kRule5: return 5;
-    case cmd::kRule6: return 6;
-    default: return 0;
-  }
-}
-
-}  // namespace
-
-void CVarneloView::OnCommand(int id) {
-  if (const int rule = RuleOfCommand(id); rule != 0) {
-    UseChapterRule(rule);
-    return;
-  }
-  switch (id) {
-    case cmd::kOpenFile: OpenFile(); break;
-    case cmd::kLinePaging: UseLinePaging(); break;
-    case cmd::kChapterPaging: UseChapterPaging(); break;
-    case cmd::kTogglePaging: TogglePagingMode(); break;
-    case cmd::kScrollOneScreen:
-    case cmd::kNextScreenButton: ScrollOneScreen(); break;
-    case cmd::kNextPageButton: NextPage(); break;
-    case cmd::kPreviousPageButton: PreviousPage(); break;
-    default: break;
-  }
-}
+void CVarneloView::OnCommand(int id) { commands_.OnCommand(id); }
 
 void CVarneloView::UpdateCommand(int id, CommandState& state) const {
-  if (id == cmd::kLinePaging || id == cmd::kChapterPaging) {
-    state.checkable = true;
-    state.checked = pagingMode_ == (id == cmd::kLinePaging ? kLinePaging : kChapterPaging);
-  } else if (const int rule = RuleOfCommand(id); rule != 0) {
-    state.checkable = true;
-    state.checked = chapterRule_ == rule;
-  }
+  commands_.UpdateCommand(id, state);
 }
 
 void CVarneloView::OnTimer(int id) {
@@ -183,7 +154,8 @@ void CVarneloView::OnTimer(int id) {
     timers_->KillTimer(kNoticeTimer);
     return;
   }
-  settings_.firstVisibleLine = pane_->FirstVisibleLine();
+  settings_.book.firstVisibleLine = pane_->FirstVisibleLine();
+  if (const auto found = timerHandlers_.find(id); found != timerHandlers_.end()) found->second();
 }
 
 void CVarneloView::ShowNotice(const QString& text, int closeAfterMs) {
@@ -193,10 +165,8 @@ void CVarneloView::ShowNotice(const QString& text, int closeAfterMs) {
 
 bool CVarneloView::eventFilter(QObject* watched, QEvent* event) {
   if (watched == pane_ && event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
-      if (PreTranslateKey(key->key())) return true;
-    }
+    // The keys are judged alone, whatever modifier is held.
+    if (PreTranslateKey(static_cast<QKeyEvent*>(event)->key())) return true;
   }
   return QWidget::eventFilter(watched, event);
 }

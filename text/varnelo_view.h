@@ -1,18 +1,25 @@
 // CVarneloView: the reading view. A form with the library list, the page pane and the
-// bottom bar; it owns the book's bytes, the page table and the reading state.
+// bottom bar; it owns the book's bytes, the page table and the reading state. Each concern
+// around the page (side bar, appearance, ...) is a part the view owns, registering its
+// own commands and timers through Commands() and AddTimerHandler().
 #pragma once
 
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/command_router.h"
+#include "platform/command_router.h"
 #include "platform/rich_pane.h"
+#include "platform/text_appearance.h"
 #include "store/config_store.h"
+#include "store/shared_settings.h"
 #include "text/book_engine.h"
+#include "text/view_part.h"
 
 class QGroupBox;
 class QLabel;
@@ -23,7 +30,6 @@ class QPushButton;
 namespace varnelo {
 
 class WindowTimers;
-struct SharedSettings;
 
 // Where each control of the form goes for a client size, and whether the side bar shows.
 struct FormLayout {
@@ -46,23 +52,26 @@ QString WordCountText(std::int64_t charCount);
 // What the pane shows for a page's bytes: decoded without loss, every line break as one.
 QString PaneTextOf(std::string_view pageBytes);
 
-// A colour value 0x00BBGGRR as Qt wants it.
-QColor ColourOf(int value);
-
 class CVarneloView : public QWidget, public CommandTarget {
   Q_OBJECT
  public:
   static constexpr int kPaneTextLimit = 0x20000;
   static constexpr int kNoticeTimer = 100;
 
-  CVarneloView(SharedSettings& settings, QWidget* parent = nullptr);
+  explicit CVarneloView(SharedSettings& settings, QWidget* parent = nullptr);
   ~CVarneloView() override;
+
+  void AddPart(std::unique_ptr<ViewPart> part);
+  CommandMap& Commands() { return commands_; }
+  // A view timer's work; every tick but the notice timer's also samples the scroll line.
+  void AddTimerHandler(int id, std::function<void()> handler);
 
   // Start-up: controls, settings, appearance.
   void OnInitialUpdate();
 
   // ---- The book (text engine) ----
-  void LoadText(std::string path);
+  // False when the file was refused; the book on screen, its path and the mirror stay.
+  bool LoadText(std::string path);
   void PaginateByLines();
   void PaginateByChapters();
   void ShowPage(int page);
@@ -78,35 +87,40 @@ class CVarneloView : public QWidget, public CommandTarget {
   void TogglePagingMode();
   void UseChapterRule(int rule);
 
-  // ---- Appearance ----
+  // ---- Appearance: the value and the two steps other parts call ----
+  TextAppearance& Appearance() { return appearance_; }
+  const TextAppearance& Appearance() const { return appearance_; }
+  // Face, size, spacing and text colour only: the background has its own steps.
   void ApplyCharFormat();
   void RecordReadingState();
-
-  // ---- Side bar ----
-  void OpenFile();
-  void OpenChosenEntry();
 
   // ---- Status texts ----
   QString WordCountStatus() const;
   QString ReadingStatus() const;
 
   void OnTimer(int id);
+  // A notice titled "提示" that closes itself after `closeAfterMs`.
+  void ShowNotice(const QString& text, int closeAfterMs);
 
   // ---- Commands ----
   bool HandlesCommand(int id) const override;
   void OnCommand(int id) override;
   void UpdateCommand(int id, CommandState& state) const override;
 
-  // ---- State for the frame, the exit save and tests ----
+  // ---- State for the parts, the frame, the exit save and tests ----
+  SharedSettings& Settings() { return settings_; }
+  CConfigStore& Store() { return store_; }
   const std::string& Text() const { return text_; }
   int CurrentPage() const { return currentPage_; }
   void SetCurrentPage(int page) { currentPage_ = page; }
   int PageCount() const { return pages_.pageCount; }
   int PagingMode() const { return pagingMode_; }
   int ChapterRule() const { return chapterRule_; }
+  // The file the text buffer came from: set only by a successful load.
   const std::string& CurrentPath() const { return currentPath_; }
-  void SetCurrentPath(std::string path) { currentPath_ = std::move(path); }
-  bool SideBarHidden() const { return sideBarHidden_ != 0; }
+  bool SideBarHidden() const { return sideBarHidden_; }
+  void SetSideBarHidden(bool hidden);
+  bool EditMode() const { return editMode_ != 0; }
   int LastScreenTop() const { return lastScreenTop_; }
   WindowTimers& Timers() { return *timers_; }
 
@@ -116,6 +130,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   QLineEdit* PageNumberBox() const { return numberBox_; }
   QLabel* PageCountLabel() const { return countLabel_; }
   QLabel* PageNumberLabel() const { return numberLabel_; }
+  QLabel* QuoteLine() const { return quoteLine_; }
   QPushButton* PreviousButton() const { return previousButton_; }
   QPushButton* NextButton() const { return nextButton_; }
 
@@ -129,16 +144,19 @@ class CVarneloView : public QWidget, public CommandTarget {
 
  private:
   void BuildControls();
+  void RegisterCommands();
   void LayOut();
   void PushToControls();
   bool PullFromControls();
   bool PreTranslateKey(int key);
-  void ShowNotice(const QString& text, int closeAfterMs);
-  void ApplyControlColours();
+  void NotifyStartup(StartupStep step);
 
   SharedSettings& settings_;
   CConfigStore store_;
   std::unique_ptr<WindowTimers> timers_;
+  CommandMap commands_;
+  std::map<int, std::function<void()>> timerHandlers_;
+  std::vector<std::unique_ptr<ViewPart>> parts_;
 
   // Book and pages
   std::string text_;
@@ -152,19 +170,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   QString paneText_;
   int editMode_ = 0;
 
-  // Appearance
-  int textColour_ = 0;
-  int backgroundColour_ = 0x00CFE8CC;
-  int fontSize_ = 270;
-  int lineSpacing_ = 100;
-  std::string faceName_ = "宋体";
-  int nightFlag_ = 0;
-
-  // Side bar
-  int sideBarHidden_ = 0;
-  std::string currentFolder_;
-  std::vector<std::string> openedPaths_;
-  std::vector<std::string> openedNames_;
+  TextAppearance appearance_;
+  bool sideBarHidden_ = false;
 
   int viewWidth_ = 0;
   int viewHeight_ = 0;

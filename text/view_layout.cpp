@@ -47,11 +47,16 @@ void CVarneloView::resizeEvent(QResizeEvent* event) {
   LayOut();
 }
 
+void CVarneloView::SetSideBarHidden(bool hidden) {
+  sideBarHidden_ = hidden;
+  LayOut();
+}
+
 void CVarneloView::LayOut() {
   if (list_ == nullptr) return;
-  const FormLayout form = LayOutForm(viewWidth_, viewHeight_, sideBarHidden_ != 0, quoteHeight_);
+  const FormLayout form = LayOutForm(viewWidth_, viewHeight_, sideBarHidden_, quoteHeight_);
   Place(list_, form.list);
-  list_->setVisible(sideBarHidden_ == 0);
+  list_->setVisible(!sideBarHidden_);
   Place(pane_, form.pane);
   Place(bottomFrame_, form.frame);
   Place(countLabel_, form.countLabel);

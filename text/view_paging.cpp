@@ -4,7 +4,6 @@
 
 #include <algorithm>
 
-#include "app/varnelo_app.h"
 #include "platform/codepage.h"
 #include "platform/services.h"
 #include "text/varnelo_view.h"
@@ -38,36 +37,32 @@ QString PaneTextOf(std::string_view pageBytes) {
   return QString::fromStdU16String(out);
 }
 
-void CVarneloView::LoadText(std::string path) {
-  if (path.empty()) return;
+bool CVarneloView::LoadText(std::string path) {
+  if (path.empty()) return false;
   std::string bytes;
   const LoadStatus status = ReadBookFile(path, bytes);
-  if (status == LoadStatus::Missing) {
-    currentPath_.clear();
-    MessageBoxes().Show(this, QString::fromUtf8(LoadMessage(status)), QString(),
-                        MessageButtons::Ok, MessageIcon::None);
-    return;
-  }
-  if (editMode_ != 0) {
+  if (status != LoadStatus::Missing && editMode_ != 0) {
     pane_->setReadOnly(true);
     editMode_ = 0;
   }
   if (status != LoadStatus::Ok) {
-    // The previous book stays whole (bytes, pages and pane), so every page command keeps
-    // working on a consistent book after a refusal.
-    if (status != LoadStatus::Empty) currentPath_.clear();
+    // A refused file changes nothing: the book on screen keeps its bytes, pages, pane and
+    // path, so the status bar, the mirror and any later save still describe that book.
     MessageBoxes().Show(this, QString::fromUtf8(LoadMessage(status)), QString(),
                         MessageButtons::Ok, MessageIcon::None);
-    return;
+    return false;
   }
   text_ = std::move(bytes);
+  currentPath_ = std::move(path);
   NormaliseBlankLines(text_);
   if (pagingMode_ == kChapterPaging) {
     PaginateByChapters();
   } else {
     PaginateByLines();
   }
-  settings_.currentBookTitle = TitleOf(path);
+  settings_.book.title = TitleOf(currentPath_);
+  for (const auto& part : parts_) part->OnBookLoaded();
+  return true;
 }
 
 void CVarneloView::PaginateByLines() {
@@ -149,7 +144,7 @@ void CVarneloView::GoToTypedPage() {
 
 void CVarneloView::ScrollOneScreen() {
   const int bottom = pane_->FormattingRect().bottom();
-  const int twips = fontSize_ + lineSpacing_;
+  const int twips = appearance_.fontSize + appearance_.lineSpacing;
   // A damaged settings file can make the sum 0 or less: measure the pane's own lines then.
   int visible = twips > 0 ? bottom * 12 / twips
                           : bottom / std::max(1, pane_->fontMetrics().lineSpacing());
@@ -163,6 +158,21 @@ void CVarneloView::ScrollOneScreen() {
   }
   pane_->LineScroll(visible - 1);
   lastScreenTop_ = first;
+}
+
+void CVarneloView::ApplyCharFormat() {
+  pane_->SetDefaultCharFormat(appearance_);
+  RecordReadingState();
+}
+
+void CVarneloView::RecordReadingState() {
+  BookMirror& book = settings_.book;
+  book.path = currentPath_;
+  book.fileName = FileNameOf(currentPath_);
+  book.page = currentPage_;
+  book.pagingMode = pagingMode_;
+  if (pagingMode_ == kChapterPaging) book.chapterTitle = pages_.TitleOf(currentPage_);
+  settings_.appearance = appearance_;
 }
 
 void CVarneloView::UseLinePaging() {

@@ -1,4 +1,4 @@
-#include "app/command_table.h"
+#include "res/command_table.h"
 
 #include <gtest/gtest.h>
 

@@ -76,14 +76,14 @@ TEST_F(ConfigStoreTest, StyleLoadsDefaultsAndSaveSkipsNegatives) {
   EXPECT_EQ(store_.Style().fontSize, 270);
   EXPECT_EQ(store_.Style().lineSpacing, 100);
 
-  store_.SaveStyle(0xCFE8CC, 0, "宋体", 270, 100);
+  store_.SaveStyle(TextAppearance{});
   EXPECT_EQ(Contents(), "[Style]\r\nbkcolor=13625548\r\ntxtcolor=0\r\ntxtfont=宋体\r\n"
                         "txtsize=270\r\ntxthj=100\r\n");
   struct Case {
     int size, spacing, expectedSize, expectedSpacing;
   } cases[] = {{-1, -1, 270, 100}, {300, -5, 300, 100}, {-1, 0, 300, 0}, {0, 40, 0, 40}};
   for (const Case& c : cases) {
-    store_.SaveStyle(-16777216, 0x123456, "黑体", c.size, c.spacing);
+    store_.SaveStyle({"黑体", c.size, c.spacing, 0x123456, -16777216, false});
     store_.LoadStyle();
     EXPECT_EQ(store_.Style().backgroundColour, -16777216);
     EXPECT_EQ(store_.Style().textColour, 0x123456);
@@ -91,16 +91,6 @@ TEST_F(ConfigStoreTest, StyleLoadsDefaultsAndSaveSkipsNegatives) {
     EXPECT_EQ(store_.Style().fontSize, c.expectedSize) << c.size;
     EXPECT_EQ(store_.Style().lineSpacing, c.expectedSpacing) << c.spacing;
   }
-}
-
-TEST_F(ConfigStoreTest, WrappersUseTheSettingsPath) {
-  EXPECT_EQ(store_.ReadString("Book", "last"), "");
-  EXPECT_EQ(store_.ReadInt("Book", "page", 7), 7);
-  store_.WriteInt("Book", "page", -42);
-  store_.WriteString("Book", "last", "/书/a.txt");
-  EXPECT_EQ(Contents(), "[Book]\r\npage=-42\r\nlast=/书/a.txt\r\n");
-  EXPECT_EQ(store_.ReadInt("book", "PAGE", 7), -42);
-  EXPECT_EQ(store_.ReadString("BOOK", "Last"), "/书/a.txt");
 }
 
 TEST(ProgramFolder, OverrideOrExecutableFolder) {

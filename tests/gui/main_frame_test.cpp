@@ -68,12 +68,12 @@ class MainFrameTest : public ::testing::Test {
     }
   }
 
-  void Set(const char* section, const char* key, const std::string& value) {
-    ASSERT_TRUE(profile::WriteString(section, key, value, ini_));
+  void Set(ConfigKey key, const std::string& value) {
+    ASSERT_TRUE(profile::WriteString(SectionOf(key), NameOf(key), value, ini_));
   }
-  int Int(const char* section, const char* key) { return profile::GetInt(section, key, -999, ini_); }
-  std::string Str(const char* section, const char* key) {
-    return profile::GetString(section, key, "<missing>", ini_);
+  int Int(ConfigKey key) { return profile::GetInt(SectionOf(key), NameOf(key), -999, ini_); }
+  std::string Str(ConfigKey key) {
+    return profile::GetString(SectionOf(key), NameOf(key), "<missing>", ini_);
   }
 
   bool Start(std::vector<std::string> args = {"varnelo"}) {
@@ -135,8 +135,8 @@ TEST_F(MainFrameTest, StartsWithDefaultsWithoutConfig) {
 }
 
 TEST_F(MainFrameTest, BarFlagsHideBarsAtStart) {
-  Set("Interface", "toolflag", "0");
-  Set("Interface", "statusflag", "0");
+  Set(ConfigKey::ToolBarShown, "0");
+  Set(ConfigKey::StatusBarShown, "0");
   ASSERT_TRUE(Start());
   EXPECT_TRUE(Frame()->ToolBar()->isHidden());
   EXPECT_TRUE(Frame()->statusBar()->isHidden());
@@ -185,9 +185,9 @@ TEST_F(MainFrameTest, SkippedDueSecondEndsReminders) {
 }
 
 TEST_F(MainFrameTest, IntervalFromConfig) {
-  Set("Quote", "TimeSpanTip", "10");
+  Set(ConfigKey::ReminderMinutes, "10");
   ASSERT_TRUE(Start());
-  EXPECT_EQ(app_->Settings().reminderInterval, 10);
+  EXPECT_EQ(app_->Settings().config.quote.reminderMinutes, 10);
   EXPECT_TRUE(TickAt({599}).empty());
   const auto shown = TickAt({600, 1200});
   ASSERT_EQ(shown.size(), 2u);
@@ -198,7 +198,7 @@ TEST_F(MainFrameTest, IntervalFromConfig) {
 TEST_F(MainFrameTest, IntervalChangedWhileReading) {
   ASSERT_TRUE(Start());
   TickAt({60});
-  app_->Settings().reminderInterval = 10;
+  app_->Settings().config.quote.reminderMinutes = 10;
   const auto shown = TickAt({600, 1800, 2400, 3000, 3600});
   ASSERT_EQ(shown.size(), 4u);
   EXPECT_EQ(shown[0].text, Reminder(30));
@@ -208,7 +208,7 @@ TEST_F(MainFrameTest, IntervalChangedWhileReading) {
 }
 
 TEST_F(MainFrameTest, ZeroIntervalRemindsOnceDuringCreation) {
-  Set("Quote", "TimeSpanTip", "0");
+  Set(ConfigKey::ReminderMinutes, "0");
   ASSERT_TRUE(Start());
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(boxes_.shown[0].text, Reminder(0));
@@ -216,7 +216,7 @@ TEST_F(MainFrameTest, ZeroIntervalRemindsOnceDuringCreation) {
 }
 
 TEST_F(MainFrameTest, NegativeIntervalNeverReminds) {
-  Set("Quote", "TimeSpanTip", "-5");
+  Set(ConfigKey::ReminderMinutes, "-5");
   ASSERT_TRUE(Start());
   EXPECT_TRUE(boxes_.shown.empty());
   EXPECT_TRUE(TickAt({1, 300, 1800, 3600}).empty());
@@ -236,18 +236,17 @@ TEST_F(MainFrameTest, ExitSaveWritesDefaults) {
   Frame()->close();
 
   const struct {
-    const char* section;
-    const char* key;
+    ConfigKey key;
     int value;
-  } ints[] = {{"Style", "bkcolor", 13625548}, {"Style", "txtcolor", 0},
-              {"Style", "txtsize", 270},      {"Style", "txthj", 100},
-              {"Style", "SortFlag", 0},       {"Style", "SortRuleFlag", 1},
-              {"Style", "orgrectFlag", 0},    {"Quote", "TimeSpanTip", 30},
-              {"Interface", "toolflag", 1},   {"Interface", "statusflag", 1}};
-  for (const auto& e : ints) EXPECT_EQ(Int(e.section, e.key), e.value) << e.key;
-  EXPECT_EQ(Str("Style", "txtfont"), "宋体");
+  } ints[] = {{ConfigKey::Background, 13625548}, {ConfigKey::TextColour, 0},
+              {ConfigKey::FontSize, 270},      {ConfigKey::LineSpacing, 100},
+              {ConfigKey::PagingMode, 0},       {ConfigKey::ChapterRule, 1},
+              {ConfigKey::SideBarHidden, 0},    {ConfigKey::ReminderMinutes, 30},
+              {ConfigKey::ToolBarShown, 1},   {ConfigKey::StatusBarShown, 1}};
+  for (const auto& e : ints) EXPECT_EQ(Int(e.key), e.value) << NameOf(e.key);
+  EXPECT_EQ(Str(ConfigKey::Face), "宋体");
 
-  const QString stored = QString::fromStdString(Str("Interface", "RemWndPlace"));
+  const QString stored = QString::fromStdString(Str(ConfigKey::Placement));
   EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{90}$")).match(stored).hasMatch())
       << stored.toStdString();
   const WindowPlacement placement = ReadWindowPlacement(ini_);
@@ -263,22 +262,21 @@ TEST_F(MainFrameTest, ExitSaveKeepsWhatWasReadAtStart) {
   placed.left = 50, placed.top = 60, placed.right = 750, placed.bottom = 560;
   WriteWindowPlacement(placed, ini_);
   const struct {
-    const char* section;
-    const char* key;
+    ConfigKey key;
     const char* value;
-  } stored[] = {{"Style", "bkcolor", "16777215"},  {"Style", "txtcolor", "255"},
-                {"Style", "txtfont", "黑体"},      {"Style", "txtsize", "320"},
-                {"Style", "txthj", "200"},         {"Style", "SortFlag", "1"},
-                {"Style", "SortRuleFlag", "3"},    {"Style", "orgrectFlag", "1"},
-                {"Quote", "TimeSpanTip", "45"},    {"Interface", "toolflag", "0"},
-                {"Interface", "statusflag", "0"}};
-  for (const auto& e : stored) Set(e.section, e.key, e.value);
+  } stored[] = {{ConfigKey::Background, "16777215"},  {ConfigKey::TextColour, "255"},
+                {ConfigKey::Face, "黑体"},      {ConfigKey::FontSize, "320"},
+                {ConfigKey::LineSpacing, "200"},         {ConfigKey::PagingMode, "1"},
+                {ConfigKey::ChapterRule, "3"},    {ConfigKey::SideBarHidden, "1"},
+                {ConfigKey::ReminderMinutes, "45"},    {ConfigKey::ToolBarShown, "0"},
+                {ConfigKey::StatusBarShown, "0"}};
+  for (const auto& e : stored) Set(e.key, e.value);
 
   ASSERT_TRUE(Start());
   Frame()->OnTimer(CMainFrame::kPlacementTimer);
   EXPECT_EQ(Frame()->geometry(), QRect(50, 60, 700, 500));
   Frame()->close();
-  for (const auto& e : stored) EXPECT_EQ(Str(e.section, e.key), e.value) << e.key;
+  for (const auto& e : stored) EXPECT_EQ(Str(e.key), e.value) << NameOf(e.key);
   const WindowPlacement saved = ReadWindowPlacement(ini_);
   EXPECT_EQ(QRect(QPoint(saved.left, saved.top), QPoint(saved.right, saved.bottom)),
             QRect(QPoint(50, 60), QPoint(750, 560)));
@@ -287,21 +285,22 @@ TEST_F(MainFrameTest, ExitSaveKeepsWhatWasReadAtStart) {
 TEST_F(MainFrameTest, ExitSaveRunsOnce) {
   ASSERT_TRUE(Start());
   Frame()->close();
-  Set("Interface", "toolflag", "7");
+  Set(ConfigKey::ToolBarShown, "7");
   QCloseEvent again;
   QCoreApplication::sendEvent(Frame(), &again);
-  EXPECT_EQ(Int("Interface", "toolflag"), 7);
+  EXPECT_EQ(Int(ConfigKey::ToolBarShown), 7);
 }
 
 TEST_F(MainFrameTest, CommandsEnabledOnlyWhenBuilt) {
   ASSERT_TRUE(Start());
   const CMainFrame* frame = Frame();
-  for (int id : {57601, 32797, 32798, 32799, 32816, 32817, 32818, 32819, 32820, 32822, 57665}) {
+  for (int id : {57601, 32797, 32798, 32799, 32816, 32817, 32818, 32819, 32820, 32822, 57665,
+                 32774}) {
     EXPECT_TRUE(frame->Router().StateOf(id).enabled) << id;
     ASSERT_NE(frame->ActionOf(id), nullptr) << id;
     EXPECT_TRUE(frame->ActionOf(id)->isEnabled()) << id;
   }
-  for (int id : {32773, 57603, 32775, 32802, 32813, 57664, 32774, 32803, 32821}) {
+  for (int id : {32773, 57603, 32775, 32802, 32813, 57664, 32803, 32821}) {
     EXPECT_FALSE(frame->Router().StateOf(id).enabled) << id;
     if (QAction* action = frame->ActionOf(id)) {
       EXPECT_FALSE(action->isEnabled()) << id;
@@ -321,8 +320,8 @@ TEST_F(MainFrameTest, ExitCommandClosesAndSaves) {
   ASSERT_TRUE(Frame()->isVisible());
   EXPECT_TRUE(Frame()->RunCommand(57665));
   EXPECT_FALSE(Frame()->isVisible());
-  EXPECT_EQ(Int("Interface", "toolflag"), 1);
-  EXPECT_EQ(Int("Quote", "TimeSpanTip"), 30);
+  EXPECT_EQ(Int(ConfigKey::ToolBarShown), 1);
+  EXPECT_EQ(Int(ConfigKey::ReminderMinutes), 30);
 }
 
 TEST_F(MainFrameTest, UnreadableFileOnCommandLineEndsStart) {

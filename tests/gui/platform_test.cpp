@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/command_router.h"
+#include "platform/command_router.h"
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
 

@@ -111,12 +111,15 @@ TEST(RichPane, FormatSetsTheLinePitch) {
   auto pitch = [](int heightTwips, int offsetTwips, bool formatFirst) {
     RichPane pane;
     Show(pane);
-    const PaneCharFormat format{heightTwips, offsetTwips, Qt::black, {}};
+    TextAppearance format;
+    format.face.clear();  // the pane's own family
+    format.fontSize = heightTwips;
+    format.lineSpacing = offsetTwips;
     if (formatFirst) pane.SetDefaultCharFormat(format);
     pane.SetPaneText(ShortLines(100));
     if (!formatFirst) pane.SetDefaultCharFormat(format);
     EXPECT_FALSE(pane.IsModified());
-    EXPECT_EQ(pane.DefaultCharFormat().offsetTwips, offsetTwips);
+    EXPECT_EQ(pane.DefaultCharFormat().lineSpacing, offsetTwips);
     pane.LineScroll(10);
     return pane.verticalScrollBar()->value() / 10.0;
   };

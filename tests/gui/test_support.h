@@ -13,7 +13,9 @@
 
 #include <unistd.h>
 
+#include "platform/profile.h"
 #include "platform/services.h"
+#include "store/config_schema.h"
 
 namespace varnelo::testing {
 
@@ -81,6 +83,11 @@ class TempHome {
  private:
   std::filesystem::path path_;
 };
+
+// Puts a raw value under a Config.ini key, as a user's hand-edited file would hold it.
+inline void SetKey(ConfigKey key, const std::string& value, const std::string& path) {
+  profile::WriteString(SectionOf(key), NameOf(key), value, path);
+}
 
 inline std::string CorpusBook(const char* name) {
   return std::string(VARNELO_CORPUS_DIR) + "/" + name;

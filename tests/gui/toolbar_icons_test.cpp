@@ -1,12 +1,12 @@
-#include "app/toolbar_icons.h"
+#include "res/toolbar_icons.h"
 
 #include <QImage>
 #include <QSet>
 
 #include <gtest/gtest.h>
 
-#include "app/command_ids.h"
-#include "app/command_table.h"
+#include "res/command_ids.h"
+#include "res/command_table.h"
 
 namespace varnelo {
 namespace {

@@ -14,8 +14,9 @@
 
 #include <fstream>
 
-#include "app/command_ids.h"
-#include "app/varnelo_app.h"
+#include "res/command_ids.h"
+#include "aids/reading_aids.h"
+#include "store/config_schema.h"
 #include "platform/profile.h"
 #include "platform/rich_pane.h"
 #include "platform/window_timers.h"
@@ -32,6 +33,7 @@ class ViewTest : public ::testing::Test {
   void SetUp() override {
     settings.programFolder = home.Folder();
     view = std::make_unique<CVarneloView>(settings);
+    AttachReadingAids(*view);
     view->resize(1000, 700);
     view->show();
     view->OnInitialUpdate();
@@ -85,9 +87,9 @@ TEST_F(ViewTest, OpensACorpusNovelOnItsFirstPage) {
   EXPECT_EQ(view->LibraryList()->item(0)->text(), QString::fromUtf8("三国演义.txt"));
   EXPECT_EQ(view->WordCountStatus(), QString::fromUtf8("字数：59.6509 万"));
   EXPECT_EQ(view->ReadingStatus(), QString::fromUtf8("[0.00%] 正在阅读：三国演义.txt"));
-  EXPECT_EQ(settings.currentBookTitle, "三国演义");
-  EXPECT_EQ(settings.currentFileName, "三国演义.txt");
-  EXPECT_EQ(settings.currentPage, 1);
+  EXPECT_EQ(settings.book.title, "三国演义");
+  EXPECT_EQ(settings.book.fileName, "三国演义.txt");
+  EXPECT_EQ(settings.book.page, 1);
 }
 
 TEST_F(ViewTest, PagesWithButtonsAndKeys) {
@@ -245,30 +247,37 @@ TEST_F(ViewTest, RealNoticeBoxClosesAfterItsTimer) {
 }
 
 TEST_F(ViewTest, RefusedBooksKeepThePreviousOne) {
-  Open(CorpusBook("三国演义.txt"));
+  const std::string book = CorpusBook("三国演义.txt");
+  Open(book);
   view->NextButton()->click();
+  const QString status = view->ReadingStatus();
   struct Case {
     std::string path;
     QString message;
-    bool pathKept;
   } cases[] = {
-      {home.Folder() + "missing.txt", QString::fromUtf8("文件不存在或编码方式不是ANSI ！"), false},
-      {WriteBook("empty.txt", ""), QString::fromUtf8("警告！空文档！"), true},
-      {WriteBook("u16.txt", "\xFF\xFEx\0"), QString::fromUtf8("警告！此文本编码为unicode！请用记事本另存为ANSI编码即可打开！"), false},
+      {home.Folder() + "missing.txt", QString::fromUtf8("文件不存在或编码方式不是ANSI ！")},
+      {WriteBook("empty.txt", ""), QString::fromUtf8("警告！空文档！")},
+      {WriteBook("u16.txt", "\xFF\xFEx\0"), QString::fromUtf8("警告！此文本编码为unicode！请用记事本另存为ANSI编码即可打开！")},
   };
   for (const Case& c : cases) {
     messages.shown.clear();
-    view->SetCurrentPath("/before.txt");
-    view->LoadText(c.path);
+    Open(c.path);  // through the open-file command, as the user does
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, c.message);
-    EXPECT_EQ(view->CurrentPath(), c.pathKept ? "/before.txt" : "");
+    // The book on screen stays the current one everywhere: path, mirror, status bar.
+    EXPECT_EQ(view->CurrentPath(), book) << c.path;
+    EXPECT_EQ(settings.book.path, book) << c.path;
+    EXPECT_EQ(settings.book.page, 2) << c.path;
+    EXPECT_EQ(view->ReadingStatus(), status) << c.path;
     EXPECT_EQ(view->PageCount(), 34);
     EXPECT_EQ(view->CurrentPage(), 2);
     view->NextButton()->click();  // still pages the previous book
     EXPECT_EQ(view->CurrentPage(), 3);
+    EXPECT_EQ(settings.book.page, 3) << "every page shown refreshes the mirror";
     view->PreviousButton()->click();
   }
+  // The refused names keep their entries; choosing the book's own entry reloads it.
+  EXPECT_EQ(view->LibraryList()->count(), 4);
 }
 
 TEST_F(ViewTest, ShowPageAboveTheCountShowsPageOne) {
@@ -351,22 +360,23 @@ TEST(ViewStartUp, TakesPagingAndAppearanceFromConfig) {
     ScopedMessageBoxes messagesGuard(&messages);
     ScriptedDialogs dialogs;
     ScopedDialogs dialogsGuard(&dialogs);
-    profile::WriteString("Style", "SortFlag", c.sortFlag, home.ConfigPath());
-    profile::WriteString("Style", "SortRuleFlag", c.ruleFlag, home.ConfigPath());
-    profile::WriteString("Style", "txtsize", "320", home.ConfigPath());
-    profile::WriteString("Style", "bkcolor", "255", home.ConfigPath());  // pure red
-    profile::WriteString("Style", "orgrectFlag", "1", home.ConfigPath());
+    SetKey(ConfigKey::PagingMode, c.sortFlag, home.ConfigPath());
+    SetKey(ConfigKey::ChapterRule, c.ruleFlag, home.ConfigPath());
+    SetKey(ConfigKey::FontSize, "320", home.ConfigPath());
+    SetKey(ConfigKey::Background, "255", home.ConfigPath());  // pure red
+    SetKey(ConfigKey::SideBarHidden, "1", home.ConfigPath());
     SharedSettings settings;
     settings.programFolder = home.Folder();
     CVarneloView view(settings);
+    AttachReadingAids(view);
     view.resize(800, 600);
     view.OnInitialUpdate();
     EXPECT_EQ(view.ChapterRule(), c.rule) << c.ruleFlag;
     EXPECT_TRUE(view.SideBarHidden());
     EXPECT_EQ(view.Pane()->geometry().x(), 5);
-    EXPECT_EQ(view.Pane()->DefaultCharFormat().heightTwips, 320);
+    EXPECT_EQ(view.Pane()->DefaultCharFormat().fontSize, 320);
     EXPECT_EQ(view.Pane()->BackgroundColour(), QColor(255, 0, 0));
-    EXPECT_EQ(settings.fontSize, 320);  // the mirror the exit save writes
+    EXPECT_EQ(settings.appearance.fontSize, 320);  // the mirror the exit save writes
     dialogs.files.push_back(QString::fromStdString(CorpusBook("三国演义.txt")));
     view.OnCommand(cmd::kOpenFile);
     EXPECT_EQ(view.PagingMode(), c.mode) << c.sortFlag << c.ruleFlag;

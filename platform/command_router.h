@@ -2,6 +2,8 @@
 // application. A command nobody handles is shown greyed and does nothing.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -24,6 +26,28 @@ class CommandTarget {
     (void)id;
     (void)state;
   }
+};
+
+// A target's table of handlers: each concern registers the commands it handles, with an
+// optional update handler, instead of the target growing a switch per command.
+class CommandMap : public CommandTarget {
+ public:
+  using Run = std::function<void(int id)>;
+  using Update = std::function<void(int id, CommandState& state)>;
+
+  void Add(int id, Run run, Update update = {});
+  void AddRange(int first, int last, const Run& run, const Update& update = {});
+
+  bool HandlesCommand(int id) const override;
+  void OnCommand(int id) override;
+  void UpdateCommand(int id, CommandState& state) const override;
+
+ private:
+  struct Handler {
+    Run run;
+    Update update;
+  };
+  std::map<int, Handler> handlers_;
 };
 
 class CommandRouter {

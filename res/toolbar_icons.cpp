@@ -1,4 +1,4 @@
-#include "app/toolbar_icons.h"
+#include "res/toolbar_icons.h"
 
 #include <QColor>
 #include <QImage>
@@ -8,7 +8,7 @@
 #include <QPolygonF>
 #include <optional>
 
-#include "app/command_ids.h"
+#include "res/command_ids.h"
 
 namespace varnelo {
 

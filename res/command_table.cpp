@@ -1,10 +1,10 @@
-#include "app/command_table.h"
+#include "res/command_table.h"
 
 #include <algorithm>
 #include <array>
 #include <utility>
 
-#include "app/command_ids.h"
+#include "res/command_ids.h"
 
 namespace varnelo {
 

@@ -1,0 +1,169 @@
+#include "store/config_schema.h"
+
+#include <array>
+#include <string>
+#include <variant>
+
+#include "platform/profile.h"
+
+namespace varnelo {
+namespace {
+
+enum class Form {
+  Int,          // "%d"
+  NonNegative,  // "%d", written only when 0 or more (below 0 means "unchanged")
+  ZeroOrOne,    // read as a number, written as "1" or "0"
+  String,
+  Placement,    // structure form with checksum
+};
+
+using Field = std::variant<int*, bool*, std::string*, WindowPlacement*>;
+
+struct Entry {
+  ConfigKey key;
+  const char* section;
+  const char* name;
+  Form form;
+  ReadStage stage;
+  Field (*field)(ConfigValues&);
+};
+
+constexpr char kStyle[] = "Style";
+constexpr char kQuote[] = "Quote";
+constexpr char kInterface[] = "Interface";
+
+// In the order the exit save writes them.
+const std::array<Entry, 23> kEntries = {{
+    {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.lastPosition; }},
+    {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.appearance.backgroundColour; }},
+    {ConfigKey::TextColour, kStyle, "txtcolor", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.appearance.textColour; }},
+    {ConfigKey::Face, kStyle, "txtfont", Form::String, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.appearance.face; }},
+    {ConfigKey::FontSize, kStyle, "txtsize", Form::NonNegative, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.appearance.fontSize; }},
+    {ConfigKey::LineSpacing, kStyle, "txthj", Form::NonNegative, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.appearance.lineSpacing; }},
+    {ConfigKey::PagingMode, kStyle, "SortFlag", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.pagingMode; }},
+    {ConfigKey::MarkLine, kStyle, "MarkLine", Form::Int, ReadStage::ScrollRestore,
+     [](ConfigValues& v) -> Field { return &v.markLine; }},
+    {ConfigKey::QuoteMode, kQuote, "QuoteFlag", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.quote.quoteMode; }},
+    {ConfigKey::QuoteLoop, kQuote, "LoopFlag", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.quote.loop; }},
+    {ConfigKey::QuotePath, kQuote, "QuotePath", Form::String, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.quote.quotePath; }},
+    {ConfigKey::QuoteScroll, kQuote, "ScrollFlag", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.quote.scroll; }},
+    {ConfigKey::RollType, kQuote, "RollType", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.quote.rollType; }},
+    {ConfigKey::ScrollInterval, kQuote, "TimeSpan", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.quote.scrollInterval; }},
+    {ConfigKey::ReminderMinutes, kQuote, "TimeSpanTip", Form::Int, ReadStage::Frame,
+     [](ConfigValues& v) -> Field { return &v.quote.reminderMinutes; }},
+    {ConfigKey::Night, kStyle, "NightFlag", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.appearance.night; }},
+    {ConfigKey::ChapterRule, kStyle, "SortRuleFlag", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.chapterRule; }},
+    {ConfigKey::SideBarHidden, kStyle, "orgrectFlag", Form::ZeroOrOne, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.sideBarHidden; }},
+    {ConfigKey::PicturePath, kStyle, "picPath", Form::String, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.picturePath; }},
+    {ConfigKey::Placement, kInterface, "RemWndPlace", Form::Placement, ReadStage::Frame,
+     [](ConfigValues& v) -> Field { return &v.placement; }},
+    {ConfigKey::ToolBarShown, kInterface, "toolflag", Form::Int, ReadStage::Frame,
+     [](ConfigValues& v) -> Field { return &v.toolBarShown; }},
+    {ConfigKey::StatusBarShown, kInterface, "statusflag", Form::Int, ReadStage::Frame,
+     [](ConfigValues& v) -> Field { return &v.statusBarShown; }},
+    {ConfigKey::LibraryEntry, kInterface, "shukuflag", Form::Int, ReadStage::View,
+     [](ConfigValues& v) -> Field { return &v.libraryEntry; }},
+}};
+
+const Entry& EntryOf(ConfigKey key) {
+  for (const Entry& entry : kEntries) {
+    if (entry.key == key) return entry;
+  }
+  return kEntries.front();  // unreachable: every key has an entry
+}
+
+}  // namespace
+
+const std::vector<ConfigKey>& ExitOrder() {
+  static const std::vector<ConfigKey> order = [] {
+    std::vector<ConfigKey> keys;
+    for (const Entry& entry : kEntries) keys.push_back(entry.key);
+    return keys;
+  }();
+  return order;
+}
+
+std::string_view SectionOf(ConfigKey key) { return EntryOf(key).section; }
+std::string_view NameOf(ConfigKey key) { return EntryOf(key).name; }
+ReadStage StageOf(ConfigKey key) { return EntryOf(key).stage; }
+
+void ReadKey(ConfigValues& values, ConfigKey key, const std::string& settingsPath) {
+  const Entry& entry = EntryOf(key);
+  static const ConfigValues kDefaults;
+  ConfigValues defaults = kDefaults;
+  const Field field = entry.field(values);
+  const Field fallback = entry.field(defaults);
+  if (int* const* number = std::get_if<int*>(&field)) {
+    **number = profile::GetInt(entry.section, entry.name, *std::get<int*>(fallback), settingsPath);
+  } else if (bool* const* flag = std::get_if<bool*>(&field)) {
+    **flag = profile::GetInt(entry.section, entry.name, *std::get<bool*>(fallback) ? 1 : 0,
+                             settingsPath) != 0;
+  } else if (std::string* const* text = std::get_if<std::string*>(&field)) {
+    **text = profile::GetString(entry.section, entry.name, *std::get<std::string*>(fallback),
+                                settingsPath);
+  } else if (WindowPlacement* const* placement = std::get_if<WindowPlacement*>(&field)) {
+    WindowPlacement stored;
+    // A zero or absurd length means the bytes were never a placement.
+    const bool read = profile::GetStruct(entry.section, entry.name, &stored, sizeof stored,
+                                         settingsPath);
+    **placement = read && stored.length != 0 && stored.length <= 10000 ? stored
+                                                                        : WindowPlacement{};
+  }
+}
+
+bool WriteKey(const ConfigValues& values, ConfigKey key, const std::string& settingsPath) {
+  const Entry& entry = EntryOf(key);
+  // The accessors hand out pointers into the struct; nothing is written through them here.
+  const Field field = entry.field(const_cast<ConfigValues&>(values));
+  std::string text;
+  if (int* const* number = std::get_if<int*>(&field)) {
+    if (entry.form == Form::NonNegative && **number < 0) return true;
+    text = entry.form == Form::ZeroOrOne ? (**number != 0 ? "1" : "0") : std::to_string(**number);
+  } else if (bool* const* flag = std::get_if<bool*>(&field)) {
+    text = **flag ? "1" : "0";
+  } else if (std::string* const* value = std::get_if<std::string*>(&field)) {
+    text = **value;
+  } else if (WindowPlacement* const* placement = std::get_if<WindowPlacement*>(&field)) {
+    return profile::WriteStruct(entry.section, entry.name, *placement, sizeof(WindowPlacement),
+                                settingsPath);
+  }
+  return profile::WriteString(entry.section, entry.name, text, settingsPath);
+}
+
+void ReadStartupKeys(ConfigValues& values, ReadStage stage, const std::string& settingsPath) {
+  for (const Entry& entry : kEntries) {
+    if (entry.stage == stage) ReadKey(values, entry.key, settingsPath);
+  }
+}
+
+bool WriteExitSettings(const ConfigValues& values, const std::string& settingsPath,
+                       const ExitSteps& steps) {
+  bool ok = true;
+  for (const Entry& entry : kEntries) {
+    ok = WriteKey(values, entry.key, settingsPath) && ok;
+    if (entry.key == ConfigKey::LineSpacing && steps.updateRecentFolders)
+      ok = steps.updateRecentFolders() && ok;
+    if (entry.key == ConfigKey::ReminderMinutes && steps.closeReadingPeriod)
+      ok = steps.closeReadingPeriod() && ok;
+  }
+  return ok;
+}
+
+}  // namespace varnelo

@@ -1,0 +1,107 @@
+// The one description of Config.ini: every key the program reads at start-up and writes at
+// exit, with its section, form and default, in the order the exit save writes them. No
+// other file spells a section or key name; the defaults are the member initialisers of
+// ConfigValues and nowhere else.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/text_appearance.h"
+
+namespace varnelo {
+
+inline constexpr char kConfigFileName[] = "Config.ini";
+
+// The main window's placement: eleven 32-bit fields, 44 bytes, in this order.
+struct WindowPlacement {
+  std::uint32_t length = 44;
+  std::uint32_t flags = 0;
+  std::uint32_t showCommand = 1;  // 1 shown normally, 3 maximised, 2 minimised
+  std::int32_t minX = -1, minY = -1;
+  std::int32_t maxX = -1, maxY = -1;
+  std::int32_t left = 100, top = 100, right = 900, bottom = 700;
+};
+static_assert(sizeof(WindowPlacement) == 44);
+
+// [Quote]: the quotation line, automatic scrolling and the eye-rest reminder.
+struct QuoteSettings {
+  int quoteMode = 1;  // 0 off, 1 built-in, 2 from a file
+  int loop = 0;
+  std::string quotePath;
+  int scroll = 0;
+  int rollType = 0;         // 0 by pixel, 1 by line, 2 by page
+  int scrollInterval = 30;  // milliseconds
+  int reminderMinutes = 30;
+};
+
+// Every single-valued key of Config.ini. The lists (bookmarks 1 to 9, recent folders,
+// reading-time records) have their own operations in CConfigStore.
+struct ConfigValues {
+  std::string lastPosition;  // [BookMark] 0, kept as stored text
+  TextAppearance appearance;
+  int pagingMode = 0;
+  int markLine = 0;
+  int chapterRule = 1;
+  int sideBarHidden = 0;
+  std::string picturePath;
+  QuoteSettings quote;
+  WindowPlacement placement;
+  int toolBarShown = 1;
+  int statusBarShown = 1;
+  int libraryEntry = 0;  // 1-based entry of the listed folder; 0 = none
+};
+
+enum class ConfigKey {
+  LastPosition,
+  Background, TextColour, Face, FontSize, LineSpacing,
+  PagingMode, MarkLine,
+  QuoteMode, QuoteLoop, QuotePath, QuoteScroll, RollType, ScrollInterval, ReminderMinutes,
+  Night, ChapterRule, SideBarHidden, PicturePath,
+  Placement, ToolBarShown, StatusBarShown, LibraryEntry,
+};
+
+// When start-up reads a key: while the frame prepares its window, in the view's initial
+// update, or when the view restores the scroll line half a second later.
+enum class ReadStage { Frame, View, ScrollRestore };
+
+// The keys in their exit order.
+const std::vector<ConfigKey>& ExitOrder();
+std::string_view SectionOf(ConfigKey key);
+std::string_view NameOf(ConfigKey key);
+ReadStage StageOf(ConfigKey key);
+
+// Reads one key (its default when missing) into `values`, or writes it from `values`.
+// False when the file could not be written; a size or spacing below 0 is not written.
+void ReadKey(ConfigValues& values, ConfigKey key, const std::string& settingsPath);
+bool WriteKey(const ConfigValues& values, ConfigKey key, const std::string& settingsPath);
+
+// Reads every key of one start-up stage.
+void ReadStartupKeys(ConfigValues& values, ReadStage stage, const std::string& settingsPath);
+
+// The work the exit save does between its key writes, each at its place in the sequence.
+struct ExitSteps {
+  std::function<bool()> updateRecentFolders;  // after the style keys
+  std::function<bool()> closeReadingPeriod;   // after the [Quote] keys
+};
+
+// The whole exit write, in order. False if any write failed.
+bool WriteExitSettings(const ConfigValues& values, const std::string& settingsPath,
+                       const ExitSteps& steps = {});
+
+// The names of the list keys, for the store's list operations.
+namespace config_names {
+inline constexpr char kBookMark[] = "BookMark";
+inline constexpr char kMarkNum[] = "MarkNum";
+inline constexpr char kFileDir[] = "File Dir";
+inline constexpr char kFileNum[] = "FileNum";
+inline constexpr char kTimePad[] = "TimePad";
+inline constexpr char kTimePadNum[] = "TimePadNum";
+inline constexpr char kCheck[] = "Check";
+inline constexpr char kCheckNet[] = "CheckNet";
+}  // namespace config_names
+
+}  // namespace varnelo

@@ -1,0 +1,119 @@
+// The exit write against a golden Config.ini (bytes and order), and the start-up reads:
+// defaults, stages, and keys nobody changed coming back exactly as they were.
+#include "store/config_schema.h"
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/profile.h"
+#include "tests/core/ini_file_fixture.h"
+
+namespace varnelo {
+namespace {
+
+class ConfigSchemaTest : public testing::IniFileTest {};
+
+std::string Golden() {
+  std::ifstream in(std::string(VARNELO_SOURCE_DIR) + "/store/testdata/exit_config.ini",
+                   std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+ConfigValues Distinct() {
+  ConfigValues v;
+  v.lastPosition = "/书/三国演义.txt,P7,三国演义.txt >09:07,05/March";
+  v.appearance = {"黑体", 320, 150, 0x112233, 0x445566, true};
+  v.pagingMode = 1;
+  v.markLine = 42;
+  v.chapterRule = 3;
+  v.sideBarHidden = 7;  // any non-zero hides, and is written as 1
+  v.picturePath = "/图/p.jpg";
+  v.quote = {2, 1, "/q.txt", 1, 2, 45, 20};
+  v.placement.showCommand = 3;
+  v.placement.left = -8;
+  v.toolBarShown = 0;
+  v.statusBarShown = 0;
+  v.libraryEntry = 4;
+  return v;
+}
+
+TEST_F(ConfigSchemaTest, ExitWriteMatchesTheGoldenFileAndReadsBack) {
+  // The two list steps write where the exit sequence puts them.
+  int step = 0;
+  ExitSteps steps;
+  steps.updateRecentFolders = [&] {
+    EXPECT_EQ(step++, 0);
+    return profile::WriteString(config_names::kFileDir, "1", "/books", path_);
+  };
+  steps.closeReadingPeriod = [&] {
+    EXPECT_EQ(step++, 1);
+    return profile::WriteString(config_names::kTimePad, config_names::kTimePadNum, "0", path_);
+  };
+  ASSERT_TRUE(WriteExitSettings(Distinct(), path_, steps));
+  EXPECT_EQ(step, 2);
+  EXPECT_EQ(Contents(), Golden());
+
+  ConfigValues back;
+  for (ReadStage stage : {ReadStage::Frame, ReadStage::View, ReadStage::ScrollRestore})
+    ReadStartupKeys(back, stage, path_);
+  ConfigValues expected = Distinct();
+  expected.sideBarHidden = 1;
+  EXPECT_EQ(back.lastPosition, expected.lastPosition);
+  EXPECT_EQ(back.appearance, expected.appearance);
+  EXPECT_EQ(back.pagingMode, 1);
+  EXPECT_EQ(back.markLine, 42);
+  EXPECT_EQ(back.chapterRule, 3);
+  EXPECT_EQ(back.sideBarHidden, 1);
+  EXPECT_EQ(back.picturePath, expected.picturePath);
+  EXPECT_EQ(back.quote.quotePath, "/q.txt");
+  EXPECT_EQ(back.quote.scrollInterval, 45);
+  EXPECT_EQ(back.quote.reminderMinutes, 20);
+  EXPECT_EQ(back.placement.showCommand, 3u);
+  EXPECT_EQ(back.placement.left, -8);
+  EXPECT_EQ(back.libraryEntry, 4);
+}
+
+TEST_F(ConfigSchemaTest, StartupKeepsWhatItCannotUseAndStagesSplitTheKeys) {
+  // A hand-edited file: unknown keys and sections, a negative size, no final newline.
+  Put("[Other]\r\nkeep=1\r\n[Style]\r\ntxtsize=-5\r\nNightFlag=9\r\nmystery=x\r\n"
+      "[Interface]\r\nRemWndPlace=00\r\ntoolflag=0");
+  ConfigValues values;
+  ReadStartupKeys(values, ReadStage::View, path_);
+  EXPECT_EQ(values.appearance.fontSize, -5);
+  EXPECT_TRUE(values.appearance.night);
+  EXPECT_EQ(values.toolBarShown, 1) << "a frame key is not read by the view";
+  ReadStartupKeys(values, ReadStage::Frame, path_);
+  EXPECT_EQ(values.toolBarShown, 0);
+  EXPECT_EQ(values.placement.right, 900) << "a damaged placement gives the default";
+
+  ASSERT_TRUE(WriteExitSettings(values, path_));
+  const std::string after = Contents();
+  EXPECT_NE(after.find("[Other]\r\nkeep=1\r\n"), std::string::npos);
+  EXPECT_NE(after.find("mystery=x"), std::string::npos);
+  EXPECT_NE(after.find("txtsize=-5"), std::string::npos) << "a negative size is not written";
+  EXPECT_EQ(profile::GetInt(SectionOf(ConfigKey::Night), NameOf(ConfigKey::Night), -1, path_), 1);
+
+  // Every key has one stage and one place in the exit order.
+  std::set<std::string> names;
+  for (ConfigKey key : ExitOrder())
+    EXPECT_TRUE(names.insert(std::string(SectionOf(key)) + "/" + std::string(NameOf(key))).second);
+  EXPECT_EQ(StageOf(ConfigKey::MarkLine), ReadStage::ScrollRestore);
+}
+
+TEST_F(ConfigSchemaTest, FirstExitOnAFreshFileWritesTheDefaults) {
+  ASSERT_TRUE(WriteExitSettings(ConfigValues{}, path_));
+  const std::string text = Contents();
+  for (const char* expected : {"0=\r\n", "bkcolor=13625548\r\n", "txtfont=宋体\r\n",
+                               "txtsize=270\r\n", "txthj=100\r\n", "SortRuleFlag=1\r\n",
+                               "orgrectFlag=0\r\n", "QuoteFlag=1\r\n", "TimeSpan=30\r\n",
+                               "picPath=\r\n", "shukuflag=0\r\n"}) {
+    EXPECT_NE(text.find(expected), std::string::npos) << expected;
+  }
+}
+
+}  // namespace
+}  // namespace varnelo

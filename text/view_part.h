@@ -1,0 +1,23 @@
+// A concern of the reading view (side bar, appearance, automatic scrolling, ...) lives in
+// an object of its own that the view owns. It registers its commands and timers with the
+// view when it is attached, and hears the view's start-up steps.
+#pragma once
+
+namespace varnelo {
+
+// The steps of the view's initial update, in their order.
+enum class StartupStep {
+  SettingsRead,      // the view's settings are read; the style is in the view
+  AppearanceLoaded,  // apply the appearance, the picture and night mode
+  BookReturned,      // the last book is back (or none was): list the library
+};
+
+class ViewPart {
+ public:
+  virtual ~ViewPart() = default;
+  virtual void OnStartup(StartupStep step) { (void)step; }
+  // A book was loaded from this path and its first page is showing.
+  virtual void OnBookLoaded() {}
+};
+
+}  // namespace varnelo
