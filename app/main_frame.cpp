@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -123,22 +125,14 @@ void CMainFrame::BuildMenus() {
     connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
     AddMenuEntries(menu, popup.items);
   }
-  // The accelerator table: one action per command carries all of its keys. Commands
-  // without a menu item get an action of their own on the frame.
-  std::map<int, QList<QKeySequence>> keys;
-  for (const Accelerator& accelerator : Accelerators())
-    keys[accelerator.id].append(QKeySequence(Utf8(accelerator.keys)));
-  for (const auto& [id, sequences] : keys) {
-    QAction* action = nullptr;
-    if (const auto found = menuActions_.find(id); found != menuActions_.end()) {
-      action = found->second;
-    } else {
-      action = MakeAction(id, QString::number(id));
-      addAction(action);
-    }
-    action->setShortcuts(sequences);
-    action->setShortcutContext(Qt::WindowShortcut);
+  for (const Accelerator& accelerator : Accelerators()) {
+    const QKeySequence sequence(Utf8(accelerator.keys));
+    accelerators_.emplace(NormalisedKey(sequence[0]).toCombined(), accelerator.id);
   }
+  // Keys of the accelerator table are the frame's before any control sees them, as the
+  // table is translated before a key reaches the focused control: Ctrl+Z does not undo in
+  // the page-number box, and a greyed command's key is taken and does nothing.
+  qApp->installEventFilter(this);
 }
 
 void CMainFrame::CreateToolBar() {
@@ -154,8 +148,10 @@ void CMainFrame::CreateToolBar() {
     QAction* action = MakeAction(button.id, Utf8(button.label));
     action->setIcon(ToolBarIcon(button.id));
     const std::string_view tip = TipOf(button.id);
-    action->setToolTip(tip.empty() ? QString() : Utf8(tip));
+    action->setToolTip(Utf8(tip));
     toolBar_->addAction(action);
+    // Qt would show the label as the tip of a button that has none of its own.
+    if (tip.empty()) untippedButtons_.insert(toolBar_->widgetForAction(action));
   }
 }
 
@@ -200,6 +196,26 @@ void CMainFrame::UpdateCommandUI() {
 void CMainFrame::UpdateStatusPanes() {
   wordCountPane_->setText(view_->WordCountStatus());
   readingPane_->setText(view_->ReadingStatus());
+}
+
+QKeyCombination CMainFrame::NormalisedKey(QKeyCombination key) {
+  Qt::Key code = key.key();
+  if (code == Qt::Key_Enter) code = Qt::Key_Return;
+  return QKeyCombination(key.keyboardModifiers() & ~Qt::KeypadModifier, code);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ToolTip && untippedButtons_.count(watched) != 0) return true;
+  if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->window() == this) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const auto found = accelerators_.find(NormalisedKey(key->keyCombination()).toCombined());
+    if (found != accelerators_.end()) {
+      RunCommand(found->second);
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 bool CMainFrame::HandlesCommand(int id) const { return id == cmd::kExit; }

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/command_router.h"
@@ -66,6 +67,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void PreCreateWindow();
@@ -75,6 +77,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   QAction* MakeAction(int id, const QString& text);
   void CreateToolBar();
   void CreateStatusBar();
+  static QKeyCombination NormalisedKey(QKeyCombination key);
 
   CVarneloApp& app_;
   CommandRouter router_;
@@ -82,6 +85,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   std::unique_ptr<WindowTimers> timers_;
   std::multimap<int, QAction*> actions_;
   std::map<int, QAction*> menuActions_;
+  std::map<int, int> accelerators_;  // combined key -> command
+  std::set<const QObject*> untippedButtons_;
 
   WindowPlacement remembered_;
   bool placementApplied_ = false;

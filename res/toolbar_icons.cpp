@@ -253,13 +253,31 @@ QPixmap Render(Glyph glyph, QRgb tile, int size) {
   return QPixmap::fromImage(image);
 }
 
+// A disabled button must look disabled even under styles that do not grey icons
+// themselves: grey, and faded.
+QPixmap Greyed(const QPixmap& pixmap) {
+  QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < image.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    for (int x = 0; x < image.width(); ++x) {
+      const int grey = 128 + qGray(line[x]) / 3;
+      line[x] = qRgba(grey, grey, grey, qAlpha(line[x]) * 2 / 5);
+    }
+  }
+  return QPixmap::fromImage(image);
+}
+
 }  // namespace
 
 QIcon ToolBarIcon(int commandId) {
   const std::optional<Style> style = StyleOf(commandId);
   if (!style) return {};
   QIcon icon;
-  for (int size : {19, 24}) icon.addPixmap(Render(style->glyph, style->tile, size));
+  for (int size : {19, 24}) {
+    const QPixmap normal = Render(style->glyph, style->tile, size);
+    icon.addPixmap(normal, QIcon::Normal);
+    icon.addPixmap(Greyed(normal), QIcon::Disabled);
+  }
   return icon;
 }
 

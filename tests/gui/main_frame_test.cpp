@@ -1,10 +1,14 @@
 #include "app/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QToolTip>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -309,10 +313,80 @@ TEST_F(MainFrameTest, CommandsEnabledOnlyWhenBuilt) {
   EXPECT_EQ(frame->ActionOf(32821), nullptr);
   EXPECT_FALSE(Frame()->RunCommand(32803));
 
-  EXPECT_TRUE(frame->ActionOf(57601)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+O"))));
-  ASSERT_NE(frame->ActionOf(32803), nullptr);
-  EXPECT_TRUE(
-      frame->ActionOf(32803)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Return"))));
+}
+
+// Keys go where the user presses them: to the focused control of the frame.
+void Press(QWidget* target, QKeyCombination key, const QString& text = QString()) {
+  QApplication::setActiveWindow(target->window());
+  target->setFocus();
+  QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
+  QCoreApplication::sendEvent(target, &press);
+}
+
+TEST_F(MainFrameTest, ExitSaveWritesTheStateTheUserIsIn) {
+  testing::ScriptedDialogs dialogs;
+  ScopedDialogs dialogsGuard(&dialogs);
+  dialogs.files.push_back(QString::fromStdString(testing::CorpusBook("三国演义.txt")));
+  ASSERT_TRUE(Start());
+  CVarneloView* view = Frame()->View();
+  Press(view->Pane(), Qt::ControlModifier | Qt::Key_O);
+  ASSERT_EQ(view->PageCount(), 34);
+  for (int i = 0; i < 4; ++i) Press(view->Pane(), QKeyCombination(Qt::Key_Right));
+  EXPECT_EQ(view->CurrentPage(), 5);
+  Frame()->ActionOf(32818)->trigger();  // 按“第...回”分页 from its menu
+  EXPECT_EQ(view->PageCount(), 120);
+  Frame()->close();
+  EXPECT_EQ(Int(ConfigKey::PagingMode), 1);
+  EXPECT_EQ(Int(ConfigKey::ChapterRule), 3);
+}
+
+TEST_F(MainFrameTest, AcceleratorKeysAreTakenEvenWhereAControlWantsThem) {
+  testing::ScriptedDialogs dialogs;
+  ScopedDialogs dialogsGuard(&dialogs);
+  dialogs.files.push_back(QString::fromStdString(testing::CorpusBook("三国演义.txt")));
+  ASSERT_TRUE(Start());
+  QLineEdit* box = Frame()->View()->PageNumberBox();
+  Press(box, Qt::ControlModifier | Qt::Key_O);
+  ASSERT_EQ(dialogs.titles.size(), 1u) << "Ctrl+O works from the page-number box";
+  Press(box, QKeyCombination(Qt::Key_2), QStringLiteral("2"));
+  ASSERT_EQ(box->text(), QStringLiteral("12"));
+  ASSERT_EQ(Frame()->View()->CurrentPage(), 12);
+  // Keys whose commands do nothing, and the key of a greyed command, do nothing here too.
+  for (QKeyCombination key : {Qt::ControlModifier | Qt::Key_Z, Qt::AltModifier | Qt::Key_Backspace,
+                              QKeyCombination(Qt::Key_F6), Qt::ShiftModifier | Qt::Key_F6,
+                              Qt::ControlModifier | Qt::Key_S}) {
+    Press(box, key);
+    EXPECT_EQ(box->text(), QStringLiteral("12")) << key.toCombined();
+  }
+}
+
+TEST_F(MainFrameTest, ToolBarTipsOnlyWhereTheCommandHasOne) {
+  ASSERT_TRUE(Start());
+  QToolBar* bar = Frame()->ToolBar();
+  for (QAction* action : bar->actions()) {
+    QWidget* button = bar->widgetForAction(action);
+    QToolTip::hideText();
+    QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), button->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(button, &help);
+    const bool untipped = action->toolTip().isEmpty();
+    EXPECT_EQ(QToolTip::isVisible(), !untipped) << action->text().toStdString();
+  }
+  QToolTip::hideText();
+}
+
+TEST_F(MainFrameTest, AMaximisedWindowComesBackMaximised) {
+  WindowPlacement maximised;
+  maximised.showCommand = 3;
+  WriteWindowPlacement(maximised, ini_);
+  ASSERT_TRUE(Start());
+  Frame()->OnTimer(CMainFrame::kPlacementTimer);
+  EXPECT_TRUE(Frame()->isMaximized());
+  Frame()->close();
+  const WindowPlacement saved = ReadWindowPlacement(ini_);
+  EXPECT_EQ(saved.showCommand, 3u);
+  EXPECT_EQ(QRect(QPoint(saved.left, saved.top), QPoint(saved.right, saved.bottom)),
+            QRect(QPoint(100, 100), QPoint(900, 700)))
+      << "the normal rectangle is kept under the maximised window";
 }
 
 TEST_F(MainFrameTest, ExitCommandClosesAndSaves) {

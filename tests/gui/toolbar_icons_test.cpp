@@ -36,6 +36,15 @@ TEST(ToolBarIcons, EveryButtonHasItsOwnVisibleIcon) {
       const QImage image = Pixels(icon, size);
       EXPECT_EQ(image.size(), QSize(size, size)) << button.id;
       EXPECT_GE(OpaqueColours(image), 2) << button.id << " at " << size;
+      // A greyed button must look greyed whatever the style does with icons.
+      const QImage greyed =
+          icon.pixmap(size, size, QIcon::Disabled).toImage().convertToFormat(QImage::Format_ARGB32);
+      EXPECT_NE(greyed, image) << button.id;
+      for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+          ASSERT_TRUE(qRed(greyed.pixel(x, y)) == qGreen(greyed.pixel(x, y)) &&
+                      qGreen(greyed.pixel(x, y)) == qBlue(greyed.pixel(x, y)))
+              << button.id;
     }
     drawn.emplace_back(button.id, Pixels(icon, 24));
   }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -45,9 +46,10 @@ class ViewTest : public ::testing::Test {
     view->OnCommand(cmd::kOpenFile);
   }
 
-  void Key(QWidget* target, int key, const QString& text = QString()) {
+  void Key(QWidget* target, int key, const QString& text = QString(),
+           Qt::KeyboardModifiers held = Qt::NoModifier) {
     target->setFocus();
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent press(QEvent::KeyPress, key, held, text);
     QApplication::sendEvent(target, &press);
   }
 
@@ -102,10 +104,13 @@ TEST_F(ViewTest, PagesWithButtonsAndKeys) {
   EXPECT_EQ(view->Pane()->FirstVisibleLine(), 0);
   EXPECT_FALSE(view->Pane()->IsModified());
 
-  Key(view->Pane(), Qt::Key_Right);
-  EXPECT_EQ(view->CurrentPage(), 3);
-  Key(view->Pane(), Qt::Key_Left);
-  EXPECT_EQ(view->CurrentPage(), 2);
+  // The paging keys are judged alone, whatever modifier is held.
+  for (Qt::KeyboardModifiers held : {Qt::NoModifier, Qt::ShiftModifier, Qt::AltModifier}) {
+    Key(view->Pane(), Qt::Key_Right, QString(), held);
+    EXPECT_EQ(view->CurrentPage(), 3) << held;
+    Key(view->Pane(), Qt::Key_Left, QString(), held);
+    EXPECT_EQ(view->CurrentPage(), 2) << held;
+  }
   Key(view->Pane(), Qt::Key_Down);
   EXPECT_EQ(view->Pane()->FirstVisibleLine(), 1);
   Key(view->Pane(), Qt::Key_Up);
@@ -113,7 +118,7 @@ TEST_F(ViewTest, PagesWithButtonsAndKeys) {
 
   // Space shows the next screenful with one line of overlap; the position moves on.
   const QString before = view->ReadingStatus();
-  Key(view->Pane(), Qt::Key_Space, " ");
+  Key(view->Pane(), Qt::Key_Space, " ", Qt::ShiftModifier);
   EXPECT_NE(view->ReadingStatus(), before);
   const int first = view->Pane()->FirstVisibleLine();
   EXPECT_GT(first, 0);
@@ -311,9 +316,38 @@ TEST_F(ViewTest, OpenedFilesListReopensAnEntry) {
   Open(CorpusBook("水浒传.txt"));
   ASSERT_EQ(view->LibraryList()->count(), 2);
   EXPECT_EQ(view->CurrentPath(), CorpusBook("水浒传.txt"));
-  view->LibraryList()->setCurrentRow(0);
+  view->LibraryList()->setCurrentRow(0);  // as the arrow keys move it
   EXPECT_EQ(view->CurrentPath(), CorpusBook("三国演义.txt"));
   EXPECT_EQ(view->PageCount(), 34);
+
+  // Clicks: one on the other entry opens it once; one on the chosen entry reloads it.
+  QListWidget* list = view->LibraryList();
+  auto click = [list](int row) {
+    const QPoint at = list->visualItemRect(list->item(row)).center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent event(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                        Qt::NoModifier);
+      QApplication::sendEvent(list->viewport(), &event);
+    }
+  };
+  click(1);
+  EXPECT_EQ(view->CurrentPath(), CorpusBook("水浒传.txt"));
+  view->NextButton()->click();
+  view->NextButton()->click();
+  ASSERT_EQ(view->CurrentPage(), 3);
+  click(1);
+  EXPECT_EQ(view->CurrentPage(), 1) << "the chosen entry was loaded again";
+}
+
+TEST_F(ViewTest, ScreenfulWithZeroSizeAndSpacingStillMovesOn) {
+  SetKey(ConfigKey::FontSize, "0", home.ConfigPath());
+  SetKey(ConfigKey::LineSpacing, "0", home.ConfigPath());
+  view->OnInitialUpdate();
+  Open(CorpusBook("三国演义.txt"));
+  Key(view->Pane(), Qt::Key_Space, " ");
+  EXPECT_GT(view->Pane()->FirstVisibleLine(), 0);
+  EXPECT_EQ(view->CurrentPage(), 1);
 }
 
 TEST_F(ViewTest, FormLayoutFollowsTheClientSize) {
