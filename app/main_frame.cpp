@@ -105,6 +105,11 @@ void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entri
         break;
       case MenuKind::Popup: {
         QMenu* popup = menu->addMenu(Utf8(entry.MenuText()));
+        // The sub-menus the store fills are known by the placeholder they start with.
+        const int first = entry.items.empty() ? 0 : entry.items.front().id;
+        if (first == cmd::kOpenBookmarkFirst) storeMenus_[StoreMenu::OpenBookmark] = popup;
+        if (first == cmd::kDeleteBookmarkFirst) storeMenus_[StoreMenu::DeleteBookmark] = popup;
+        if (first == cmd::kRecentFolderPlaceholder) storeMenus_[StoreMenu::RecentFolders] = popup;
         connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         AddMenuEntries(popup, entry.items);
         break;
@@ -170,6 +175,32 @@ void CMainFrame::CreateStatusBar() {
   connect(bar, &QStatusBar::messageChanged, this, [this](const QString& message) {
     if (message.isEmpty()) messagePane_->setText(Utf8(IdleText()));
   });
+}
+
+QMenu* CMainFrame::StoreMenuOf(StoreMenu menu) const {
+  const auto found = storeMenus_.find(menu);
+  return found == storeMenus_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::ReplaceItems(StoreMenu which, const std::vector<StoreMenuItem>& items) {
+  QMenu* menu = StoreMenuOf(which);
+  if (menu == nullptr) return;
+  for (QAction* old : menu->actions()) {
+    for (auto it = actions_.begin(); it != actions_.end();) {
+      it = it->second == old ? actions_.erase(it) : std::next(it);
+    }
+    for (auto it = menuActions_.begin(); it != menuActions_.end();) {
+      it = it->second == old ? menuActions_.erase(it) : std::next(it);
+    }
+    menu->removeAction(old);
+    old->deleteLater();
+  }
+  for (const StoreMenuItem& item : items) {
+    QAction* action = MakeAction(item.id, QString::fromStdString(item.text));
+    menu->addAction(action);
+    menuActions_[item.id] = action;
+  }
+  UpdateCommandUI();
 }
 
 QAction* CMainFrame::ActionOf(int id) const {

@@ -11,7 +11,8 @@
 #include <string>
 
 #include "platform/command_router.h"
-#include "store/config_store.h"
+#include "store/config_schema.h"
+#include "store/store_menus.h"
 
 class QLabel;
 class QMenu;
@@ -24,7 +25,7 @@ class CVarneloView;
 class WindowTimers;
 struct MenuEntry;
 
-class CMainFrame : public QMainWindow, public CommandTarget {
+class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   Q_OBJECT
  public:
   static constexpr int kClockTimer = 101;
@@ -65,6 +66,9 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   bool HandlesCommand(int id) const override;
   void OnCommand(int id) override;
 
+  void ReplaceItems(StoreMenu menu, const std::vector<StoreMenuItem>& items) override;
+  QMenu* StoreMenuOf(StoreMenu menu) const;
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -85,7 +89,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
   std::unique_ptr<WindowTimers> timers_;
   std::multimap<int, QAction*> actions_;
   std::map<int, QAction*> menuActions_;
-  std::map<int, int> accelerators_;  // combined key -> command
+  std::map<int, int> accelerators_;
+  std::map<StoreMenu, QMenu*> storeMenus_;  // combined key -> command
   std::set<const QObject*> untippedButtons_;
 
   WindowPlacement remembered_;

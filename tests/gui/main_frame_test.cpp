@@ -360,6 +360,27 @@ TEST_F(MainFrameTest, AcceleratorKeysAreTakenEvenWhereAControlWantsThem) {
   }
 }
 
+TEST_F(MainFrameTest, NightModeFromItsActionSurvivesACharFormatAndTheExit) {
+  ASSERT_TRUE(Start());
+  CVarneloView* view = Frame()->View();
+  QAction* night = Frame()->ActionOf(32774);
+  night->trigger();
+  EXPECT_TRUE(night->isChecked());
+  EXPECT_EQ(view->Pane()->BackgroundColour(), QColor(60, 60, 60));
+  view->ApplyCharFormat();  // a size or font change must not undo the night background
+  EXPECT_EQ(view->Pane()->BackgroundColour(), QColor(60, 60, 60));
+  EXPECT_EQ(view->Pane()->palette().color(QPalette::Text), QColor(128, 128, 128));
+  Frame()->close();
+  EXPECT_EQ(Int(ConfigKey::Night), 1);
+  EXPECT_EQ(Int(ConfigKey::Background), 0xCFE8CC) << "the chosen background is kept";
+  app_.reset();
+
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(Frame()->View()->Pane()->BackgroundColour(), QColor(60, 60, 60));
+  Frame()->ActionOf(32774)->trigger();
+  EXPECT_EQ(Frame()->View()->Pane()->BackgroundColour(), QColor(204, 232, 207));
+}
+
 TEST_F(MainFrameTest, ToolBarTipsOnlyWhereTheCommandHasOne) {
   ASSERT_TRUE(Start());
   QToolBar* bar = Frame()->ToolBar();

@@ -1,0 +1,24 @@
+// The menus the settings store fills: the two bookmark sub-menus and the recent folders.
+// The store stays free of widgets; the main frame implements this and owns the menus.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace varnelo {
+
+enum class StoreMenu { OpenBookmark, DeleteBookmark, RecentFolders };
+
+struct StoreMenuItem {
+  int id;
+  std::string text;  // UTF-8
+};
+
+class StoreMenus {
+ public:
+  virtual ~StoreMenus() = default;
+  // Replaces every item of the sub-menu, the resource's placeholder included.
+  virtual void ReplaceItems(StoreMenu menu, const std::vector<StoreMenuItem>& items) = 0;
+};
+
+}  // namespace varnelo
