@@ -8,9 +8,23 @@
 
 namespace varnelo {
 
-void AttachReadingAids(CVarneloView& view) {
-  view.AddPart(std::make_unique<PageAppearance>(view));
-  view.AddPart(std::make_unique<LibrarySideBar>(view));
+namespace {
+
+template <typename Part>
+Part* Attach(CVarneloView& view) {
+  auto part = std::make_unique<Part>(view);
+  Part* kept = part.get();
+  view.AddPart(std::move(part));
+  return kept;
+}
+
+}  // namespace
+
+ReadingAids AttachReadingAids(CVarneloView& view) {
+  ReadingAids aids;
+  aids.appearance = Attach<PageAppearance>(view);
+  aids.sideBar = Attach<LibrarySideBar>(view);
+  return aids;
 }
 
 }  // namespace varnelo

@@ -1,10 +1,18 @@
 // Gives a reading view its parts: everything around the page that makes reading easier.
+// The view owns them; the frame keeps these pointers for the few calls it makes itself.
 #pragma once
 
 namespace varnelo {
 
 class CVarneloView;
+class LibrarySideBar;
+class PageAppearance;
 
-void AttachReadingAids(CVarneloView& view);
+struct ReadingAids {
+  LibrarySideBar* sideBar = nullptr;
+  PageAppearance* appearance = nullptr;
+};
+
+ReadingAids AttachReadingAids(CVarneloView& view);
 
 }  // namespace varnelo

@@ -60,7 +60,7 @@ void CMainFrame::PreCreateWindow() {
 
 void CMainFrame::OnCreate() {
   view_ = new CVarneloView(app_.Settings(), this);
-  AttachReadingAids(*view_);
+  aids_ = AttachReadingAids(*view_);
   setCentralWidget(view_);
   router_.SetChain({view_, app_.Document(), this, &app_});
 

@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "aids/reading_aids.h"
 #include "platform/command_router.h"
 #include "store/config_schema.h"
 #include "store/store_menus.h"
@@ -86,6 +87,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   CVarneloApp& app_;
   CommandRouter router_;
   CVarneloView* view_ = nullptr;
+  ReadingAids aids_;
   std::unique_ptr<WindowTimers> timers_;
   std::multimap<int, QAction*> actions_;
   std::map<int, QAction*> menuActions_;

@@ -88,6 +88,19 @@ void CVarneloView::AddTimerHandler(int id, std::function<void()> handler) {
   timerHandlers_[id] = std::move(handler);
 }
 
+void CVarneloView::SetEditMode(bool on) {
+  editMode_ = on ? 1 : 0;
+  pane_->setReadOnly(!on);
+}
+
+void CVarneloView::OfferToSaveEdits() {
+  if (editMode_ == 0 || !pane_->IsModified()) return;
+  const MessageResult answer =
+      MessageBoxes().Show(this, QStringLiteral("是否保存文本？"), QString(),
+                          MessageButtons::YesNo, MessageIcon::Exclamation);
+  if (answer == MessageResult::Yes && saveEditsInPlace_) saveEditsInPlace_();
+}
+
 void CVarneloView::NotifyStartup(StartupStep step) {
   for (const auto& part : parts_) part->OnStartup(step);
 }
@@ -178,7 +191,10 @@ bool CVarneloView::PreTranslateKey(int key) {
   switch (key) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return false;  // automatic scrolling takes Enter once it exists
+      // Enter is the second identifier of automatic scrolling, when that is running here.
+      if (!commands_.HandlesCommand(cmd::kAutoScrollAlt)) return false;
+      commands_.OnCommand(cmd::kAutoScrollAlt);
+      return true;
     case Qt::Key_Down:
       pane_->LineScroll(1);
       return true;

@@ -121,6 +121,14 @@ class CVarneloView : public QWidget, public CommandTarget {
   bool SideBarHidden() const { return sideBarHidden_; }
   void SetSideBarHidden(bool hidden);
   bool EditMode() const { return editMode_ != 0; }
+  // Switches edit mode; the pane is writable only while it is on.
+  void SetEditMode(bool on);
+  // Before the page on screen is left: if it holds unsaved edits, asks "是否保存文本？"
+  // and on Yes writes them back through the saver the page editor installs.
+  void OfferToSaveEdits();
+  void SetEditSaver(std::function<void()> saveEditsInPlace) {
+    saveEditsInPlace_ = std::move(saveEditsInPlace);
+  }
   int LastScreenTop() const { return lastScreenTop_; }
   WindowTimers& Timers() { return *timers_; }
 
@@ -157,6 +165,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   CommandMap commands_;
   std::map<int, std::function<void()>> timerHandlers_;
   std::vector<std::unique_ptr<ViewPart>> parts_;
+  std::function<void()> saveEditsInPlace_;
 
   // Book and pages
   std::string text_;

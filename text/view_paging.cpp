@@ -41,10 +41,7 @@ bool CVarneloView::LoadText(std::string path) {
   if (path.empty()) return false;
   std::string bytes;
   const LoadStatus status = ReadBookFile(path, bytes);
-  if (status != LoadStatus::Missing && editMode_ != 0) {
-    pane_->setReadOnly(true);
-    editMode_ = 0;
-  }
+  if (status != LoadStatus::Missing && editMode_ != 0) SetEditMode(false);
   if (status != LoadStatus::Ok) {
     // A refused file changes nothing: the book on screen keeps its bytes, pages, pane and
     // path, so the status bar, the mirror and any later save still describe that book.
