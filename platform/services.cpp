@@ -82,10 +82,4 @@ QString ApplicationTitle() {
   return QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
 }
 
-std::tm LocalTime(std::time_t moment) {
-  std::tm out{};
-  localtime_r(&moment, &out);
-  return out;
-}
-
 }  // namespace varnelo

@@ -6,17 +6,23 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
           libgtest-dev googletest
-          fonts-noto-cjk xvfb xauth)
+          fonts-noto-cjk xvfb xauth locales)
+sudo=""
+if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
-  sudo=""
-  if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+# The time formatting tests run under a Chinese locale, as our users do.
+if ! locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
+  echo "Making the zh_CN.UTF-8 locale"
+  $sudo localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
 fi
 
 build_dir="${1:-build}"
