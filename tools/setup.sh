@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
 # Idempotent set-up shared by the run and test commands: installs the Debian packages the
-# project needs (only those missing), then configures and builds into build/ (or $1).
+# project needs (only those missing), then configures and builds into build/ (or the given
+# folder; further arguments go to cmake). --target NAME builds only that target.
+#   tools/setup.sh [--target NAME]... [BUILD_DIR [CMAKE_ARGS...]]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+targets=()
+while [ "${1:-}" = "--target" ]; do
+  [ -n "${2:-}" ] || { echo "setup.sh: --target needs a name" >&2; exit 2; }
+  targets+=("$2")
+  shift 2
+done
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
           libgtest-dev googletest
@@ -28,4 +37,8 @@ fi
 build_dir="${1:-build}"
 shift || true
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-cmake --build "$build_dir" -j"$(nproc)"
+if ((${#targets[@]})); then
+  cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}"
+else
+  cmake --build "$build_dir" -j"$(nproc)"
+fi
