@@ -20,4 +20,8 @@ class SystemClock : public Clock {
 // Broken-down local time of `moment`.
 std::tm LocalTime(std::time_t moment);
 
+// `moment` in local time, formatted as strftime does but always with the "C" locale's
+// English names, whatever the user's locale is.
+std::string FormatLocalTime(std::time_t moment, const char* format);
+
 }  // namespace varnelo

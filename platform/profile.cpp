@@ -1,16 +1,15 @@
 #include "platform/profile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <vector>
+
+#include "platform/atomic_file.h"
 
 namespace varnelo::profile {
 namespace {
@@ -162,53 +161,6 @@ ReadStatus ReadFile(const std::string& path, std::string& out) {
   return ReadStatus::kOk;
 }
 
-bool WriteAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// The new contents go to a sibling file first, so a crash or a full disk leaves either
-// the old file or the new one, never a mix.
-bool ReplaceFile(const std::string& requestedPath, const std::string& data, bool existed) {
-  std::string path = requestedPath;
-  std::error_code ec;
-  // Renaming over a symbolic link would replace the link, not the file it points to.
-  if (std::filesystem::is_symlink(path, ec)) {
-    const auto target = std::filesystem::canonical(path, ec);
-    if (ec) return false;
-    path = target.string();
-  }
-
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
-  }
-  if (fd < 0) return false;
-
-  // Keep the old file's permissions; a new file gets the usual umask-limited ones.
-  if (existed) {
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0) (void)::fchmod(fd, old.st_mode & 07777);
-  }
-  bool ok = WriteAll(fd, data) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
 // The value as stored, trimmed and unquoted, or nothing when the key is absent.
 std::optional<std::string> ReadValue(std::string_view section, std::string_view key,
                                      const std::string& path) {
@@ -306,7 +258,7 @@ bool WriteString(std::string_view section, std::string_view key, std::string_vie
   }
 
   if (status == ReadStatus::kOk && updated == text) return true;
-  return ReplaceFile(path, updated, status == ReadStatus::kOk);
+  return WriteFileAtomically(path, updated);
 }
 
 bool GetStruct(std::string_view section, std::string_view key, void* data, std::size_t size,

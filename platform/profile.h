@@ -1,6 +1,6 @@
 // The five private-profile functions over an initialization file, with the semantics
 // the stored Config.ini files rely on: names match without regard to letter case, a
-// missing file or key gives the default, string reads return at most 259 bytes, writes
+// missing file or key gives the default, string reads return at most 4095 bytes, writes
 // replace in place or append and never delete, and a write never leaves a half-written
 // file (it goes to a temporary file that is renamed over the old one).
 #pragma once
@@ -11,7 +11,9 @@
 
 namespace varnelo::profile {
 
-inline constexpr std::size_t kMaxStringRead = 259;
+// The path limit here: deep paths of three-byte characters would not fit in fewer, and a
+// cut path loses its bookmark.
+inline constexpr std::size_t kMaxStringRead = 4095;
 
 int GetInt(std::string_view section, std::string_view key, int defaultValue,
            const std::string& path);

@@ -85,10 +85,4 @@ QString ApplicationTitle() { return ApplicationTitleSlot(); }
 
 void SetApplicationTitle(const QString& title) { ApplicationTitleSlot() = title; }
 
-std::tm LocalTime(std::time_t moment) {
-  std::tm out{};
-  localtime_r(&moment, &out);
-  return out;
-}
-
 }  // namespace varnelo

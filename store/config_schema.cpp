@@ -135,9 +135,9 @@ bool WriteKey(const ConfigValues& values, ConfigKey key, const std::string& sett
   std::string text;
   if (int* const* number = std::get_if<int*>(&field)) {
     if (entry.form == Form::NonNegative && **number < 0) return true;
-    text = entry.form == Form::ZeroOrOne ? (**number != 0 ? "1" : "0") : std::to_string(**number);
+    text = std::to_string(entry.form == Form::ZeroOrOne ? (**number != 0 ? 1 : 0) : **number);
   } else if (bool* const* flag = std::get_if<bool*>(&field)) {
-    text = **flag ? "1" : "0";
+    text = std::to_string(**flag ? 1 : 0);
   } else if (std::string* const* value = std::get_if<std::string*>(&field)) {
     text = **value;
   } else if (WindowPlacement* const* placement = std::get_if<WindowPlacement*>(&field)) {

@@ -53,14 +53,15 @@ TEST_F(ProfileTest, ValuesAreTrimmedUnquotedAndCut) {
       {"key=\"", "\""},
       {"key=a=b", "a=b"},
       {"key=x\r", "x"},
-      {"key=" + std::string(300, 'v'), std::string(259, 'v')},
-      {"key=" + std::string(259, 'e'), std::string(259, 'e')},
+      {"key=" + std::string(5000, 'v'), std::string(4095, 'v')},
+      {"key=" + std::string(4095, 'e'), std::string(4095, 'e')},
   };
   for (const Case& c : cases) {
     Put("[S]\n" + c.line + "\n");
     EXPECT_EQ(profile::GetString("S", "key", "dflt", path_), c.expected) << c.line;
   }
-  EXPECT_EQ(profile::GetString("S", "no", std::string(300, 'd'), path_), std::string(259, 'd'));
+  EXPECT_EQ(profile::GetString("S", "no", std::string(5000, 'd'), path_),
+            std::string(4095, 'd'));
   Put("\xEF\xBB\xBF[S]\r\nkey=1\r\n");  // a UTF-8 byte order mark is not part of the name
   EXPECT_EQ(profile::GetString("S", "key", "dflt", path_), "1");
 }
@@ -171,7 +172,7 @@ TEST_F(ProfileTest, StructsNeedExactLengthAndChecksum) {
                    : std::vector<unsigned char>(5, 0xAA)) << c.text;
   }
   // Longer than a string read, yet it still round-trips.
-  std::vector<unsigned char> big(200), back(200);
+  std::vector<unsigned char> big(2100), back(2100);
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<unsigned char>(i * 7);
   ASSERT_TRUE(profile::WriteStruct("S", "big", big.data(), big.size(), path_));
   ASSERT_TRUE(profile::GetStruct("S", "big", back.data(), back.size(), path_));

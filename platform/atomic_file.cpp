@@ -1,0 +1,107 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+
+namespace varnelo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The file a chain of links ends at, which need not exist yet.
+bool FollowLinks(fs::path& path, std::error_code& ec) {
+  for (int hops = 0; hops < 40; ++hops) {
+    const fs::file_status status = fs::symlink_status(path, ec);
+    if (ec && status.type() != fs::file_type::not_found) return false;
+    ec.clear();
+    if (status.type() != fs::file_type::symlink) return true;
+    const fs::path target = fs::read_symlink(path, ec);
+    if (ec) return false;
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+  return false;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// A long book name plus the suffix must still fit the 255-byte name limit.
+std::string TempName(const fs::path& target, unsigned serial) {
+  std::string name = target.filename().string().substr(0, 200);
+  return name + ".~" + std::to_string(::getpid()) + "-" + std::to_string(serial);
+}
+
+// The rename is only durable once the folder entry is on disk. Some file systems refuse
+// to sync a folder; the new bytes are in place by then, so this cannot fail the write.
+void SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& requestedPath, std::string_view bytes,
+                         std::error_code* error) {
+  std::error_code ec;
+  const auto fail = [&](int code) {
+    if (error != nullptr) *error = ec ? ec : std::error_code(code, std::generic_category());
+    return false;
+  };
+
+  // Renaming over a link would replace the link, not the file it points to.
+  fs::path path = requestedPath;
+  if (path.empty()) return fail(ENOENT);
+  if (!FollowLinks(path, ec)) return fail(0);
+
+  struct stat old {};
+  bool existed = true;
+  if (::stat(path.c_str(), &old) != 0) {
+    if (errno != ENOENT) return fail(errno);
+    existed = false;
+  }
+
+  static std::atomic<unsigned> serial{0};
+  const fs::path folder = path.parent_path();
+  fs::path temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder / TempName(path, serial++);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return fail(errno);
+  }
+  if (fd < 0) return fail(EEXIST);
+
+  // Permissions first, so the new bytes are never readable by more people than the old.
+  int code = 0;
+  if (existed && ::fchmod(fd, old.st_mode & 07777) != 0) code = errno;
+  if (code == 0 && !WriteAll(fd, bytes)) code = errno;
+  if (code == 0 && ::fsync(fd) != 0) code = errno;
+  if (::close(fd) != 0 && code == 0) code = errno;
+  if (code == 0 && ::rename(temp.c_str(), path.c_str()) != 0) code = errno;
+  if (code != 0) {
+    ::unlink(temp.c_str());
+    return fail(code);
+  }
+  SyncFolder(folder);
+  if (error != nullptr) error->clear();
+  return true;
+}
+
+}  // namespace varnelo
