@@ -96,8 +96,18 @@ put() {
   printf '%s\n' "$@" >"$path"
 }
 
+# Runs the check on the made-up tree; compares the status and the file:line list printed.
+expect() {
+  local want_status=$1 want=$2 out status=0
+  shift 2
+  out=$(check "$tree" "$@") || status=$?
+  [ "$status" = "$want_status" ] && [ "$(cut -d: -f1,2 <<<"$out")" = "$want" ] && return
+  printf 'self-test: status %s, not %s; printed\n%s\ninstead of\n%s\n' \
+    "$status" "$want_status" "$out" "$want" >&2
+  return 1
+}
+
 self_test() {
-  local tree=$1
   put "$tree/platform/base.h" '#pragma once' '#include <string>'
   put "$tree/platform/base.cpp" '#include "base.h"' '#include "platform/base.h"'
   put "$tree/store/store.h" '#pragma once'
@@ -110,36 +120,15 @@ self_test() {
   put "$tree/aids/side.cpp" '#include <QWidget>' '#include "app/frame.h"'
   put "$tree/app/frame.h" '#pragma once' '#include <QMainWindow>' '#include "text/engine.h"'
   put "$tree/app/frame.cpp" '#include "frame.h"' '#include "aids/side.h"' '#include "res/x.h"'
-
+  # Given as CMake gives them: relative, absolute, and generated in the build folder.
   local pure=(text/engine.cpp "$tree/platform/base.cpp" build/core_autogen/mocs_compilation.cpp)
-  local expected="store/store.cpp:2
-text/engine.h:2
-text/engine.cpp:3
-text/engine.cpp:4
-aids/side.cpp:2"
-  local out status=0
-  out=$(check "$tree" "${pure[@]}") || status=$?
-  if [ "$status" != 1 ] || [ "$(cut -d: -f1,2 <<<"$out")" != "$expected" ]; then
-    printf 'self-test: the faulty tree gave status %s and\n%s\nexpected status 1 and\n%s\n' \
-      "$status" "$out" "$expected" >&2
-    return 1
-  fi
 
+  local faults=(store/store.cpp:2 text/engine.h:2 text/engine.cpp:3 text/engine.cpp:4 aids/side.cpp:2)
+  expect 1 "$(printf '%s\n' "${faults[@]}")" "${pure[@]}"
   sed -i '2d' "$tree/store/store.cpp" "$tree/aids/side.cpp" "$tree/text/engine.h"
   sed -i '3,4d' "$tree/text/engine.cpp"
-  status=0
-  out=$(check "$tree" "${pure[@]}") || status=$?
-  if [ "$status" != 0 ] || [ -n "$out" ]; then
-    printf 'self-test: the clean tree gave status %s and\n%s\n' "$status" "$out" >&2
-    return 1
-  fi
-
-  status=0
-  out=$(check "$tree" store/gone.cpp) || status=$?
-  if [ "$status" = 0 ] || [ "$out" != "store/gone.cpp: listed in the pure library but not found" ]; then
-    printf 'self-test: a missing pure source gave status %s and\n%s\n' "$status" "$out" >&2
-    return 1
-  fi
+  expect 0 "" "${pure[@]}"
+  expect 1 "store/gone.cpp: listed in the pure library but not found" store/gone.cpp
   echo "self-test passed"
 }
 

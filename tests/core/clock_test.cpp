@@ -10,50 +10,40 @@ using namespace varnelo;
 
 namespace {
 
-std::time_t LocalMoment(int year, int month, int day, int hour, int minute) {
-  std::tm t{};
-  t.tm_year = year - 1900;
-  t.tm_mon = month - 1;
-  t.tm_mday = day;
-  t.tm_hour = hour;
-  t.tm_min = minute;
-  t.tm_isdst = -1;
-  return std::mktime(&t);
-}
-
-// Puts the program's locale back however the test ends.
-struct LocaleGuard {
-  std::string saved = std::setlocale(LC_ALL, nullptr);
-  ~LocaleGuard() { std::setlocale(LC_ALL, saved.c_str()); }
-};
-
-// The status bar and saved records want English names even for a user in a Chinese locale.
+// Status texts and saved records keep English names for a user in a Chinese locale.
 TEST(ClockTest, FormatsWithEnglishNamesWhateverTheLocale) {
-  std::string longFormat, longExpected;
+  struct LocaleGuard {
+    std::string saved = std::setlocale(LC_ALL, nullptr);
+    ~LocaleGuard() { std::setlocale(LC_ALL, saved.c_str()); }
+  } guard;
+  std::tm moment{};  // Tuesday 5 March 2024, 09:07 local time
+  moment.tm_year = 124;
+  moment.tm_mon = 2;
+  moment.tm_mday = 5;
+  moment.tm_hour = 9;
+  moment.tm_min = 7;
+  moment.tm_isdst = -1;
+  const std::time_t march = std::mktime(&moment);
+  std::string longFormat, longMonths;  // longer than the first buffer
   for (int i = 0; i < 100; ++i) {
     longFormat += "%B";
-    longExpected += "March";
+    longMonths += "March";
   }
-  const std::time_t march = LocalMoment(2024, 3, 5, 9, 7);
-  struct Case {
-    std::time_t moment;
-    std::string format;
-    std::string expected;
+  const struct {
+    std::string format, expected;
   } cases[] = {
-      {march, "%H:%M,%d/%B", "09:07,05/March"},
-      {LocalMoment(2023, 12, 28, 21, 30), "%a %A %b %p %I", "Thu Thursday Dec PM 09"},
-      {march, longFormat, longExpected},  // longer than the first buffer
-      {march, "", ""},
+      {"%H:%M,%d/%B", "09:07,05/March"},
+      {"%a %A %b %p %I", "Tue Tuesday Mar AM 09"},
+      {longFormat, longMonths},
+      {"", ""},
   };
-  const LocaleGuard guard;
   for (const char* name : {"zh_CN.UTF-8", "C.UTF-8", ""}) {
-    SCOPED_TRACE(name);
-    ASSERT_NE(std::setlocale(LC_ALL, name), nullptr) << "tools/setup.sh makes this locale";
-    for (const Case& c : cases) {
-      EXPECT_EQ(FormatLocalTime(c.moment, c.format.c_str()), c.expected) << c.format;
+    ASSERT_NE(std::setlocale(LC_ALL, name), nullptr) << name << ": tools/setup.sh makes it";
+    for (const auto& c : cases) {
+      EXPECT_EQ(FormatLocalTime(march, c.format.c_str()), c.expected) << name << c.format;
     }
   }
-  // Only meaningful if the Chinese locale really names months differently.
+  // Proves the Chinese locale really names months otherwise.
   std::setlocale(LC_ALL, "zh_CN.UTF-8");
   char plain[64];
   const std::tm local = LocalTime(march);
