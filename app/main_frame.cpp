@@ -269,11 +269,9 @@ void CMainFrame::OnTimer(int id) {
 
 QString CMainFrame::ClockText(std::time_t moment) {
   const std::tm local = LocalTime(moment);
-  char time[16];
-  std::strftime(time, sizeof time, "%H:%M:%S", &local);
-  return QString::asprintf("%d/%d/%d   %s   ", local.tm_year + 1900, local.tm_mon + 1,
-                           local.tm_mday, time) +
-         QStringLiteral("星期") + QString::fromUtf8(kWeekdays[local.tm_wday % 7]);
+  return QString::asprintf("%d/%d/%d   ", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
+         QString::fromStdString(FormatLocalTime(moment, "%H:%M:%S")) + QStringLiteral("   星期") +
+         QString::fromUtf8(kWeekdays[local.tm_wday % 7]);
 }
 
 void CMainFrame::UpdateTimeDisplay() {
