@@ -104,15 +104,19 @@ TEST_F(ConfigSchemaTest, StartupKeepsWhatItCannotUseAndStagesSplitTheKeys) {
   EXPECT_EQ(StageOf(ConfigKey::MarkLine), ReadStage::ScrollRestore);
 }
 
-TEST_F(ConfigSchemaTest, FirstExitOnAFreshFileWritesTheDefaults) {
+TEST_F(ConfigSchemaTest, FirstExitOnAFreshFileWritesEveryKeyAndReadsBackTheDefaults) {
   ASSERT_TRUE(WriteExitSettings(ConfigValues{}, path_));
-  const std::string text = Contents();
-  for (const char* expected : {"0=\r\n", "bkcolor=13625548\r\n", "txtfont=宋体\r\n",
-                               "txtsize=270\r\n", "txthj=100\r\n", "SortRuleFlag=1\r\n",
-                               "orgrectFlag=0\r\n", "QuoteFlag=1\r\n", "TimeSpan=30\r\n",
-                               "picPath=\r\n", "shukuflag=0\r\n"}) {
-    EXPECT_NE(text.find(expected), std::string::npos) << expected;
+  for (ConfigKey key : ExitOrder()) {
+    EXPECT_NE(profile::GetString(SectionOf(key), NameOf(key), "<missing>", path_), "<missing>")
+        << NameOf(key);
   }
+  ConfigValues back;
+  back.appearance.face.clear();
+  back.chapterRule = 0;
+  for (ReadStage stage : {ReadStage::Frame, ReadStage::View, ReadStage::ScrollRestore})
+    ReadStartupKeys(back, stage, path_);
+  EXPECT_EQ(back.appearance, TextAppearance{});
+  EXPECT_EQ(back.chapterRule, 1);
 }
 
 }  // namespace

@@ -30,6 +30,12 @@ class ConfigStoreTest : public varnelo::testing::IniFileTest {
   CConfigStore store_;
 };
 
+// Bytes the store must write, kept with the store beside its schema.
+std::string StoreGolden(const char* name) {
+  std::ifstream in(std::string(VARNELO_SOURCE_DIR) + "/store/testdata/" + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 bool Same(const WindowPlacement& a, const WindowPlacement& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -37,10 +43,7 @@ bool Same(const WindowPlacement& a, const WindowPlacement& b) {
 TEST_F(ConfigStoreTest, PlacementTextAndFallbackToDefault) {
   WriteWindowPlacement(WindowPlacement{}, path_);
   // 44, 0, 1, -1 four times, 100, 100, 900, 700 little-endian; the bytes sum to 4650 = 0x122A.
-  EXPECT_EQ(Contents(),
-            "[Interface]\r\nRemWndPlace="
-            "2C000000" "00000000" "01000000" "FFFFFFFF" "FFFFFFFF" "FFFFFFFF" "FFFFFFFF"
-            "64000000" "64000000" "84030000" "BC020000" "2A\r\n");
+  EXPECT_EQ(Contents(), StoreGolden("default_placement.ini"));
 
   WindowPlacement maximised;
   maximised.showCommand = 3;
@@ -77,8 +80,7 @@ TEST_F(ConfigStoreTest, StyleLoadsDefaultsAndSaveSkipsNegatives) {
   EXPECT_EQ(store_.Style().lineSpacing, 100);
 
   store_.SaveStyle(TextAppearance{});
-  EXPECT_EQ(Contents(), "[Style]\r\nbkcolor=13625548\r\ntxtcolor=0\r\ntxtfont=宋体\r\n"
-                        "txtsize=270\r\ntxthj=100\r\n");
+  EXPECT_EQ(Contents(), StoreGolden("default_style.ini"));
   struct Case {
     int size, spacing, expectedSize, expectedSpacing;
   } cases[] = {{-1, -1, 270, 100}, {300, -5, 300, 100}, {-1, 0, 300, 0}, {0, 40, 0, 40}};

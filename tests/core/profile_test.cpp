@@ -21,19 +21,19 @@ namespace {
 class ProfileTest : public varnelo::testing::IniFileTest {};
 
 TEST_F(ProfileTest, NamesMatchWithoutAsciiCaseAndMissingGivesDefault) {
-  EXPECT_EQ(profile::GetInt("Style", "txtsize", 270, path_), 270);  // no file
+  EXPECT_EQ(profile::GetInt("Look", "size", 270, path_), 270);  // no file
   // 0xC1 and 0xE1 differ like 'A' and 'a' but are GBK bytes, so they must not fold.
   // Keys before any section, in comments or without '=' do not count.
-  Put("orphan=1\r\n[Style]\r\nBkColor=5\r\n;gone=2\r\nbare\r\n[\xC1\xD6]\r\nk=1\r\n");
+  Put("orphan=1\r\n[Look]\r\nTint=5\r\n;gone=2\r\nbare\r\n[\xC1\xD6]\r\nk=1\r\n");
   struct Case {
     const char* section;
     const char* key;
     int expected;
   } cases[] = {
-      {"Style", "BkColor", 5}, {"sTYLE", "bkcolor", 5}, {" style ", "BKCOLOR", 5},
-      {"Styl", "BkColor", -1}, {"Style", "BkColo", -1}, {"\xC1\xD6", "K", 1},
-      {"\xE1\xD6", "k", -1},   {"Style", "orphan", -1}, {"Style", "gone", -1},
-      {"Style", "bare", -1},
+      {"Look", "Tint", 5}, {"lOOK", "tint", 5}, {" look ", "TINT", 5},
+      {"Loo", "Tint", -1}, {"Look", "Tin", -1}, {"\xC1\xD6", "K", 1},
+      {"\xE1\xD6", "k", -1},   {"Look", "orphan", -1}, {"Look", "gone", -1},
+      {"Look", "bare", -1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(profile::GetInt(c.section, c.key, -1, path_), c.expected) << c.key;
@@ -84,10 +84,10 @@ TEST_F(ProfileTest, IntegerTakesTheLeadingNumber) {
 
 TEST_F(ProfileTest, ReplaceKeepsEveryOtherByte) {
   const std::string before =
-      "; \xCB\xCE\xCC\xE5\r\n[Style]\r\n  TxtSize = 270  \r\ntxtfont=\xCB\xCE\xCC\xE5\r\n\r\n"
-      "[Other]\r\ntxtsize=1\r\ntail=no newline";
+      "; \xCB\xCE\xCC\xE5\r\n[Look]\r\n  Size = 270  \r\nface=\xCB\xCE\xCC\xE5\r\n\r\n"
+      "[Other]\r\nsize=1\r\ntail=no newline";
   Put(before);
-  ASSERT_TRUE(profile::WriteString("style", "txtsize", "300", path_));
+  ASSERT_TRUE(profile::WriteString("look", "size", "300", path_));
   ASSERT_TRUE(profile::WriteString("OTHER", "Tail", "", path_));
   std::string expected = before;
   expected.replace(expected.find("270  "), 5, "300");
@@ -104,7 +104,7 @@ TEST_F(ProfileTest, NewKeysGoToTheirSectionOrANewOne) {
     const char* value;
     const char* after;
   } cases[] = {
-      {nullptr, "Style", "txthj", "", "[Style]\r\ntxthj=\r\n"},
+      {nullptr, "Look", "gap", "", "[Look]\r\ngap=\r\n"},
       {"", "B", "y", "2", "[B]\r\ny=2\r\n"},
       {"[A]\r\nx=1\r\n\r\n;B\r\n[B]\r\n", "a", "z", "3", "[A]\r\nx=1\r\nz=3\r\n\r\n;B\r\n[B]\r\n"},
       {"[A]\n[B]\nb=1\n", "A", "y", "2", "[A]\ny=2\n[B]\nb=1\n"},
