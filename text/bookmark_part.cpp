@@ -47,8 +47,6 @@ void BookmarkPart::RestoreMarkLine() {
   ReadKey(config, ConfigKey::MarkLine, view_.Store().SettingsPath());
   restoreLine_ = config.markLine;
   view_.Pane()->LineScroll(restoreLine_);
-  // Until the next tick samples it, the mirror holds the line from before the scroll.
-  view_.Settings().book.firstVisibleLine = view_.Pane()->FirstVisibleLine();
 }
 
 // A stored page the book no longer has shows page 1.

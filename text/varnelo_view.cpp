@@ -83,8 +83,11 @@ void CVarneloView::BuildControls() {
           [this] { OnCommand(cmd::kNextPageButton); });
   // Only the user's own changes: the exchange sets the box with setText, which is silent.
   connect(numberBox_, &QLineEdit::textEdited, this, [this] { GoToTypedPage(); });
-  connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this,
-          [this] { emit StatusChanged(); });
+  connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+    // The line the exit save keeps is the one on screen, not the one of the last tick.
+    settings_.book.firstVisibleLine = pane_->FirstVisibleLine();
+    emit StatusChanged();
+  });
 }
 
 void CVarneloView::AddPart(std::unique_ptr<ViewPart> part) { parts_.push_back(std::move(part)); }

@@ -111,7 +111,6 @@ TEST_F(PersistenceTest, BookPageAndScrollLineComeBackAtTheNextStart) {
   const std::string mark = "三国演义,P7,1,L3,09:00,05/March >";
   EXPECT_EQ(Mark("1"), mark + book);
 
-  View()->OnTimer(11);  // a quotation tick samples the scroll line
   Frame()->close();
   EXPECT_EQ(Mark("0") + "|" + Mark("MarkNum"), "三国演义.txt,P7,09:00,05/March >" + book + "|1");
   app_.reset();
