@@ -131,12 +131,6 @@ TEST_F(ConfigStoreTest, RecordsGrowPastAHundredAndAHugeCountReadsOnlyWhatExists)
   store_.LoadReadRecords();
   ASSERT_EQ(store_.ReadRecordCount(), 101);
   EXPECT_EQ(store_.ReadRecord(100).name, "b,101.txt");
-
-  // Config.ini that cannot be written: nothing claims success.
-  fs::remove(path_);
-  fs::create_directory(path_);
-  EXPECT_FALSE(store_.SaveReadRecord(1, 1, "a.txt", kRecordBlank, "2010/5/3 14:05", kRecordBlank));
-  EXPECT_EQ(store_.AddBookmark("/a.txt", "a", 1, "0", 0), CConfigStore::AddResult::NotWritten);
 }
 
 TEST(ProgramFolder, OverrideOrExecutableFolder) {
