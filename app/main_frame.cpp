@@ -20,7 +20,9 @@
 #include "res/command_ids.h"
 #include "res/command_table.h"
 #include "res/toolbar_icons.h"
+#include "store/bookmark_format.h"
 #include "store/config_store.h"
+#include "store/store_messages.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -61,6 +63,7 @@ void CMainFrame::PreCreateWindow() {
 void CMainFrame::OnCreate() {
   view_ = new CVarneloView(app_.Settings(), this);
   aids_ = AttachReadingAids(*view_);
+  view_->Store().SetMenus(this);
   setCentralWidget(view_);
   router_.SetChain({view_, app_.Document(), this, &app_});
 
@@ -196,7 +199,10 @@ void CMainFrame::ReplaceItems(StoreMenu which, const std::vector<StoreMenuItem>&
     old->deleteLater();
   }
   for (const StoreMenuItem& item : items) {
-    QAction* action = MakeAction(item.id, QString::fromStdString(item.text));
+    // Names and paths are shown as they are: an '&' in them is no mnemonic.
+    QString text = QString::fromStdString(item.text);
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    QAction* action = MakeAction(item.id, text);
     menu->addAction(action);
     menuActions_[item.id] = action;
   }
@@ -249,10 +255,17 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-bool CMainFrame::HandlesCommand(int id) const { return id == cmd::kExit; }
+bool CMainFrame::HandlesCommand(int id) const {
+  return id == cmd::kExit || id == cmd::kReadingTime;
+}
 
 void CMainFrame::OnCommand(int id) {
   if (id == cmd::kExit) close();
+  if (id == cmd::kReadingTime) {
+    // Every use switches the reading time in the message pane and asks for a record.
+    readingTimeDisplay_ = readingTimeDisplay_ == 0 ? 1 : 0;
+    view_->AddReadRecord();
+  }
 }
 
 void CMainFrame::OnTimer(int id) {
@@ -327,6 +340,9 @@ ConfigValues CMainFrame::ExitValues() const {
   const SharedSettings& shared = app_.Settings();
   // What this run did not change goes back as it was read.
   ConfigValues values = shared.config;
+  values.lastPosition = LastPositionValue(shared.book.fileName, shared.book.page,
+                                          BookmarkTime(CurrentClock().Now()), shared.book.path);
+  values.markLine = shared.book.firstVisibleLine;
   values.appearance = shared.appearance;
   values.pagingMode = shared.book.pagingMode;
   values.chapterRule = view_->ChapterRule();
@@ -338,7 +354,14 @@ ConfigValues CMainFrame::ExitValues() const {
 }
 
 void CMainFrame::SaveAllSettings() {
-  WriteExitSettings(ExitValues(), SettingsPathIn(app_.Settings().programFolder));
+  const std::string settingsPath = SettingsPathIn(app_.Settings().programFolder);
+  ExitSteps steps;
+  steps.closeReadingPeriod = [this] { return view_->UpdateReadRecord(); };
+  if (!WriteExitSettings(ExitValues(), settingsPath, steps)) {
+    MessageBoxes().Show(this, NotWrittenMessage(settingsPath, QStringLiteral("本次的设置未能保存")),
+                        QString(), MessageButtons::Ok, MessageIcon::Exclamation);
+  }
+  view_->OfferToSaveEdits();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -7,7 +7,9 @@
 #include "app/varnelo_doc.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
+#include "res/command_ids.h"
 #include "res/command_table.h"
+#include "store/read_record_dialog.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -52,8 +54,14 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   return true;
 }
 
-bool CVarneloApp::HandlesCommand(int) const { return false; }
+bool CVarneloApp::HandlesCommand(int id) const { return id == cmd::kReadRecords; }
 
-void CVarneloApp::OnCommand(int) {}
+void CVarneloApp::OnCommand(int id) {
+  if (id == cmd::kReadRecords) {
+    // A window of its own, not owned by the frame.
+    CReadRecordDlg dialog(SettingsPathIn(settings_.programFolder));
+    dialog.exec();
+  }
+}
 
 }  // namespace varnelo

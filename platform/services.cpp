@@ -30,6 +30,14 @@ class QtMessageBoxes : public MessageBoxService {
       box.exec();
       return box.clickedButton() == no ? MessageResult::No : MessageResult::Yes;
     }
+    if (buttons == MessageButtons::OkCancel) {
+      QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+      QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+      box.setEscapeButton(cancel);
+      box.setDefaultButton(ok);
+      box.exec();
+      return box.clickedButton() == ok ? MessageResult::Ok : MessageResult::Cancel;
+    }
     QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     box.setEscapeButton(ok);
     box.exec();

@@ -12,9 +12,9 @@ class QWidget;
 
 namespace varnelo {
 
-enum class MessageButtons { Ok, YesNo };
+enum class MessageButtons { Ok, YesNo, OkCancel };
 enum class MessageIcon { None, Information, Exclamation, Question, Stop };
-enum class MessageResult { Ok, Yes, No };
+enum class MessageResult { Ok, Yes, No, Cancel };
 
 class MessageBoxService {
  public:

@@ -1,7 +1,20 @@
 #include "store/config_store.h"
 
+#include <algorithm>
+
+#include "platform/profile.h"
+#include "res/command_ids.h"
+
 namespace varnelo {
 namespace {
+
+using namespace config_names;
+
+// A value read back never ends in a blank (reads are trimmed), so this default tells a
+// missing key from an empty one.
+constexpr char kMissing[] = " ";
+
+std::string Key(int number) { return std::to_string(number); }
 
 constexpr ConfigKey kStyleKeys[] = {ConfigKey::Background, ConfigKey::TextColour,
                                     ConfigKey::Face, ConfigKey::FontSize,
@@ -33,6 +46,129 @@ bool CConfigStore::SaveStyle(const TextAppearance& style) const {
   values.appearance = style;
   bool ok = true;
   for (const ConfigKey key : kStyleKeys) ok = WriteKey(values, key, settingsPath_) && ok;
+  return ok;
+}
+
+void CConfigStore::ReadBookmarks() {
+  const int count = std::clamp(profile::GetInt(kBookMark, kMarkNum, 0, settingsPath_), 0,
+                               kMaxBookmarks);
+  bookmarkValues_.assign(static_cast<std::size_t>(count) + 1, std::string());
+  bookmarks_.assign(static_cast<std::size_t>(count) + 1, BookmarkFields{});
+  for (int k = 0; k <= count; ++k) {
+    const auto i = static_cast<std::size_t>(k);
+    bookmarkValues_[i] = profile::GetString(kBookMark, Key(k), "", settingsPath_);
+    bookmarks_[i] = ParseBookmark(bookmarkValues_[i], k == 0);
+  }
+}
+
+void CConfigStore::LoadBookmarks() {
+  ReadBookmarks();
+  RebuildBookmarkMenus();
+}
+
+void CConfigStore::RebuildBookmarkMenus() const {
+  if (menus_ == nullptr) return;
+  std::vector<StoreMenuItem> open, remove;
+  for (int k = 1; k <= BookmarkCount(); ++k) {
+    const std::string text = std::to_string(k) + ". " + Bookmark(k).title;
+    open.push_back({cmd::kOpenBookmarkFirst - 1 + k, text});
+    remove.push_back({cmd::kDeleteBookmarkFirst - 1 + k, text});
+  }
+  menus_->ReplaceItems(StoreMenu::OpenBookmark, open);
+  menus_->ReplaceItems(StoreMenu::DeleteBookmark, remove);
+}
+
+CConfigStore::AddResult CConfigStore::AddBookmark(const std::string& path,
+                                                  const std::string& title, int page,
+                                                  const std::string& mode, int line) {
+  ReadBookmarks();
+  const std::string value = BookmarkValue(title, page, mode, line, BookmarkTime(now_()), path);
+  const int count = BookmarkCount() + 1;
+  AddResult result = AddResult::Added;
+  if (count > kMaxBookmarks) {
+    result = AddResult::Full;
+  } else if (value.size() > profile::kMaxStringRead) {
+    result = AddResult::TooLong;  // it would come back without the end of its path
+  } else if (!profile::WriteString(kBookMark, kMarkNum, Key(count), settingsPath_)) {
+    result = AddResult::NotWritten;
+  } else if (!profile::WriteString(kBookMark, Key(count), value, settingsPath_)) {
+    profile::WriteString(kBookMark, kMarkNum, Key(count - 1), settingsPath_);
+    result = AddResult::NotWritten;
+  }
+  LoadBookmarks();
+  return result;
+}
+
+bool CConfigStore::DeleteBookmark(int id) {
+  ReadBookmarks();
+  const int n = BookmarkCount();
+  bool ok = true;
+  if (id == 0) {
+    ok = profile::WriteString(kBookMark, kMarkNum, "", settingsPath_);
+    for (int k = 1; ok && k <= n; ++k) ok = profile::WriteString(kBookMark, Key(k), "", settingsPath_);
+  } else {
+    const int k = id - (cmd::kDeleteBookmarkFirst - 1);
+    if (k >= 1 && k <= n) {
+      std::vector<std::string> values = bookmarkValues_;
+      values.erase(values.begin() + k);
+      values.emplace_back();
+      for (int j = 1; ok && j <= n; ++j) {
+        ok = profile::WriteString(kBookMark, Key(j), values[static_cast<std::size_t>(j)],
+                                  settingsPath_);
+      }
+      ok = ok && profile::WriteString(kBookMark, kMarkNum, Key(n - 1), settingsPath_);
+    }
+  }
+  LoadBookmarks();
+  return ok;
+}
+
+void CConfigStore::LoadReadRecords() {
+  records_.clear();
+  const int count = profile::GetInt(kTimePad, kTimePadNum, 0, settingsPath_);
+  for (int i = 1; i <= count; ++i) {
+    std::string value = profile::GetString(kTimePad, Key(i), kMissing, settingsPath_);
+    if (value == kMissing) break;
+    RecordFields fields = ParseRecord(value);
+    records_.push_back({std::move(value), std::move(fields)});
+  }
+}
+
+bool CConfigStore::SaveReadRecord(int count, int number, const std::string& name,
+                                  const std::string& total, const std::string& first,
+                                  const std::string& last) {
+  const std::string previous = profile::GetString(kTimePad, kTimePadNum, kMissing, settingsPath_);
+  if (!profile::WriteString(kTimePad, kTimePadNum, Key(count), settingsPath_)) return false;
+  if (profile::WriteString(kTimePad, Key(number), RecordValue(name, total, first, last),
+                           settingsPath_)) {
+    return true;
+  }
+  // A count naming a record that was never written would read an empty one.
+  profile::WriteString(kTimePad, kTimePadNum, previous == kMissing ? "0" : previous,
+                       settingsPath_);
+  return false;
+}
+
+bool CConfigStore::DeleteReadRecord(int index) {
+  const int n = ReadRecordCount();
+  if (index < 0 || index >= n) return true;
+  std::vector<std::string> values;
+  for (const StoredRecord& record : records_) values.push_back(record.value);
+  values.erase(values.begin() + index);
+  values.emplace_back();
+  bool ok = true;
+  for (int j = 0; ok && j < n; ++j) {
+    ok = profile::WriteString(kTimePad, Key(j + 1), values[static_cast<std::size_t>(j)],
+                              settingsPath_);
+  }
+  return ok && profile::WriteString(kTimePad, kTimePadNum, Key(n - 1), settingsPath_);
+}
+
+bool CConfigStore::DeleteAllReadRecords() {
+  bool ok = profile::WriteString(kTimePad, kTimePadNum, "", settingsPath_);
+  for (int i = 1; ok && i <= ReadRecordCount(); ++i) {
+    ok = profile::WriteString(kTimePad, Key(i), "", settingsPath_);
+  }
   return ok;
 }
 

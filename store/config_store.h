@@ -2,10 +2,16 @@
 // at once; the file is the single source of truth shared by several stores.
 #pragma once
 
+#include <ctime>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/text_appearance.h"
+#include "store/bookmark_format.h"
 #include "store/config_schema.h"
+#include "store/read_record_format.h"
+#include "store/store_menus.h"
 
 namespace varnelo {
 
@@ -29,9 +35,57 @@ class CConfigStore {
   bool SaveStyle(const TextAppearance& style) const;
   const TextAppearance& Style() const { return style_; }
 
+  // The frame's menus the bookmark and recent-folder lists are shown in; none in tests of
+  // the file alone.
+  void SetMenus(StoreMenus* menus) { menus_ = menus; }
+  // Where the time of writing comes from.
+  void SetClock(std::function<std::time_t()> now) { now_ = std::move(now); }
+
+  // ---- Bookmarks: [BookMark] ----
+  enum class AddResult { Added, Full, TooLong, NotWritten };
+  // Reads MarkNum (at most 9) and keys "0" to MarkNum, then refills both menus.
+  void LoadBookmarks();
+  // Appends a bookmark with the time of writing and reloads. A value the profile read
+  // could not return whole is not written.
+  AddResult AddBookmark(const std::string& path, const std::string& title, int page,
+                        const std::string& mode, int line);
+  // A "删除书签" item's identifier, or 0 for all; key "0" is never touched. Reloads.
+  bool DeleteBookmark(int id);
+  void RebuildBookmarkMenus() const;
+  int BookmarkCount() const { return static_cast<int>(bookmarks_.size()) - 1; }
+  // Entry 0 is the last position, 1 to BookmarkCount() the user's bookmarks.
+  const BookmarkFields& Bookmark(int k) const { return bookmarks_.at(static_cast<std::size_t>(k)); }
+
+  // ---- Reading-time records: [TimePad] ----
+  // Reads TimePadNum and the records up to it; a missing key ends the list early, so a
+  // hand-edited count of millions reads only the records that exist. More than 100 is fine.
+  void LoadReadRecords();
+  // Writes TimePadNum = count and the record under key `number`; does not reload.
+  bool SaveReadRecord(int count, int number, const std::string& name, const std::string& total,
+                      const std::string& first, const std::string& last);
+  // Removes record `index` (0-based, as last read); the later ones move up one key.
+  bool DeleteReadRecord(int index);
+  // Empties TimePadNum and every record key.
+  bool DeleteAllReadRecords();
+  int ReadRecordCount() const { return static_cast<int>(records_.size()); }
+  const RecordFields& ReadRecord(int index) const {
+    return records_.at(static_cast<std::size_t>(index)).fields;
+  }
+
  private:
+  struct StoredRecord {
+    std::string value;
+    RecordFields fields;
+  };
+  void ReadBookmarks();
+
   TextAppearance style_;
+  std::vector<std::string> bookmarkValues_{std::string()};
+  std::vector<BookmarkFields> bookmarks_{BookmarkFields{}};
+  std::vector<StoredRecord> records_;
   std::string settingsPath_;
+  StoreMenus* menus_ = nullptr;
+  std::function<std::time_t()> now_ = [] { return std::time(nullptr); };
 };
 
 }  // namespace varnelo

@@ -14,6 +14,7 @@
 #include "platform/services.h"
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
+#include "text/bookmark_part.h"
 
 namespace varnelo {
 
@@ -23,6 +24,10 @@ CVarneloView::CVarneloView(SharedSettings& settings, QWidget* parent)
       timers_(std::make_unique<WindowTimers>(this, [this](int id) { OnTimer(id); })) {
   BuildControls();
   RegisterCommands();
+  store_.SetClock([] { return CurrentClock().Now(); });
+  auto bookmarks = std::make_unique<BookmarkPart>(*this);
+  bookmarks_ = bookmarks.get();
+  AddPart(std::move(bookmarks));
 }
 
 CVarneloView::~CVarneloView() = default;
@@ -78,8 +83,11 @@ void CVarneloView::BuildControls() {
           [this] { OnCommand(cmd::kNextPageButton); });
   // Only the user's own changes: the exchange sets the box with setText, which is silent.
   connect(numberBox_, &QLineEdit::textEdited, this, [this] { GoToTypedPage(); });
-  connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this,
-          [this] { emit StatusChanged(); });
+  connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+    // The line the exit save keeps is the one on screen, not the one of the last tick.
+    settings_.book.firstVisibleLine = pane_->FirstVisibleLine();
+    emit StatusChanged();
+  });
 }
 
 void CVarneloView::AddPart(std::unique_ptr<ViewPart> part) { parts_.push_back(std::move(part)); }
@@ -105,11 +113,16 @@ void CVarneloView::NotifyStartup(StartupStep step) {
   for (const auto& part : parts_) part->OnStartup(step);
 }
 
+void CVarneloView::NotifyBookmarkOpened(bool loaded) {
+  for (const auto& part : parts_) part->OnBookmarkOpened(loaded);
+}
+
 void CVarneloView::OnInitialUpdate() {
   pane_->SetTextLimit(kPaneTextLimit);
   list_->setStyleSheet(QStringLiteral("QListWidget::item { height: 25px; }"));
 
   store_.SetSettingsPath(SettingsPathIn(settings_.programFolder));
+  store_.LoadBookmarks();
   ConfigValues& config = settings_.config;
   ReadStartupKeys(config, ReadStage::View, store_.SettingsPath());
   pagingMode_ = config.pagingMode == kChapterPaging ? kChapterPaging : kLinePaging;
@@ -118,6 +131,7 @@ void CVarneloView::OnInitialUpdate() {
   appearance_ = config.appearance;
   NotifyStartup(StartupStep::SettingsRead);
   NotifyStartup(StartupStep::AppearanceLoaded);
+  bookmarks_->ReturnToLastPosition();
   NotifyStartup(StartupStep::BookReturned);
   LayOut();
 }
@@ -171,9 +185,9 @@ void CVarneloView::OnTimer(int id) {
   if (const auto found = timerHandlers_.find(id); found != timerHandlers_.end()) found->second();
 }
 
-void CVarneloView::ShowNotice(const QString& text, int closeAfterMs) {
+void CVarneloView::ShowNotice(const QString& text, int closeAfterMs, MessageIcon icon) {
   timers_->SetTimer(kNoticeTimer, closeAfterMs);
-  MessageBoxes().Show(this, text, QStringLiteral("提示"), MessageButtons::Ok, MessageIcon::None);
+  MessageBoxes().Show(this, text, QStringLiteral("提示"), MessageButtons::Ok, icon);
 }
 
 bool CVarneloView::eventFilter(QObject* watched, QEvent* event) {

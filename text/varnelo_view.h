@@ -7,6 +7,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <ctime>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,6 +16,7 @@
 
 #include "platform/command_router.h"
 #include "platform/rich_pane.h"
+#include "platform/services.h"
 #include "platform/text_appearance.h"
 #include "store/config_store.h"
 #include "store/shared_settings.h"
@@ -29,6 +31,7 @@ class QPushButton;
 
 namespace varnelo {
 
+class BookmarkPart;
 class WindowTimers;
 
 // Where each control of the form goes for a client size, and whether the side bar shows.
@@ -100,7 +103,16 @@ class CVarneloView : public QWidget, public CommandTarget {
 
   void OnTimer(int id);
   // A notice titled "提示" that closes itself after `closeAfterMs`.
-  void ShowNotice(const QString& text, int closeAfterMs);
+  void ShowNotice(const QString& text, int closeAfterMs, MessageIcon icon = MessageIcon::None);
+
+  // ---- Reading-time records ----
+  // Whether the book on screen (by its file name in the mirror) has a record, and which.
+  void FindReadRecord();
+  // Starts a record for the book on screen, or says it has one already.
+  void AddReadRecord();
+  // Ends the running reading period and adds it to the book's record. False when the
+  // record could not be written.
+  bool UpdateReadRecord();
 
   // ---- Commands ----
   bool HandlesCommand(int id) const override;
@@ -115,6 +127,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   void SetCurrentPage(int page) { currentPage_ = page; }
   int PageCount() const { return pages_.pageCount; }
   int PagingMode() const { return pagingMode_; }
+  // The mode the next load pages by; the book on screen keeps its pages.
+  void SetPagingMode(int mode) { pagingMode_ = mode == kChapterPaging ? kChapterPaging : kLinePaging; }
   int ChapterRule() const { return chapterRule_; }
   // The file the text buffer came from: set only by a successful load.
   const std::string& CurrentPath() const { return currentPath_; }
@@ -131,6 +145,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   }
   int LastScreenTop() const { return lastScreenTop_; }
   WindowTimers& Timers() { return *timers_; }
+  BookmarkPart& Bookmarks() { return *bookmarks_; }
+  // A bookmark was opened: the parts hear whether its book loaded.
+  void NotifyBookmarkOpened(bool loaded);
 
   RichPane* Pane() const { return pane_; }
   QListWidget* LibraryList() const { return list_; }
@@ -166,6 +183,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   std::map<int, std::function<void()>> timerHandlers_;
   std::vector<std::unique_ptr<ViewPart>> parts_;
   std::function<void()> saveEditsInPlace_;
+  BookmarkPart* bookmarks_ = nullptr;
 
   // Book and pages
   std::string text_;
@@ -178,6 +196,11 @@ class CVarneloView : public QWidget, public CommandTarget {
   int lastScreenTop_ = 0;
   QString paneText_;
   int editMode_ = 0;
+
+  // Reading-time record of the book on screen
+  bool recordTracked_ = false;
+  int recordNumber_ = 0;      // 1-based key of its record
+  std::time_t periodStart_ = 0;  // 0: no reading period running
 
   TextAppearance appearance_;
   bool sideBarHidden_ = false;

@@ -52,11 +52,15 @@ bool CVarneloView::LoadText(std::string path) {
   text_ = std::move(bytes);
   currentPath_ = std::move(path);
   NormaliseBlankLines(text_);
+  // The mirror still names the previous book: its reading period ends here.
+  UpdateReadRecord();
   if (pagingMode_ == kChapterPaging) {
     PaginateByChapters();
   } else {
     PaginateByLines();
   }
+  UpdateReadRecord();  // finds the new book's record; no period of it is running yet
+  if (recordTracked_) periodStart_ = CurrentClock().Now();
   settings_.book.title = TitleOf(currentPath_);
   for (const auto& part : parts_) part->OnBookLoaded();
   return true;

@@ -18,6 +18,9 @@ class ViewPart {
   virtual void OnStartup(StartupStep step) { (void)step; }
   // A book was loaded from this path and its first page is showing.
   virtual void OnBookLoaded() {}
+  // A bookmark was opened: the library list is to forget the opened files and the listed
+  // folder and, when the book loaded, hold that book alone.
+  virtual void OnBookmarkOpened(bool loaded) { (void)loaded; }
 };
 
 }  // namespace varnelo

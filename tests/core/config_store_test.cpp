@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "tests/core/ini_file_fixture.h"
 
@@ -93,6 +94,45 @@ TEST_F(ConfigStoreTest, StyleLoadsDefaultsAndSaveSkipsNegatives) {
     EXPECT_EQ(store_.Style().fontSize, c.expectedSize) << c.size;
     EXPECT_EQ(store_.Style().lineSpacing, c.expectedSpacing) << c.spacing;
   }
+}
+
+TEST_F(ConfigStoreTest, BookmarkCountsAndTheLimitOfARead) {
+  store_.SetClock([] { return std::time_t{0}; });
+  const std::string time = BookmarkTime(0);
+  Put("[BookMark]\r\n0=k.txt,P3," + time + " >/b/k.txt\r\nMarkNum=12\r\n");
+  store_.LoadBookmarks();
+  EXPECT_EQ(store_.BookmarkCount(), 9) << "a hand-edited count above the nine keys";
+  EXPECT_EQ(store_.AddBookmark("/b/k.txt", "k", 10, "0", 0), CConfigStore::AddResult::Full);
+  EXPECT_EQ(profile::GetString(config_names::kBookMark, "10", "<none>", path_), "<none>");
+
+  EXPECT_TRUE(store_.DeleteBookmark(0));
+  EXPECT_EQ(store_.BookmarkCount(), 0);
+  EXPECT_EQ(store_.Bookmark(0).path, "/b/k.txt") << "the last position stays";
+
+  // The longest value a read returns whole is kept; one byte more would lose its path's end.
+  const std::string prefix = "k,P1,0,L0," + time + " >/";
+  const std::string longest(profile::kMaxStringRead - prefix.size() - 4, 'x');
+  EXPECT_EQ(store_.AddBookmark("/" + longest + ".txt", "k", 1, "0", 0),
+            CConfigStore::AddResult::Added);
+  EXPECT_EQ(store_.Bookmark(1).path, "/" + longest + ".txt");
+  EXPECT_EQ(store_.AddBookmark("/" + longest + "y.txt", "k", 1, "0", 0),
+            CConfigStore::AddResult::TooLong);
+  EXPECT_EQ(store_.BookmarkCount(), 1);
+}
+
+TEST_F(ConfigStoreTest, RecordsGrowPastAHundredAndAHugeCountReadsOnlyWhatExists) {
+  std::string file = "[TimePad]\r\nTimePadNum=2000000000\r\n";
+  for (int i = 1; i <= 100; ++i) {
+    file += std::to_string(i) + "=b" + std::to_string(i) + ".txt,60,2010/5/3 14:05,\r\n";
+  }
+  Put(file);
+  store_.LoadReadRecords();
+  ASSERT_EQ(store_.ReadRecordCount(), 100);
+  ASSERT_TRUE(store_.SaveReadRecord(101, 101, "b,101.txt", kRecordBlank, "2010/5/3 14:05",
+                                    kRecordBlank));
+  store_.LoadReadRecords();
+  ASSERT_EQ(store_.ReadRecordCount(), 101);
+  EXPECT_EQ(store_.ReadRecord(100).name, "b,101.txt");
 }
 
 TEST(ProgramFolder, OverrideOrExecutableFolder) {

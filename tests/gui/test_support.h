@@ -36,7 +36,8 @@ class ScriptedMessageBoxes : public MessageBoxService {
       answers.pop_front();
       return answer;
     }
-    return buttons == MessageButtons::YesNo ? MessageResult::No : MessageResult::Ok;
+    if (buttons == MessageButtons::YesNo) return MessageResult::No;
+    return buttons == MessageButtons::OkCancel ? MessageResult::Cancel : MessageResult::Ok;
   }
   std::vector<ShownMessage> shown;
   std::deque<MessageResult> answers;
