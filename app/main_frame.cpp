@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "aids/page_appearance.h"
 #include "aids/reading_aids.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
@@ -330,6 +331,7 @@ ConfigValues CMainFrame::ExitValues() const {
   // What this run did not change goes back as it was read.
   ConfigValues values = shared.config;
   values.appearance = shared.appearance;
+  values.picturePath = aids_.appearance->PicturePath();
   values.pagingMode = shared.book.pagingMode;
   values.chapterRule = view_->ChapterRule();
   values.sideBarHidden = view_->SideBarHidden() ? 1 : 0;
