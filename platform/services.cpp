@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -43,8 +44,9 @@ class QtMessageBoxes : public MessageBoxService {
   }
 };
 
-// Qt's font dialog inside ours: its own ending (Enter in its lists, Escape) ends ours
-// instead of hiding it and leaving an empty window.
+// Qt's font dialog inside ours: its own ending (Enter in its lists) ends ours instead of
+// hiding it and leaving an empty window, and the keys it would keep (Enter in the size
+// box, Escape) go on to ours, whose default button is OK.
 class EmbeddedFontDialog : public QFontDialog {
  public:
   explicit EmbeddedFontDialog(QDialog* outer) : QFontDialog(outer), outer_(outer) {
@@ -53,6 +55,7 @@ class EmbeddedFontDialog : public QFontDialog {
     setSizeGripEnabled(false);
   }
   void done(int result) override { outer_->done(result); }
+  void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
 
  private:
   QDialog* outer_;
