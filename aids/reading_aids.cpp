@@ -4,6 +4,7 @@
 
 #include "aids/library_side_bar.h"
 #include "aids/page_appearance.h"
+#include "aids/skin_button.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -24,6 +25,7 @@ ReadingAids AttachReadingAids(CVarneloView& view) {
   ReadingAids aids;
   aids.appearance = Attach<PageAppearance>(view);
   aids.sideBar = Attach<LibrarySideBar>(view);
+  Attach<SkinnedButtons>(view);
   return aids;
 }
 

@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "aids/page_appearance.h"
 #include "aids/reading_aids.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
@@ -344,6 +345,7 @@ ConfigValues CMainFrame::ExitValues() const {
                                           BookmarkTime(CurrentClock().Now()), shared.book.path);
   values.markLine = shared.book.firstVisibleLine;
   values.appearance = shared.appearance;
+  values.picturePath = aids_.appearance->PicturePath();
   values.pagingMode = shared.book.pagingMode;
   values.chapterRule = view_->ChapterRule();
   values.sideBarHidden = view_->SideBarHidden() ? 1 : 0;

@@ -43,6 +43,7 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     doc_->OnNewDocument();
   }
   frame_->View()->OnInitialUpdate();
+  frame_->UpdateCommandUI();  // the check marks the start-up set, such as night mode's
 
   frame_->show();
   if (const QScreen* screen = frame_->screen()) {

@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/installed_face.h"
+
 namespace varnelo {
 namespace {
 
@@ -161,7 +163,7 @@ QColor ColourOf(int value) {
 void RichPane::SetDefaultCharFormat(const TextAppearance& format) {
   format_ = format;
   QFont f = font();
-  f.setFamily(format.face.empty() ? defaultFamily_ : QString::fromStdString(format.face));
+  f.setFamily(format.face.empty() ? defaultFamily_ : InstalledFace(format.face));
   if (format.fontSize > 0) f.setPointSizeF(format.fontSize / 20.0);
   // The document takes the widget font on every font change; set both so they agree.
   setFont(f);

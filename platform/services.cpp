@@ -1,8 +1,15 @@
 #include "platform/services.h"
 
+#include <QColorDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontDialog>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 
 namespace varnelo {
@@ -45,6 +52,23 @@ class QtMessageBoxes : public MessageBoxService {
   }
 };
 
+// Qt's font dialog inside ours: its own ending (Enter in its lists) ends ours instead of
+// hiding it and leaving an empty window, and the keys it would keep (Enter in the size
+// box, Escape) go on to ours, whose default button is OK.
+class EmbeddedFontDialog : public QFontDialog {
+ public:
+  explicit EmbeddedFontDialog(QDialog* outer) : QFontDialog(outer), outer_(outer) {
+    setWindowFlags(Qt::Widget);
+    setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
+    setSizeGripEnabled(false);
+  }
+  void done(int result) override { outer_->done(result); }
+  void keyPressEvent(QKeyEvent* event) override { event->ignore(); }
+
+ private:
+  QDialog* outer_;
+};
+
 class QtDialogs : public DialogService {
  public:
   QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
@@ -55,6 +79,71 @@ class QtDialogs : public DialogService {
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().constFirst();
+  }
+
+  // Qt's font dialog has no colour: it is embedded with a colour row below it.
+  bool ChooseFont(QWidget* owner, FontChoice& choice) override {
+    QDialog dialog(owner);
+    dialog.setWindowTitle(QStringLiteral("字体"));
+    auto* fonts = new EmbeddedFontDialog(&dialog);
+    QFont initial(choice.face);
+    if (choice.pixelHeight > 0) initial.setPixelSize(choice.pixelHeight);
+    fonts->setCurrentFont(initial);
+
+    QColor colour = ColourFromValue(choice.colour);
+    auto* swatch = new QLabel(&dialog);
+    swatch->setFixedSize(48, 20);
+    swatch->setFrameShape(QFrame::Box);
+    auto paintSwatch = [swatch, &colour] {
+      swatch->setStyleSheet(QStringLiteral("background-color: %1;").arg(colour.name()));
+    };
+    paintSwatch();
+    auto* pick = new QPushButton(QStringLiteral("选择颜色(&C)..."), &dialog);
+    QObject::connect(pick, &QPushButton::clicked, &dialog, [&] {
+      const QColor picked = QColorDialog::getColor(colour, &dialog);
+      if (picked.isValid()) {
+        colour = picked;
+        paintSwatch();
+      }
+    });
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+
+    auto* colourRow = new QHBoxLayout;
+    colourRow->addWidget(new QLabel(QStringLiteral("颜色："), &dialog));
+    colourRow->addWidget(swatch);
+    colourRow->addWidget(pick);
+    colourRow->addStretch();
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(fonts);
+    layout->addLayout(colourRow);
+    layout->addWidget(buttons);
+
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const QFont chosen = fonts->currentFont();
+    choice.face = chosen.family();
+    choice.pixelHeight = chosen.pixelSize() > 0
+                             ? chosen.pixelSize()
+                             : qRound(chosen.pointSizeF() * dialog.logicalDpiY() / 72.0);
+    choice.colour = ValueOfColour(colour);
+    return true;
+  }
+
+  bool ChooseColour(QWidget* owner, int& colour) override {
+    QColorDialog dialog(ColourFromValue(colour), owner);
+    if (dialog.exec() != QDialog::Accepted || !dialog.selectedColor().isValid()) return false;
+    colour = ValueOfColour(dialog.selectedColor());
+    return true;
+  }
+
+ private:
+  static QColor ColourFromValue(int value) {
+    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
+  }
+  static int ValueOfColour(const QColor& colour) {
+    return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
   }
 };
 

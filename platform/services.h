@@ -24,11 +24,22 @@ class MessageBoxService {
                              MessageButtons buttons, MessageIcon icon) = 0;
 };
 
+// What the font dialog starts from and, on OK, what the user chose.
+struct FontChoice {
+  QString face;
+  int pixelHeight = 0;  // character height in pixels
+  int colour = 0;       // 0x00BBGGRR
+};
+
 class DialogService {
  public:
   virtual ~DialogService() = default;
   // The chosen file's full path, or empty when the user cancels.
   virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+  // Face, size and colour; true on OK with `choice` holding the chosen font.
+  virtual bool ChooseFont(QWidget* owner, FontChoice& choice) = 0;
+  // True on OK with the chosen 0x00BBGGRR colour in `colour`, which also gives the start.
+  virtual bool ChooseColour(QWidget* owner, int& colour) = 0;
 };
 
 MessageBoxService& MessageBoxes();

@@ -53,9 +53,30 @@ class ScriptedDialogs : public DialogService {
     files.pop_front();
     return next;
   }
+  // Each font or colour asked for takes the next answer; none left means Cancel.
+  bool ChooseFont(QWidget*, FontChoice& choice) override {
+    fontOffers.push_back(choice);
+    return Next(fonts, choice);
+  }
+  bool ChooseColour(QWidget*, int& colour) override {
+    colourOffers.push_back(colour);
+    return Next(colours, colour);
+  }
+  template <typename T>
+  static bool Next(std::deque<T>& answers, T& answer) {
+    if (answers.empty()) return false;
+    answer = answers.front();
+    answers.pop_front();
+    return true;
+  }
+
   std::deque<QString> files;
   std::vector<QString> titles;
   std::vector<QString> filters;
+  std::deque<FontChoice> fonts;
+  std::vector<FontChoice> fontOffers;
+  std::deque<int> colours;
+  std::vector<int> colourOffers;
 };
 
 class FakeClock : public Clock {
