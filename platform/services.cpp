@@ -1,8 +1,11 @@
 #include "platform/services.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QUrl>
 
 
 namespace varnelo {
@@ -30,6 +33,14 @@ class QtMessageBoxes : public MessageBoxService {
       box.exec();
       return box.clickedButton() == no ? MessageResult::No : MessageResult::Yes;
     }
+    if (buttons == MessageButtons::OkCancel) {
+      QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+      QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+      box.setDefaultButton(ok);
+      box.setEscapeButton(cancel);
+      box.exec();
+      return box.clickedButton() == ok ? MessageResult::Ok : MessageResult::Cancel;
+    }
     QPushButton* ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
     box.setEscapeButton(ok);
     box.exec();
@@ -50,9 +61,25 @@ class QtDialogs : public DialogService {
   }
 };
 
+class DesktopUrlOpener : public UrlOpenerService {
+ public:
+  bool OpenUrl(const QString& address) override {
+    // The addresses come percent-encoded already; take them as they are.
+    const QUrl url = QUrl::fromEncoded(address.toUtf8(), QUrl::StrictMode);
+    return url.isValid() && QDesktopServices::openUrl(url);
+  }
+};
+
+class SystemTray : public TrayService {
+ public:
+  bool Available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+};
+
 QtMessageBoxes gQtMessageBoxes;
 QtDialogs gQtDialogs;
 SystemClock gSystemClock;
+DesktopUrlOpener gDesktopUrlOpener;
+SystemTray gSystemTray;
 
 }  // namespace
 
@@ -71,10 +98,22 @@ const Clock*& ClockSlot() {
   return current;
 }
 
+UrlOpenerService*& UrlOpenerSlot() {
+  static UrlOpenerService* current = &gDesktopUrlOpener;
+  return current;
+}
+
+const TrayService*& TraySlot() {
+  static const TrayService* current = &gSystemTray;
+  return current;
+}
+
 MessageBoxService& MessageBoxes() { return *MessageBoxSlot(); }
 MessageBoxService& QtMessageBoxService() { return gQtMessageBoxes; }
 DialogService& Dialogs() { return *DialogSlot(); }
 const Clock& CurrentClock() { return *ClockSlot(); }
+UrlOpenerService& UrlOpener() { return *UrlOpenerSlot(); }
+const TrayService& Tray() { return *TraySlot(); }
 
 static QString& ApplicationTitleSlot() {
   static QString title;

@@ -80,7 +80,7 @@ TEST_F(ConfigSchemaTest, ExitWriteMatchesTheGoldenFileAndReadsBack) {
 TEST_F(ConfigSchemaTest, StartupKeepsWhatItCannotUseAndStagesSplitTheKeys) {
   // A hand-edited file: unknown keys and sections, a negative size, no final newline.
   Put("[Other]\r\nkeep=1\r\n[Style]\r\ntxtsize=-5\r\nNightFlag=9\r\nmystery=x\r\n"
-      "[Interface]\r\nRemWndPlace=00\r\ntoolflag=0");
+      "[Check]\r\nCheckNet=2\r\n[Interface]\r\nRemWndPlace=00\r\ntoolflag=0");
   ConfigValues values;
   ReadStartupKeys(values, ReadStage::View, path_);
   EXPECT_EQ(values.appearance.fontSize, -5);
@@ -94,6 +94,8 @@ TEST_F(ConfigSchemaTest, StartupKeepsWhatItCannotUseAndStagesSplitTheKeys) {
   const std::string after = Contents();
   EXPECT_NE(after.find("[Other]\r\nkeep=1\r\n"), std::string::npos);
   EXPECT_NE(after.find("mystery=x"), std::string::npos);
+  EXPECT_NE(after.find("[Check]\r\nCheckNet=2\r\n"), std::string::npos)
+      << "the one-time offer is not undone by an exit";
   EXPECT_NE(after.find("txtsize=-5"), std::string::npos) << "a negative size is not written";
   EXPECT_EQ(profile::GetInt(SectionOf(ConfigKey::Night), NameOf(ConfigKey::Night), -1, path_), 1);
 
