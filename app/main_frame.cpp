@@ -1,5 +1,6 @@
 #include "app/main_frame.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QCloseEvent>
 #include <QApplication>
@@ -8,11 +9,16 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
 #include <QToolBar>
+#include <QWindow>
+#include <QWindowStateChangeEvent>
 
 #include "aids/page_appearance.h"
 #include "aids/reading_aids.h"
+#include "app/page_context_menu.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
 #include "platform/program_folder.h"
@@ -53,6 +59,10 @@ void CMainFrame::PreCreateWindow() {
   ConfigValues& config = app_.Settings().config;
   ReadStartupKeys(config, ReadStage::Frame, settingsPath);
   remembered_ = config.placement;
+  // The window opens at the remembered size, centred; the placement itself follows 100 ms
+  // later. Qt's own first size would be whatever the bars happen to need.
+  resize(std::max(remembered_.right - remembered_.left, 200),
+         std::max(remembered_.bottom - remembered_.top, 150));
   nextReminderMinute_ = config.quote.reminderMinutes;
   toolBarFlag_ = config.toolBarShown;
   statusBarFlag_ = config.statusBarShown;
@@ -65,6 +75,8 @@ void CMainFrame::OnCreate() {
   view_ = new CVarneloView(app_.Settings(), this);
   aids_ = AttachReadingAids(*view_);
   view_->Store().SetMenus(this);
+  view_->AddPart(
+      std::make_unique<PageContextMenu>(*view_, router_, [this](int id) { return RunCommand(id); }));
   setCentralWidget(view_);
   router_.SetChain({view_, app_.Document(), this, &app_});
 
@@ -90,6 +102,11 @@ void CMainFrame::OnCreate() {
     UpdateStatusPanes();
     UpdateCommandUI();
   });
+  // As idle processing would: a mode that ends by itself (scrolling reaching the end)
+  // releases its button before the reader waits for input again.
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CMainFrame::UpdateCommandUI);
+  }
   UpdateCommandUI();
 }
 
@@ -147,11 +164,18 @@ void CMainFrame::BuildMenus() {
 void CMainFrame::CreateToolBar() {
   toolBar_ = addToolBar(QStringLiteral("工具栏"));
   toolBar_->setObjectName(QStringLiteral("toolbar59392"));
-  toolBar_->setMovable(false);
+  // One band with its gripper, along the top only.
+  toolBar_->setMovable(true);
+  toolBar_->setFloatable(false);
+  toolBar_->setAllowedAreas(Qt::TopToolBarArea);
+  // Room for the 24-pixel hot images; the normal ones are 19 pixels.
   toolBar_->setIconSize(QSize(24, 24));
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-  // Flat buttons 40 to 80 pixels wide, so all fourteen fit an 800-pixel window.
+  // Flat buttons 40 to 80 pixels wide, so all fourteen fit an 800-pixel window, on a band
+  // of pale paper.
   toolBar_->setStyleSheet(QStringLiteral(
+      "QToolBar { background: qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1, stop: 0 #fcfaf3,"
+      " stop: 1 #e9e4d8); border-bottom: 1px solid #d6d0c4; }"
       "QToolButton { min-width: 40px; max-width: 80px; padding: 1px 0px; margin: 0px; }"));
   for (const ToolButton& button : ToolBarButtons()) {
     QAction* action = MakeAction(button.id, Utf8(button.label));
@@ -247,6 +271,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->window() == this) {
     const auto* key = static_cast<QKeyEvent*>(event);
+    // Esc leaves full screen and still goes on to the control that has the focus.
+    if (fullScreen_ && key->key() == Qt::Key_Escape) ToggleFullScreen();
     const auto found = accelerators_.find(NormalisedKey(key->keyCombination()).toCombined());
     if (found != accelerators_.end()) {
       RunCommand(found->second);
@@ -257,23 +283,129 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool CMainFrame::HandlesCommand(int id) const {
-  return id == cmd::kExit || id == cmd::kReadingTime;
+  return id == cmd::kExit || id == cmd::kReadingTime || id == cmd::kFullScreen ||
+         id == cmd::kToolBar || id == cmd::kStatusBar;
 }
 
 void CMainFrame::OnCommand(int id) {
-  if (id == cmd::kExit) close();
-  if (id == cmd::kReadingTime) {
-    // Every use switches the reading time in the message pane and asks for a record.
-    readingTimeDisplay_ = readingTimeDisplay_ == 0 ? 1 : 0;
-    view_->AddReadRecord();
+  switch (id) {
+    case cmd::kExit: close(); break;
+    case cmd::kFullScreen: ToggleFullScreen(); break;
+    case cmd::kToolBar: ToggleToolBar(); break;
+    case cmd::kStatusBar: ToggleStatusBar(); break;
+    case cmd::kReadingTime:
+      // Every use switches the reading time in the message pane and asks for a record.
+      readingTimeDisplay_ = readingTimeDisplay_ == 0 ? 1 : 0;
+      view_->AddReadRecord();
+      break;
+    default: break;
   }
+}
+
+void CMainFrame::UpdateCommand(int id, CommandState& state) const {
+  if (id == cmd::kToolBar || id == cmd::kStatusBar) {
+    state.checkable = true;
+    state.checked = (id == cmd::kToolBar ? toolBarFlag_ : statusBarFlag_) != 0;
+  }
+}
+
+// The bars are the frame's to show and hide, through the flags the exit save writes.
+QMenu* CMainFrame::createPopupMenu() { return nullptr; }
+
+void CMainFrame::ToggleFullScreen() {
+  fullScreen_ = !fullScreen_;
+  if (fullScreen_) {
+    fullScreenSaved_ = CurrentPlacement();
+    // Out of sight, but its keys (Alt+F, ...) still open the menus.
+    menuBar()->setFixedHeight(0);
+    toolBar_->hide();
+    statusBar()->hide();
+    showFullScreen();
+    // Where no window manager acts on the full-screen state, the window fills the screen
+    // itself.
+    if (const QScreen* shown = screen(); shown && windowHandle())
+      windowHandle()->setGeometry(shown->geometry());
+  } else {
+    hide();
+    setWindowState(Qt::WindowNoState);
+    menuBar()->setMinimumHeight(0);
+    menuBar()->setMaximumHeight(QWIDGETSIZE_MAX);
+    toolBar_->setVisible(toolBarFlag_ != 0);
+    statusBar()->setVisible(statusBarFlag_ != 0);
+    ApplyPlacement(fullScreenSaved_);
+  }
+  activateWindow();
+  if (router_.StateOf(cmd::kSideBar).checked) router_.Execute(cmd::kSideBar);
+  if (router_.StateOf(cmd::kAutoScroll).checked) router_.Execute(cmd::kAutoScroll);
+}
+
+// In full screen the bars stay out of sight; their flags say how the window comes back.
+void CMainFrame::ToggleToolBar() {
+  toolBarFlag_ = toolBarFlag_ != 0 ? 0 : 1;
+  toolBar_->setVisible(toolBarFlag_ != 0 && !fullScreen_);
+}
+
+void CMainFrame::ToggleStatusBar() {
+  statusBarFlag_ = statusBarFlag_ != 0 ? 0 : 1;
+  statusBar()->setVisible(statusBarFlag_ != 0 && !fullScreen_);
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || !isMinimized() || closing_) return;
+  // Without a tray this stays an ordinary minimise: a hidden window with no icon to bring
+  // it back would be lost.
+  if (!Tray().Available()) return;
+  beforeTray_ = static_cast<QWindowStateChangeEvent*>(event)->oldState() & ~Qt::WindowMinimized;
+  // Hidden once the minimise is over: whoever minimised may still be showing the window.
+  QMetaObject::invokeMethod(
+      this, [this] { if (isMinimized() && !closing_) MinimiseToTray(); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::MinimiseToTray() {
+  if (trayIcon_ == nullptr) {
+    trayIcon_ = new QSystemTrayIcon(AppIcon(), this);
+    trayMenu_ = new QMenu(this);
+    AddMenuEntries(trayMenu_, TrayMenu());
+    connect(trayMenu_, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    trayIcon_->setContextMenu(trayMenu_);
+    connect(trayIcon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+              if (reason == QSystemTrayIcon::Trigger) RestoreFromTray();
+            });
+  }
+  // The book open at this moment; the tip is not updated while in the tray.
+  trayIcon_->setToolTip(QStringLiteral("Tellavin V2.31\n正在阅读：") +
+                        QString::fromStdString(app_.Settings().book.title));
+  trayIcon_->show();
+  // Dialogs opened from the tray menu must not end the program when they close.
+  QGuiApplication::setQuitOnLastWindowClosed(false);
+  hide();
+}
+
+void CMainFrame::RestoreFromTray() {
+  RemoveTrayIcon();
+  QGuiApplication::setQuitOnLastWindowClosed(true);
+  setWindowState(beforeTray_);
+  show();
+  raise();
+  activateWindow();
+}
+
+void CMainFrame::RemoveTrayIcon() {
+  if (trayIcon_ != nullptr) trayIcon_->hide();
 }
 
 void CMainFrame::OnTimer(int id) {
   if (id == kPlacementTimer) {
     if (!placementApplied_) {
       placementApplied_ = true;
-      ApplyPlacement(remembered_);
+      // Already in full screen: the remembered placement is where leaving it returns.
+      if (fullScreen_) {
+        fullScreenSaved_ = remembered_;
+      } else {
+        ApplyPlacement(remembered_);
+      }
     }
     timers_->KillTimer(kPlacementTimer);
     return;
@@ -349,7 +481,11 @@ ConfigValues CMainFrame::ExitValues() const {
   values.pagingMode = shared.book.pagingMode;
   values.chapterRule = view_->ChapterRule();
   values.sideBarHidden = view_->SideBarHidden() ? 1 : 0;
-  values.placement = CurrentPlacement();
+  // Full screen is not remembered: the next start opens the window as it was before.
+  values.placement = fullScreen_ ? fullScreenSaved_ : CurrentPlacement();
+  // Hidden in the tray the window is minimised only for the platform; it comes back as it was.
+  if (!fullScreen_ && trayIcon_ != nullptr && trayIcon_->isVisible())
+    values.placement.showCommand = beforeTray_.testFlag(Qt::WindowMaximized) ? 3u : 1u;
   values.toolBarShown = toolBarFlag_;
   values.statusBarShown = statusBarFlag_;
   return values;
@@ -371,6 +507,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   if (!closing_) {
     closing_ = true;
     SaveAllSettings();
+    const bool inTray = trayIcon_ != nullptr && trayIcon_->isVisible();
+    RemoveTrayIcon();
+    if (inTray) {
+      // Closed from the tray menu: no visible window is left whose closing ends the program.
+      QGuiApplication::setQuitOnLastWindowClosed(true);
+      QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    }
   }
   event->accept();
 }

@@ -17,6 +17,7 @@
 
 class QLabel;
 class QMenu;
+class QSystemTrayIcon;
 class QToolBar;
 
 namespace varnelo {
@@ -42,6 +43,18 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   void OnTimer(int id);
   void UpdateTimeDisplay();
   void SaveAllSettings();
+
+  // Only the reading view fills the screen; Esc or the command again brings the window back.
+  void ToggleFullScreen();
+  bool IsFullScreenMode() const { return fullScreen_; }
+  void ToggleToolBar();
+  void ToggleStatusBar();
+  // Minimised to the tray: the window hides behind an icon a click brings it back from.
+  void MinimiseToTray();
+  void RestoreFromTray();
+  void RemoveTrayIcon();
+  QSystemTrayIcon* TrayIcon() const { return trayIcon_; }
+
   // Every Config.ini value as the exit save writes it now.
   ConfigValues ExitValues() const;
   void UpdateCommandUI();
@@ -66,12 +79,15 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
 
   bool HandlesCommand(int id) const override;
   void OnCommand(int id) override;
+  void UpdateCommand(int id, CommandState& state) const override;
+  QMenu* createPopupMenu() override;
 
   void ReplaceItems(StoreMenu menu, const std::vector<StoreMenuItem>& items) override;
   QMenu* StoreMenuOf(StoreMenu menu) const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -95,6 +111,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   std::map<StoreMenu, QMenu*> storeMenus_;  // combined key -> command
   std::set<const QObject*> untippedButtons_;
 
+  WindowPlacement fullScreenSaved_;  // the placement to return to, and to save at exit
+  bool fullScreen_ = false;
   WindowPlacement remembered_;
   bool placementApplied_ = false;
   int statusBarFlag_ = 1;
@@ -104,6 +122,9 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   int elapsedSeconds_ = 0;
   int readingTimeDisplay_ = 0;
   bool closing_ = false;
+  Qt::WindowStates beforeTray_;
+  QSystemTrayIcon* trayIcon_ = nullptr;
+  QMenu* trayMenu_ = nullptr;
 
   QToolBar* toolBar_ = nullptr;
   QLabel* messagePane_ = nullptr;

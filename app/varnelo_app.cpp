@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QScreen>
 
+#include "app/about_dlg.h"
+#include "app/link_label.h"
+#include "app/links.h"
 #include "app/main_frame.h"
 #include "app/varnelo_doc.h"
 #include "platform/program_folder.h"
@@ -55,14 +58,34 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   return true;
 }
 
-bool CVarneloApp::HandlesCommand(int id) const { return id == cmd::kReadRecords; }
+bool CVarneloApp::HandlesCommand(int id) const {
+  return id == cmd::kReadRecords || id == cmd::kAbout || WebLinkOf(id) != nullptr;
+}
 
 void CVarneloApp::OnCommand(int id) {
   if (id == cmd::kReadRecords) {
     // A window of its own, not owned by the frame.
     CReadRecordDlg dialog(SettingsPathIn(settings_.programFolder));
     dialog.exec();
+  } else if (id == cmd::kAbout) {
+    ShowAboutBox();
+  } else if (const WebLink* link = WebLinkOf(id)) {
+    OpenWebLink(QString::fromUtf8(link->message.data(), static_cast<qsizetype>(link->message.size())),
+                QString::fromUtf8(link->address.data(), static_cast<qsizetype>(link->address.size())));
   }
+}
+
+void CVarneloApp::ShowAboutBox() {
+  CAboutDlg about(frame_.get());
+  about.exec();
+}
+
+void CVarneloApp::OpenWebLink(const QString& message, const QString& address) {
+  if (MessageBoxes().Show(frame_.get(), message, QString(), MessageButtons::OkCancel,
+                          MessageIcon::Exclamation) != MessageResult::Ok) {
+    return;
+  }
+  if (!UrlOpener().OpenUrl(address)) ReportOpenFailure(frame_.get(), kLinkNoAssociation);
 }
 
 }  // namespace varnelo

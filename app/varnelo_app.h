@@ -2,6 +2,8 @@
 // save read and write. Created once by main() after the QApplication.
 #pragma once
 
+#include <QString>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +34,10 @@ class CVarneloApp : public CommandTarget {
 
   bool HandlesCommand(int id) const override;
   void OnCommand(int id) override;
+
+  void ShowAboutBox();
+  // Describes a site and opens it on OK.
+  void OpenWebLink(const QString& message, const QString& address);
 
  private:
   SharedSettings settings_;

@@ -2,6 +2,7 @@
 
 #include <QColorDialog>
 #include <QDialogButtonBox>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QHBoxLayout>
@@ -10,6 +11,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QSystemTrayIcon>
+#include <QUrl>
 
 
 namespace varnelo {
@@ -147,9 +150,25 @@ class QtDialogs : public DialogService {
   }
 };
 
+class DesktopUrlOpener : public UrlOpenerService {
+ public:
+  bool OpenUrl(const QString& address) override {
+    // The addresses come percent-encoded already; take them as they are.
+    const QUrl url = QUrl::fromEncoded(address.toUtf8(), QUrl::StrictMode);
+    return url.isValid() && QDesktopServices::openUrl(url);
+  }
+};
+
+class SystemTray : public TrayService {
+ public:
+  bool Available() const override { return QSystemTrayIcon::isSystemTrayAvailable(); }
+};
+
 QtMessageBoxes gQtMessageBoxes;
 QtDialogs gQtDialogs;
 SystemClock gSystemClock;
+DesktopUrlOpener gDesktopUrlOpener;
+SystemTray gSystemTray;
 
 }  // namespace
 
@@ -168,10 +187,22 @@ const Clock*& ClockSlot() {
   return current;
 }
 
+UrlOpenerService*& UrlOpenerSlot() {
+  static UrlOpenerService* current = &gDesktopUrlOpener;
+  return current;
+}
+
+const TrayService*& TraySlot() {
+  static const TrayService* current = &gSystemTray;
+  return current;
+}
+
 MessageBoxService& MessageBoxes() { return *MessageBoxSlot(); }
 MessageBoxService& QtMessageBoxService() { return gQtMessageBoxes; }
 DialogService& Dialogs() { return *DialogSlot(); }
 const Clock& CurrentClock() { return *ClockSlot(); }
+UrlOpenerService& UrlOpener() { return *UrlOpenerSlot(); }
+const TrayService& Tray() { return *TraySlot(); }
 
 static QString& ApplicationTitleSlot() {
   static QString title;

@@ -1,4 +1,5 @@
-// The platform services the reader talks to: message boxes, common dialogs and the clock.
+// The platform services the reader talks to: message boxes, common dialogs, the clock, the
+// desktop's URL opener and its tray.
 // Each has a real implementation; tests install scripted ones with ScopedService.
 #pragma once
 
@@ -42,15 +43,34 @@ class DialogService {
   virtual bool ChooseColour(QWidget* owner, int& colour) = 0;
 };
 
+class UrlOpenerService {
+ public:
+  virtual ~UrlOpenerService() = default;
+  // Hands an address to the desktop (browser, mail program); false when nothing took it.
+  virtual bool OpenUrl(const QString& address) = 0;
+};
+
+class TrayService {
+ public:
+  virtual ~TrayService() = default;
+  // Whether the desktop shows tray icons now: a window hidden to a tray that is not
+  // there could never be brought back.
+  virtual bool Available() const = 0;
+};
+
 MessageBoxService& MessageBoxes();
 MessageBoxService& QtMessageBoxService();  // the real boxes, whatever is installed
 DialogService& Dialogs();
 const Clock& CurrentClock();
+UrlOpenerService& UrlOpener();
+const TrayService& Tray();
 
 // Where each service lives; tests replace them through the guards below.
 MessageBoxService*& MessageBoxSlot();
 DialogService*& DialogSlot();
 const Clock*& ClockSlot();
+UrlOpenerService*& UrlOpenerSlot();
+const TrayService*& TraySlot();
 
 // Installs a service for the lifetime of the guard, then restores the previous one.
 template <typename Service, Service*& (*Slot)()>
@@ -68,6 +88,8 @@ class ScopedService {
 using ScopedMessageBoxes = ScopedService<MessageBoxService, MessageBoxSlot>;
 using ScopedDialogs = ScopedService<DialogService, DialogSlot>;
 using ScopedClock = ScopedService<const Clock, ClockSlot>;
+using ScopedUrlOpener = ScopedService<UrlOpenerService, UrlOpenerSlot>;
+using ScopedTray = ScopedService<const TrayService, TraySlot>;
 
 // The caption used when a box is shown without its own; the application sets it at start.
 QString ApplicationTitle();

@@ -224,6 +224,21 @@ const std::vector<MenuEntry>& TrayMenu() {
   return tray;
 }
 
+const std::vector<MenuEntry>& ContextMenu() {
+  static const std::vector<MenuEntry> rows = {
+      Item(kCopy, "复制", "(&Ctrl+C)"),
+      Item(kCut, "剪切", "(&Ctrl+X)"),
+      Item(kPaste, "粘贴", "(&Ctrl+V)"),
+      Item(kFind, "查找", "(&Ctrl+F)"),
+      Separator(),
+      Item(kWebSearch, "到百度搜索所选文字", "(&B)"),
+      Item(kAutoScroll, "自动滚屏", "(&Enter)"),
+      Item(kFullScreenByKeys, "全屏切换", "(&Ctrl+Enter)"),
+      Item(kEditMode, "编辑模式", "(&E)"),
+  };
+  return rows;
+}
+
 std::string_view CommandString(int id) {
   const auto* it = std::lower_bound(kStrings.begin(), kStrings.end(), id,
                                     [](const StringEntry& e, int key) { return e.id < key; });

@@ -27,6 +27,9 @@ const std::vector<MenuEntry>& MenuBar();
 // The tray icon's menu.
 const std::vector<MenuEntry>& TrayMenu();
 
+// The page pane's right-click menu.
+const std::vector<MenuEntry>& ContextMenu();
+
 // String-table text of a command: the status-bar prompt, then "\n" and the tool tip.
 // Empty when the command has no string.
 std::string_view CommandString(int id);

@@ -273,11 +273,10 @@ QIcon ToolBarIcon(int commandId) {
   const std::optional<Style> style = StyleOf(commandId);
   if (!style) return {};
   QIcon icon;
-  for (int size : {19, 24}) {
-    const QPixmap normal = Render(style->glyph, style->tile, size);
-    icon.addPixmap(normal, QIcon::Normal);
-    icon.addPixmap(Greyed(normal), QIcon::Disabled);
-  }
+  const QPixmap normal = Render(style->glyph, style->tile, 19);
+  icon.addPixmap(normal, QIcon::Normal);
+  icon.addPixmap(Greyed(normal), QIcon::Disabled);
+  icon.addPixmap(Render(style->glyph, style->tile, 24), QIcon::Active);
   return icon;
 }
 

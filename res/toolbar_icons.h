@@ -5,8 +5,8 @@
 
 namespace varnelo {
 
-// Icon of a tool-bar command at 19x19 (normal) and 24x24 (hot); a null icon for a
-// command that has no button.
+// Icon of a tool-bar command: the 19x19 image normally (greyed when disabled), the 24x24
+// one while the pointer is over the button; a null icon for a command with no button.
 QIcon ToolBarIcon(int commandId);
 
 // The program's icon (window, tray): an open book, at 19x19, 24x24 and 48x48.

@@ -32,8 +32,8 @@ constexpr char kStyle[] = "Style";
 constexpr char kQuote[] = "Quote";
 constexpr char kInterface[] = "Interface";
 
-// In the order the exit save writes them.
-const std::array<Entry, 23> kEntries = {{
+// In the order the exit save writes them; OnUse keys last, as the exit skips them.
+const std::array<Entry, 24> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -80,6 +80,8 @@ const std::array<Entry, 23> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.statusBarShown; }},
     {ConfigKey::LibraryEntry, kInterface, "shukuflag", Form::Int, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.libraryEntry; }},
+    {ConfigKey::CheckNet, "Check", "CheckNet", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.checkNet; }},
 }};
 
 const Entry& EntryOf(ConfigKey key) {
@@ -94,7 +96,9 @@ const Entry& EntryOf(ConfigKey key) {
 const std::vector<ConfigKey>& ExitOrder() {
   static const std::vector<ConfigKey> order = [] {
     std::vector<ConfigKey> keys;
-    for (const Entry& entry : kEntries) keys.push_back(entry.key);
+    for (const Entry& entry : kEntries) {
+      if (entry.stage != ReadStage::OnUse) keys.push_back(entry.key);
+    }
     return keys;
   }();
   return order;
@@ -157,6 +161,7 @@ bool WriteExitSettings(const ConfigValues& values, const std::string& settingsPa
                        const ExitSteps& steps) {
   bool ok = true;
   for (const Entry& entry : kEntries) {
+    if (entry.stage == ReadStage::OnUse) continue;
     ok = WriteKey(values, entry.key, settingsPath) && ok;
     if (entry.key == ConfigKey::LineSpacing && steps.updateRecentFolders)
       ok = steps.updateRecentFolders() && ok;

@@ -53,6 +53,7 @@ struct ConfigValues {
   int toolBarShown = 1;
   int statusBarShown = 1;
   int libraryEntry = 0;  // 1-based entry of the listed folder; 0 = none
+  int checkNet = 0;      // 2 = the start-page offer has been made
 };
 
 enum class ConfigKey {
@@ -62,13 +63,15 @@ enum class ConfigKey {
   QuoteMode, QuoteLoop, QuotePath, QuoteScroll, RollType, ScrollInterval, ReminderMinutes,
   Night, ChapterRule, SideBarHidden, PicturePath,
   Placement, ToolBarShown, StatusBarShown, LibraryEntry,
+  CheckNet,
 };
 
 // When start-up reads a key: while the frame prepares its window, in the view's initial
-// update, or when the view restores the scroll line half a second later.
-enum class ReadStage { Frame, View, ScrollRestore };
+// update, or when the view restores the scroll line half a second later. OnUse keys are
+// neither read at start-up nor written at exit: their feature reads and writes them itself.
+enum class ReadStage { Frame, View, ScrollRestore, OnUse };
 
-// The keys in their exit order.
+// The keys the exit save writes, in their exit order.
 const std::vector<ConfigKey>& ExitOrder();
 std::string_view SectionOf(ConfigKey key);
 std::string_view NameOf(ConfigKey key);
@@ -100,8 +103,6 @@ inline constexpr char kFileDir[] = "File Dir";
 inline constexpr char kFileNum[] = "FileNum";
 inline constexpr char kTimePad[] = "TimePad";
 inline constexpr char kTimePadNum[] = "TimePadNum";
-inline constexpr char kCheck[] = "Check";
-inline constexpr char kCheckNet[] = "CheckNet";
 }  // namespace config_names
 
 }  // namespace varnelo

@@ -94,6 +94,8 @@ TEST_F(ConfigSchemaTest, StartupKeepsWhatItCannotUseAndStagesSplitTheKeys) {
   EXPECT_NE(after.find("mystery=x"), std::string::npos);
   EXPECT_EQ(profile::GetInt(SectionOf(ConfigKey::FontSize), NameOf(ConfigKey::FontSize), 0, path_), -5)
       << "a negative size is not written";
+  EXPECT_EQ(profile::GetInt(SectionOf(ConfigKey::CheckNet), NameOf(ConfigKey::CheckNet), 0, path_), 2)
+      << "the one-time offer is not undone by an exit";
   EXPECT_EQ(profile::GetInt(SectionOf(ConfigKey::Night), NameOf(ConfigKey::Night), -1, path_), 1);
 
   // Every key has one stage and one place in the exit order.

@@ -1,5 +1,6 @@
-// Shared helpers for the GUI tests: scripted message boxes and dialogs, a settable clock
-// and a private program folder so no real Config.ini is ever touched.
+// Shared helpers for the GUI tests: scripted message boxes and dialogs, a settable clock,
+// a recording URL opener, a tray that is there or not, and a private program folder so no
+// real Config.ini is ever touched.
 #pragma once
 
 #include <QString>
@@ -83,6 +84,26 @@ class FakeClock : public Clock {
  public:
   std::time_t Now() const override { return now; }
   std::time_t now = 1262304000;  // 2010-01-01
+};
+
+// Records every address instead of starting a browser.
+class RecordingUrlOpener : public UrlOpenerService {
+ public:
+  bool OpenUrl(const QString& address) override {
+    opened.push_back(address);
+    return succeed;
+  }
+  std::vector<QString> opened;
+  bool succeed = true;
+};
+
+class FixedTray : public TrayService {
+ public:
+  explicit FixedTray(bool available) : available_(available) {}
+  bool Available() const override { return available_; }
+
+ private:
+  bool available_;
 };
 
 // A fresh program folder for one test, removed afterwards.
