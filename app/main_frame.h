@@ -104,6 +104,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   int elapsedSeconds_ = 0;
   int readingTimeDisplay_ = 0;
   bool closing_ = false;
+  bool statusRefreshPending_ = false;
 
   QToolBar* toolBar_ = nullptr;
   QLabel* messagePane_ = nullptr;
