@@ -2,9 +2,16 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 namespace varnelo {
 namespace {
@@ -136,6 +143,49 @@ TEST(RichPane, FormatSetsTheLinePitch) {
   EXPECT_GT(area.height(), 150);
   EXPECT_LT(area.right(), pane.verticalScrollBar()->mapTo(&pane, QPoint(0, 0)).x());
   EXPECT_GT(area.height() / pitch(270, 0, true), area.height() / pitch(270, 300, true) + 1);
+}
+
+// The kept line count against a walk over every laid-out line, at every scroll position,
+// after the text, the width, the format and an edit change the lines.
+TEST(RichPane, LineQueriesAgreeWithAWalkOverTheLayout) {
+  RichPane pane;
+  Show(pane);
+  QStringList paragraphs;
+  for (int i = 0; i < 60; ++i) paragraphs << QString("word ").repeated(i % 7 * 6);
+  pane.SetPaneText(paragraphs.join('\n'));
+  auto check = [&pane](const char* after) {
+    pane.document()->documentLayout()->documentSize();
+    std::vector<std::pair<qreal, int>> lines;  // top and first character of each line
+    for (QTextBlock block = pane.document()->begin(); block.isValid(); block = block.next()) {
+      for (int i = 0; i < block.layout()->lineCount(); ++i) {
+        const QTextLine line = block.layout()->lineAt(i);
+        lines.emplace_back(block.layout()->position().y() + line.y(), block.position() + line.textStart());
+      }
+    }
+    ASSERT_EQ(pane.LineCount(), static_cast<int>(lines.size())) << after;
+    for (int k = 0; k < static_cast<int>(lines.size()); ++k)
+      ASSERT_EQ(pane.LineIndex(k), lines[k].second) << after << " line " << k;
+    QScrollBar* bar = pane.verticalScrollBar();
+    for (int y = 0; y <= bar->maximum(); y += 7) {
+      bar->setValue(y);
+      int expected = 0;
+      while (expected + 1 < static_cast<int>(lines.size()) && lines[expected + 1].first <= y) ++expected;
+      ASSERT_EQ(pane.FirstVisibleLine(), expected) << after << " at " << y;
+    }
+  };
+  check("text");
+  pane.resize(180, 200);
+  check("width");
+  TextAppearance large;
+  large.fontSize = 400;
+  large.lineSpacing = 300;
+  pane.SetDefaultCharFormat(large);
+  check("format");
+  pane.setReadOnly(false);
+  pane.setTextCursor(QTextCursor(pane.document()));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  QCoreApplication::sendEvent(&pane, &enter);
+  check("edit");
 }
 
 TEST(RichPane, GivesBackStrayHalvesOfCharacters) {
