@@ -37,7 +37,10 @@ const char* const kPresets[] = {"30", "3000", "30000"};
 CSettingsDlg::CSettingsDlg(QuoteSettings& quote, QWidget* parent)
     : QDialog(parent),
       quote_(quote),
-      radioIndex_(quote.quoteMode == 0 ? 2 : quote.quoteMode - 1),
+      // Off (0) is the third button; any flag outside 0 to 3 checks none.
+      radioIndex_(quote.quoteMode == 0
+                      ? 2
+                      : static_cast<int>(std::clamp(quote.quoteMode - 1LL, -1LL, 3LL))),
       path_(quote.quotePath) {
   setWindowTitle(QStringLiteral("设置"));
   setObjectName(QStringLiteral("dialog160"));
