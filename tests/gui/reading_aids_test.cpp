@@ -14,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -54,10 +56,6 @@ class ReadingAidsTest : public ::testing::Test {
     QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
     QCoreApplication::sendEvent(target, &press);
   }
-  void Open(const char* book) {
-    dialogs_.files.push_back(QString::fromStdString(CorpusBook(book)));
-    Press(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
-  }
 
   // Presses F2 and works the dialog with `script` once it shows; false if none showed.
   bool WithSettings(const std::function<void(CSettingsDlg&)>& script) {
@@ -81,6 +79,11 @@ class ReadingAidsTest : public ::testing::Test {
   }
 
   QuoteSettings& Quote() { return app_->Settings().config.quote; }
+  auto Fields() {
+    const QuoteSettings& q = Quote();
+    return std::make_tuple(q.quoteMode, q.quotePath, q.loop, q.scroll, q.rollType,
+                           q.scrollInterval, q.reminderMinutes);
+  }
   bool Running(int timer) { return view_->Timers().IsActive(timer); }
   QAction* AutoScrollAction() { return app_->MainFrame()->ActionOf(32823); }
   std::pair<int, int> Where() { return {view_->CurrentPage(), view_->Pane()->FirstVisibleLine()}; }
@@ -96,12 +99,28 @@ class ReadingAidsTest : public ::testing::Test {
   CVarneloView* view_ = nullptr;
 };
 
-TEST_F(ReadingAidsTest, SettingsDialogAcceptedAndCancelled) {
-  Set(ConfigKey::QuoteMode, "0");
+TEST_F(ReadingAidsTest, QuotationLineAndSettingsDialog) {
   Set(ConfigKey::QuoteLoop, "1");
   Set(ConfigKey::QuoteScroll, "1");
   Start();
-  EXPECT_TRUE(Running(10));
+  // The maxims, one a tick of timer 11 (5 s), at the left of the bottom bar.
+  QLabel* line = view_->QuoteLine();
+  EXPECT_EQ(line->text(), QStringLiteral("名言警句"));
+  EXPECT_EQ(view_->Timers().Interval(11), 5000);
+  view_->OnTimer(11);
+  EXPECT_EQ(line->text(), QString::fromUtf8(std::string(BuiltInMaxim(1)).c_str()));
+  EXPECT_EQ(line->geometry().topLeft(), QPoint(5, view_->height() - 22));
+  app_->MainFrame()->resize(900, 650);
+  QApplication::processEvents();
+  EXPECT_EQ(line->geometry().topLeft(), QPoint(35, view_->height() - 22));
+
+  ASSERT_TRUE(WithSettings([&](CSettingsDlg& d) {
+    Find<QRadioButton>(d, "radio1031")->click();
+    Find<QPushButton>(d, "button1")->click();
+  }));
+  EXPECT_FALSE(Running(11));
+  view_->OnTimer(10);  // off: the line empties and hides
+  EXPECT_EQ(line->geometry(), QRect(0, 0, 0, 0));
   const std::string quotes = Write("q.txt", "a\r\nb");
   dialogs_.files.push_back(QString::fromStdString(quotes));
   ASSERT_TRUE(WithSettings([&](CSettingsDlg& d) {
@@ -119,33 +138,23 @@ TEST_F(ReadingAidsTest, SettingsDialogAcceptedAndCancelled) {
     Find<QLineEdit>(d, "edit1049")->setText("10");
     Find<QPushButton>(d, "button1")->click();
   }));
-  EXPECT_EQ(Quote().quoteMode, 2);
-  EXPECT_EQ(Quote().quotePath, quotes);
-  EXPECT_EQ(Quote().loop, 1);
-  EXPECT_EQ(Quote().scroll, 0);
-  EXPECT_EQ(Quote().rollType, 1);
-  EXPECT_EQ(Quote().scrollInterval, 3000);
-  EXPECT_EQ(Quote().reminderMinutes, 10);
+  EXPECT_EQ(Fields(), std::make_tuple(2, quotes, 1, 0, 1, 3000, 10));
   EXPECT_FALSE(Running(10));
   EXPECT_EQ(view_->Timers().Interval(12), 3000);
 
   // Cancel changes nothing; "默认" keeps the file's loop and band flags.
-  const QuoteSettings before = Quote();
-  ASSERT_TRUE(WithSettings([&](CSettingsDlg& d) {
-    Find<QRadioButton>(d, "radio1031")->click();
-    Find<QLineEdit>(d, "edit1048")->setText("");
-    Find<QPushButton>(d, "button2")->click();
-  }));
-  EXPECT_EQ(Quote().quoteMode, before.quoteMode);
-  EXPECT_EQ(Quote().scrollInterval, 3000);
-  ASSERT_TRUE(WithSettings([&](CSettingsDlg& d) {
-    Find<QRadioButton>(d, "radio1029")->click();
-    Find<QLineEdit>(d, "edit1048")->setText("");
-    Find<QPushButton>(d, "button1")->click();
-  }));
-  EXPECT_EQ(Quote().quoteMode, 1);
-  EXPECT_EQ(Quote().loop, 1);
-  EXPECT_EQ(Quote().scrollInterval, 0);
+  const auto accepted = Fields();
+  const auto builtInThen = [](const char* button) {
+    return [button](CSettingsDlg& d) {
+      Find<QRadioButton>(d, "radio1029")->click();
+      Find<QLineEdit>(d, "edit1048")->setText("");
+      Find<QPushButton>(d, button)->click();
+    };
+  };
+  ASSERT_TRUE(WithSettings(builtInThen("button2")));
+  EXPECT_EQ(Fields(), accepted);
+  ASSERT_TRUE(WithSettings(builtInThen("button1")));
+  EXPECT_EQ(Fields(), std::make_tuple(1, quotes, 1, 0, 1, 0, 10));
   EXPECT_TRUE(Running(11));
   EXPECT_FALSE(Running(12));
 
@@ -159,11 +168,12 @@ TEST_F(ReadingAidsTest, SettingsDialogAcceptedAndCancelled) {
   EXPECT_TRUE(boxes_.shown[1].text.contains(QStringLiteral("阅读 40 分钟")));
 }
 
-TEST_F(ReadingAidsTest, AutoScrollByPageTurnsExactlyWhereSpaceWould) {
+TEST_F(ReadingAidsTest, AutoScrollTurnsPagesWhereSpaceWouldAndStepsByPixelAndLine) {
   Set(ConfigKey::RollType, "2");
   Set(ConfigKey::ScrollInterval, "30000");
   Start();
-  Open("三国演义.txt");
+  dialogs_.files.push_back(QString::fromStdString(CorpusBook("三国演义.txt")));
+  Press(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
   Press(view_->Pane(), QKeyCombination(Qt::Key_Return));
   QApplication::processEvents();
   EXPECT_TRUE(AutoScrollAction()->isChecked());
@@ -188,98 +198,46 @@ TEST_F(ReadingAidsTest, AutoScrollByPageTurnsExactlyWhereSpaceWould) {
   }
   EXPECT_EQ(ticks, spaces);
   EXPECT_GE(ticks.back().first, 2) << "the page turned";
-}
 
-// Answers No to the save question, with ticks of the scrolling timer arriving while it is
-// open, as the real box's event loop lets them in: enough to reach the page's end again.
-class TickingBoxes : public MessageBoxService {
- public:
-  explicit TickingBoxes(CVarneloView& view) : view_(view) {}
-  MessageResult Show(QWidget*, const QString& text, const QString&, MessageButtons,
-                     MessageIcon) override {
-    shown.push_back(text);
-    for (int i = 0; i < 30 && shown.size() == 1; ++i) view_.OnTimer(111);
-    return MessageResult::No;
-  }
-  CVarneloView& view_;
-  std::vector<QString> shown;
-};
-
-TEST_F(ReadingAidsTest, EditModeEnterTypesAndATurnAsksOnce) {
-  Set(ConfigKey::RollType, "2");
-  Start();
-  Open("三国演义.txt");
-  view_->SetEditMode(true);
-  const qsizetype length = view_->Pane()->PaneText().size();
-  Press(view_->Pane(), QKeyCombination(Qt::Key_Return), QStringLiteral("\r"));
-  EXPECT_EQ(view_->Pane()->PaneText().size(), length + 1);
-  EXPECT_FALSE(Running(111));
-
-  TickingBoxes boxes(*view_);
-  ScopedMessageBoxes guard(&boxes);
-  AutoScrollAction()->trigger();  // runs while editing, from the menu
-  ASSERT_TRUE(AutoScrollAction()->isChecked());
-  for (int i = 0; i < 100 && view_->CurrentPage() == 1; ++i) view_->OnTimer(111);
-  EXPECT_EQ(view_->CurrentPage(), 2);
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0], QStringLiteral("是否保存文本？"));
-}
-
-TEST_F(ReadingAidsTest, PixelAndLineStepsAndANewIntervalAtOnce) {
-  Set(ConfigKey::ScrollInterval, "0");
-  Start();
-  Open("三国演义.txt");
+  // By pixel, from the menu: one pixel a tick, up to the end; by line: a line a tick.
+  Quote().rollType = 0;
   AutoScrollAction()->trigger();
-  EXPECT_EQ(view_->Timers().Interval(111), 10) << "0 gets the shortest period, not a spin";
   QScrollBar* bar = view_->Pane()->verticalScrollBar();
-  view_->OnTimer(111);
-  view_->OnTimer(111);
-  EXPECT_EQ(bar->value(), 2);
-  bar->setValue(bar->maximum() - 1);
-  view_->OnTimer(111);
-  view_->OnTimer(111);
-  EXPECT_EQ(bar->value(), bar->maximum()) << "stops at the bottom";
+  for (int start : {0, bar->maximum() - 1}) {
+    bar->setValue(start);
+    view_->OnTimer(111);
+    view_->OnTimer(111);
+    EXPECT_EQ(bar->value(), std::min(start + 2, bar->maximum())) << start;
+  }
   EXPECT_TRUE(AutoScrollAction()->isChecked());
-
   Quote().rollType = 1;
   bar->setValue(0);
   view_->OnTimer(111);
   view_->OnTimer(111);
   EXPECT_EQ(view_->Pane()->FirstVisibleLine(), 2);
-
+  // A new interval takes effect at once; 0 gets the shortest period, not a spin.
   ASSERT_TRUE(WithSettings([&](CSettingsDlg& d) {
-    Find<QLineEdit>(d, "edit1048")->setText("50");
+    Find<QLineEdit>(d, "edit1048")->setText("0");
     Find<QPushButton>(d, "button1")->click();
   }));
-  EXPECT_EQ(view_->Timers().Interval(111), 50);
-  AutoScrollAction()->trigger();
-  EXPECT_FALSE(Running(111));
-}
+  EXPECT_EQ(view_->Timers().Interval(111), 10);
 
-TEST_F(ReadingAidsTest, QuotationLineChangesOnItsTicks) {
-  Start();
-  QLabel* line = view_->QuoteLine();
-  EXPECT_EQ(line->text(), QStringLiteral("名言警句"));
-  EXPECT_EQ(view_->Timers().Interval(11), 5000);
-  const std::string_view maxim = BuiltInMaxim(1);
-  const QString first = QString::fromUtf8(maxim.data(), static_cast<qsizetype>(maxim.size()));
-  for (int tick = 1; tick <= 32; ++tick) {
-    view_->OnTimer(11);
-    EXPECT_EQ(line->text() == first, tick == 1 || tick == 32) << tick;
-  }
-  EXPECT_EQ(line->geometry().topLeft(), QPoint(5, view_->height() - 22));
-  app_->MainFrame()->resize(900, 650);
-  QApplication::processEvents();
-  EXPECT_EQ(line->geometry().topLeft(), QPoint(35, view_->height() - 22));
-
-  ASSERT_TRUE(WithSettings([&](CSettingsDlg& d) {
-    Find<QRadioButton>(d, "radio1031")->click();
-    Find<QPushButton>(d, "button1")->click();
-  }));
-  EXPECT_FALSE(Running(11));
-  view_->OnTimer(10);
-  EXPECT_TRUE(line->text().isEmpty());
-  EXPECT_EQ(line->geometry(), QRect(0, 0, 0, 0));
+  // While editing, Enter types a line break and scrolling goes on; a turn away from the
+  // edits asks once, whatever ticks come while the question is open.
+  Quote().rollType = 2;
+  view_->SetEditMode(true);
+  const qsizetype length = view_->Pane()->PaneText().size();
+  Press(view_->Pane(), QKeyCombination(Qt::Key_Return), QStringLiteral("\r"));
+  EXPECT_EQ(view_->Pane()->PaneText().size(), length + 1);
+  EXPECT_TRUE(Running(111));
+  boxes_.whileShown = [this] {  // the real box's event loop lets ticks in: enough for a page
+    for (int i = 0; i < 30 && boxes_.shown.size() == 1; ++i) view_->OnTimer(111);
+  };
+  const int page = view_->CurrentPage();
+  for (int i = 0; i < 100 && view_->CurrentPage() == page; ++i) view_->OnTimer(111);
+  EXPECT_EQ(view_->CurrentPage(), page + 1);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text, QStringLiteral("是否保存文本？"));
 }
 
 TEST_F(ReadingAidsTest, QuotationFilesThatCannotBeShown) {

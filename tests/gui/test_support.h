@@ -8,6 +8,7 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ class ScriptedMessageBoxes : public MessageBoxService {
   MessageResult Show(QWidget*, const QString& text, const QString& caption,
                      MessageButtons buttons, MessageIcon icon) override {
     shown.push_back({text, caption, buttons, icon});
+    if (whileShown) whileShown();
     if (!answers.empty()) {
       const MessageResult answer = answers.front();
       answers.pop_front();
@@ -40,6 +42,7 @@ class ScriptedMessageBoxes : public MessageBoxService {
   }
   std::vector<ShownMessage> shown;
   std::deque<MessageResult> answers;
+  std::function<void()> whileShown;  // what happens while the box is open (timer ticks)
 };
 
 class ScriptedDialogs : public DialogService {
