@@ -2,9 +2,12 @@
 
 #include <memory>
 
+#include "aids/auto_scroll.h"
 #include "aids/library_side_bar.h"
 #include "aids/page_appearance.h"
 #include "aids/skin_button.h"
+#include "aids/quotation_line.h"
+#include "aids/settings_dlg.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -26,6 +29,11 @@ ReadingAids AttachReadingAids(CVarneloView& view) {
   aids.appearance = Attach<PageAppearance>(view);
   aids.sideBar = Attach<LibrarySideBar>(view);
   Attach<SkinnedButtons>(view);
+  aids.autoScroll = Attach<AutoScroll>(view);
+  aids.quotation = Attach<QuotationLine>(view);
+  auto settings = std::make_unique<ReadingSettings>(view, *aids.quotation, *aids.autoScroll);
+  aids.settings = settings.get();
+  view.AddPart(std::move(settings));
   return aids;
 }
 

@@ -4,13 +4,19 @@
 
 namespace varnelo {
 
+class AutoScroll;
 class CVarneloView;
 class LibrarySideBar;
 class PageAppearance;
+class QuotationLine;
+class ReadingSettings;
 
 struct ReadingAids {
   LibrarySideBar* sideBar = nullptr;
   PageAppearance* appearance = nullptr;
+  AutoScroll* autoScroll = nullptr;
+  QuotationLine* quotation = nullptr;
+  ReadingSettings* settings = nullptr;
 };
 
 ReadingAids AttachReadingAids(CVarneloView& view);

@@ -16,6 +16,9 @@
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
+#include <algorithm>
+#include <climits>
+
 #include "aids/page_appearance.h"
 #include "aids/reading_aids.h"
 #include "app/page_context_menu.h"
@@ -98,9 +101,18 @@ void CMainFrame::OnCreate() {
   if (statusBarFlag_ == 0) statusBar()->hide();
   timers_->SetTimer(kPlacementTimer, kPlacementDelayMs);
 
+  // Scrolling reports a change for every pixel it moves: refresh once per event-loop turn.
   connect(view_, &CVarneloView::StatusChanged, this, [this] {
-    UpdateStatusPanes();
-    UpdateCommandUI();
+    if (statusRefreshPending_) return;
+    statusRefreshPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          statusRefreshPending_ = false;
+          UpdateStatusPanes();
+          UpdateCommandUI();
+        },
+        Qt::QueuedConnection);
   });
   // As idle processing would: a mode that ends by itself (scrolling reaching the end)
   // releases its button before the reader waits for input again.
@@ -439,7 +451,11 @@ void CMainFrame::UpdateTimeDisplay() {
     const QString text =
         QString::asprintf("你已经阅读 %d 分钟，请注意保护眼睛，适当的休息！", nextReminderMinute_);
     // Advanced before the box opens: the ticks inside its loop must not remind again.
-    nextReminderMinute_ += app_.Settings().config.quote.reminderMinutes;
+    // The interval as it is now (the settings dialog may have changed it); a huge one
+    // typed there puts the next reminder out of reach instead of wrapping around.
+    nextReminderMinute_ = static_cast<int>(std::clamp<long long>(
+        static_cast<long long>(nextReminderMinute_) + app_.Settings().config.quote.reminderMinutes,
+        INT_MIN, INT_MAX));
     MessageBoxes().Show(this, text, QStringLiteral("温馨提示！"), MessageButtons::Ok,
                         MessageIcon::Exclamation);
   }

@@ -125,6 +125,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   Qt::WindowStates beforeTray_;
   QSystemTrayIcon* trayIcon_ = nullptr;
   QMenu* trayMenu_ = nullptr;
+  bool statusRefreshPending_ = false;
 
   QToolBar* toolBar_ = nullptr;
   QLabel* messagePane_ = nullptr;

@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "bench/auto_scroll.h"
 #include "bench/first_page.h"
 #include "text/book_engine.h"
 
@@ -112,21 +113,24 @@ std::string SparseBook(const std::string& book) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string book = SyntheticBook(kBookBytes);
-  std::string work;
+  // --gui: only the figures of the reader's window.
+  if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) {
+    const std::string book = SyntheticBook(kBookBytes);
+    std::string work;
 
-  Report("normalise", book,
-         BestSeconds([&] { work = book; }, [&] { varnelo::NormaliseBlankLines(work); }));
-  Report("line-paging", book, BestSeconds([] {}, [&] {
-           gSink = gSink + varnelo::PaginateByLines(book).pageCount;
-         }));
-  Report("chapter-paging", book, BestSeconds([] {}, [&] {
-           gSink = gSink + varnelo::PaginateByChapters(book, 1).pageCount;
-         }));
-  const std::string sparse = SparseBook(book);
-  Report("chapter-paging-sparse", sparse, BestSeconds([] {}, [&] {
-           gSink = gSink + varnelo::PaginateByChapters(sparse, 1).pageCount;
-         }));
+    Report("normalise", book,
+           BestSeconds([&] { work = book; }, [&] { varnelo::NormaliseBlankLines(work); }));
+    Report("line-paging", book, BestSeconds([] {}, [&] {
+             gSink = gSink + varnelo::PaginateByLines(book).pageCount;
+           }));
+    Report("chapter-paging", book, BestSeconds([] {}, [&] {
+             gSink = gSink + varnelo::PaginateByChapters(book, 1).pageCount;
+           }));
+    const std::string sparse = SparseBook(book);
+    Report("chapter-paging-sparse", sparse, BestSeconds([] {}, [&] {
+             gSink = gSink + varnelo::PaginateByChapters(sparse, 1).pageCount;
+           }));
+  }
 
   // The largest real book, from the file to its first page in the pane.
   const char* corpus = std::getenv("VARNELO_CORPUS");
@@ -148,5 +152,11 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const double ms = varnelo::bench::FirstPageMilliseconds(largest.string(), kRuns);
   std::printf("first-page: %.1f ms\n", ms);
+  std::fflush(stdout);
+  // Against the default interval of 30 ms: the share of one core pixel scrolling takes.
+  const varnelo::bench::AutoScrollFigures scroll =
+      varnelo::bench::MeasureAutoScroll(largest.string(), 2000);
+  std::printf("auto-scroll: %.0f steps/s; cpu %.3f ms per step\n", scroll.stepsPerSecond,
+              scroll.cpuMsPerStep);
   return 0;
 }

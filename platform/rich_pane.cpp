@@ -20,25 +20,6 @@ namespace {
 
 constexpr int kDefaultTextLimit = 32767;
 
-// Calls visit(index, block, line, top) for each laid-out line in order, top in document
-// coordinates, until visit returns false. Lays the text out only as far as it goes.
-template <typename Visit>
-void ForEachLine(const QTextDocument* doc, Visit visit) {
-  int index = 0;
-  for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
-    const QTextLayout* layout = block.layout();
-    if (layout == nullptr) continue;
-    // Every laid-out block has a line, even an empty one; asking for its rectangle lays
-    // the text out up to it.
-    if (layout->lineCount() == 0) doc->documentLayout()->blockBoundingRect(block);
-    const qreal blockTop = layout->position().y();
-    for (int i = 0; i < layout->lineCount(); ++i, ++index) {
-      const QTextLine line = layout->lineAt(i);
-      if (!visit(index, block, line, blockTop + line.y())) return;
-    }
-  }
-}
-
 }  // namespace
 
 RichPane::RichPane(QWidget* parent) : QTextEdit(parent), textLimit_(kDefaultTextLimit) {
@@ -49,6 +30,12 @@ RichPane::RichPane(QWidget* parent) : QTextEdit(parent), textLimit_(kDefaultText
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   defaultFamily_ = font().family();
   SetDefaultCharFormat(format_);
+  // Whatever lays the text out anew (its text, width or format) makes the count stale.
+  connect(document(), &QTextDocument::contentsChange, this, [this] { ForgetLines(); });
+  QAbstractTextDocumentLayout* layout = document()->documentLayout();
+  connect(layout, &QAbstractTextDocumentLayout::update, this, [this] { ForgetLines(); });
+  connect(layout, &QAbstractTextDocumentLayout::documentSizeChanged, this,
+          [this] { ForgetLines(); });
 }
 
 void RichPane::SetPaneText(const QString& text) {
@@ -63,6 +50,10 @@ void RichPane::SetPaneText(const QString& text) {
     doc->setPlainText(text.size() > textLimit_ ? text.left(textLimit_) : text);
     cursor.select(QTextCursor::Document);
     cursor.mergeBlockFormat(SpacingFormat());
+    // Keep each paragraph shaped once laid out: otherwise every paint of a line shapes
+    // its whole paragraph again, and scrolling a pixel at a time would cost that per tick.
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+      block.layout()->setCacheEnabled(true);
     // The insertion carried the caret to the end. Bring it back before the block closes:
     // once the text is laid out, moving it away from the end costs a full layout.
     setTextCursor(QTextCursor(doc));
@@ -93,37 +84,103 @@ void RichPane::EnsureLayout() const {
   }
 }
 
+void RichPane::ForgetLines() {
+  // Laying out further blocks for a count leaves the blocks already counted as they were.
+  if (countingLines_) return;
+  lines_.clear();
+  allLinesCounted_ = false;
+}
+
+void RichPane::resizeEvent(QResizeEvent* event) {
+  ForgetLines();
+  QTextEdit::resizeEvent(event);
+}
+
+void RichPane::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::FontChange) ForgetLines();
+  QTextEdit::changeEvent(event);
+}
+
+// Counts the lines of further blocks until `enough` holds for the last one counted or every
+// block is in, laying the text out only as far as that.
+template <typename Enough>
+void RichPane::CountLinesUntil(Enough enough) const {
+  if (allLinesCounted_ || (!lines_.empty() && enough(lines_.back()))) return;
+  const QTextDocument* doc = document();
+  QTextBlock block = doc->findBlockByNumber(static_cast<int>(lines_.size()));
+  int first = lines_.empty() ? 0 : lines_.back().first + lines_.back().count;
+  countingLines_ = true;
+  for (; block.isValid(); block = block.next()) {
+    const QTextLayout* layout = block.layout();
+    // Every laid-out block has a line, even an empty one; asking for its rectangle lays
+    // the text out up to it.
+    if (layout->lineCount() == 0) doc->documentLayout()->blockBoundingRect(block);
+    lines_.push_back({layout->position().y(), first, layout->lineCount()});
+    first += layout->lineCount();
+    if (enough(lines_.back())) break;
+  }
+  countingLines_ = false;
+  if (!block.isValid()) allLinesCounted_ = true;
+}
+
 int RichPane::FirstVisibleLine() const {
   EnsureLayout();
   const qreal y = verticalScrollBar()->value();
-  int first = 0;
-  ForEachLine(document(), [&](int index, const QTextBlock&, const QTextLine&, qreal top) {
-    // A line ends where the next begins, so that the spacing below a line belongs to it.
-    if (top > y) return false;
-    first = index;
-    return true;
-  });
-  return first;
+  CountLinesUntil([y](const BlockLines& counted) { return counted.top > y; });
+  // A line ends where the next begins, so that the spacing below a line belongs to it:
+  // the answer is the last line whose top is at y or above.
+  auto entry = std::upper_bound(lines_.begin(), lines_.end(), y,
+                                [](qreal top, const BlockLines& counted) { return top < counted.top; });
+  while (entry != lines_.begin()) {
+    --entry;
+    if (entry->count == 0) continue;
+    const QTextLayout* layout =
+        document()->findBlockByNumber(static_cast<int>(entry - lines_.begin())).layout();
+    if (entry->top + layout->lineAt(0).y() > y) continue;
+    int low = 0;
+    int high = entry->count - 1;
+    while (low < high) {
+      const int mid = (low + high + 1) / 2;
+      if (entry->top + layout->lineAt(mid).y() <= y) {
+        low = mid;
+      } else {
+        high = mid - 1;
+      }
+    }
+    return entry->first + low;
+  }
+  return 0;
 }
 
 int RichPane::LineCount() const {
   EnsureLayout();
   // A large text is otherwise laid out piecemeal in idle time.
   document()->documentLayout()->documentSize();
-  int count = 0;
-  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next())
-    if (block.layout() != nullptr) count += block.layout()->lineCount();
-  return std::max(count, 1);
+  CountLinesUntil([](const BlockLines&) { return false; });
+  return lines_.empty() ? 1 : std::max(lines_.back().first + lines_.back().count, 1);
+}
+
+bool RichPane::FindLine(int line, QTextLine& found, qreal& blockTop, int& blockStart) const {
+  if (line < 0) return false;
+  EnsureLayout();
+  CountLinesUntil([line](const BlockLines& counted) { return counted.first + counted.count > line; });
+  auto entry = std::upper_bound(lines_.begin(), lines_.end(), line,
+                                [](int wanted, const BlockLines& counted) { return wanted < counted.first; });
+  if (entry == lines_.begin()) return false;
+  --entry;  // the last block starting at or before the line; blocks without lines are skipped
+  if (line >= entry->first + entry->count) return false;
+  const QTextBlock block = document()->findBlockByNumber(static_cast<int>(entry - lines_.begin()));
+  found = block.layout()->lineAt(line - entry->first);
+  blockTop = entry->top;
+  blockStart = block.position();
+  return true;
 }
 
 qreal RichPane::LineTop(int line) const {
-  qreal found = 0;
-  ForEachLine(document(), [&](int index, const QTextBlock&, const QTextLine&, qreal top) {
-    if (index < line) return true;
-    found = top;
-    return false;
-  });
-  return found;
+  QTextLine found;
+  qreal top = 0;
+  int start = 0;
+  return FindLine(line, found, top, start) ? top + found.y() : 0;
 }
 
 void RichPane::LineScroll(int lines) {
@@ -133,17 +190,12 @@ void RichPane::LineScroll(int lines) {
 }
 
 int RichPane::LineIndex(int line) const {
-  if (line < 0) return -1;
-  EnsureLayout();
-  int start = -1;
-  ForEachLine(document(), [&](int index, const QTextBlock& block, const QTextLine& text, qreal) {
-    if (index < line) return true;
-    start = block.position() + text.textStart();
-    return false;
-  });
+  QTextLine found;
+  qreal top = 0;
+  int start = 0;
+  if (FindLine(line, found, top, start)) return start + found.textStart();
   // An empty pane still has its one line.
-  if (start < 0 && line == 0) start = 0;
-  return start;
+  return line == 0 ? 0 : -1;
 }
 
 QRect RichPane::FormattingRect() const {
@@ -161,6 +213,7 @@ QColor ColourOf(int value) {
 }
 
 void RichPane::SetDefaultCharFormat(const TextAppearance& format) {
+  ForgetLines();
   format_ = format;
   QFont f = font();
   f.setFamily(format.face.empty() ? defaultFamily_ : InstalledFace(format.face));

@@ -8,6 +8,9 @@
 #include <QString>
 #include <QTextBlockFormat>
 #include <QTextEdit>
+#include <QTextLine>
+
+#include <vector>
 
 #include "platform/text_appearance.h"
 
@@ -43,10 +46,31 @@ class RichPane : public QTextEdit {
   void SetBackgroundColour(const QColor& colour);
   QColor BackgroundColour() const;
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
  private:
+  // The laid-out lines of one block: its top in document coordinates, the number of its
+  // first line and how many it has. Counted once for the leading blocks, kept until the
+  // text, the width or the format changes, so no query walks the whole page.
+  struct BlockLines {
+    qreal top;
+    int first;
+    int count;
+  };
+
   QTextBlockFormat SpacingFormat() const;
   void EnsureLayout() const;
+  void ForgetLines();
+  template <typename Enough>
+  void CountLinesUntil(Enough enough) const;
+  bool FindLine(int line, QTextLine& found, qreal& blockTop, int& blockStart) const;
   qreal LineTop(int line) const;
+
+  mutable std::vector<BlockLines> lines_;  // entry k: block number k
+  mutable bool allLinesCounted_ = false;
+  mutable bool countingLines_ = false;
 
   int textLimit_;
   TextAppearance format_;

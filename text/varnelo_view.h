@@ -156,11 +156,13 @@ class CVarneloView : public QWidget, public CommandTarget {
   QLabel* PageCountLabel() const { return countLabel_; }
   QLabel* PageNumberLabel() const { return numberLabel_; }
   QLabel* QuoteLine() const { return quoteLine_; }
+  // The quotation line's height, which the form's layout gives it on every resize.
+  void SetQuoteHeight(int height) { quoteHeight_ = height; }
   QPushButton* PreviousButton() const { return previousButton_; }
   QPushButton* NextButton() const { return nextButton_; }
 
  signals:
-  // The character count, the reading position or the paging changed.
+  // The character count, the reading position, the paging or a mode's check mark changed.
   void StatusChanged();
 
  protected:

@@ -116,6 +116,7 @@ void CVarneloView::ShowPage(int page) {
 }
 
 void CVarneloView::NextPage() {
+  OfferToSaveEdits();
   if (currentPage_ != pages_.pageCount) {
     ++currentPage_;
     ShowPage(currentPage_);
@@ -123,6 +124,7 @@ void CVarneloView::NextPage() {
 }
 
 void CVarneloView::PreviousPage() {
+  OfferToSaveEdits();
   if (currentPage_ == 1 && pagingMode_ == kLinePaging) return;
   if (currentPage_ != 0) {
     --currentPage_;

@@ -2,9 +2,15 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
 
 namespace varnelo {
 namespace {
@@ -136,6 +142,41 @@ TEST(RichPane, FormatSetsTheLinePitch) {
   EXPECT_GT(area.height(), 150);
   EXPECT_LT(area.right(), pane.verticalScrollBar()->mapTo(&pane, QPoint(0, 0)).x());
   EXPECT_GT(area.height() / pitch(270, 0, true), area.height() / pitch(270, 300, true) + 1);
+}
+
+// The kept line count against a walk over the laid-out lines, between every two line
+// tops, after the text, the width, the format and an edit change the lines.
+TEST(RichPane, LineQueriesAgreeWithAWalkOverTheLayout) {
+  RichPane pane;
+  Show(pane);
+  QStringList paragraphs;
+  for (int i = 0; i < 60; ++i) paragraphs << QString("word ").repeated(i % 7 * 6);
+  pane.SetPaneText(paragraphs.join('\n'));
+  auto check = [&pane](const char* after) {
+    pane.document()->documentLayout()->documentSize();
+    std::vector<int> tops;
+    for (QTextBlock block = pane.document()->begin(); block.isValid(); block = block.next()) {
+      for (int i = 0; i < block.layout()->lineCount(); ++i)
+        tops.push_back(static_cast<int>(std::ceil(block.layout()->position().y() + block.layout()->lineAt(i).y())));
+    }
+    ASSERT_EQ(pane.LineCount(), static_cast<int>(tops.size())) << after;
+    for (int k = 0; k < static_cast<int>(tops.size()) && tops[k] <= pane.verticalScrollBar()->maximum(); ++k) {
+      for (int below : {0, 1}) {  // at the line's top, and just under it
+        pane.verticalScrollBar()->setValue(tops[k] + below);
+        const bool next = k + 1 < static_cast<int>(tops.size()) && tops[k + 1] <= tops[k] + below;
+        ASSERT_EQ(pane.FirstVisibleLine(), next ? k + 1 : k) << after << " line " << k;
+      }
+    }
+  };
+  check("text");
+  pane.resize(180, 200);
+  check("width");
+  pane.SetDefaultCharFormat(TextAppearance{"", 400, 300, 0, 0, false});
+  check("format");
+  pane.setReadOnly(false);
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  QCoreApplication::sendEvent(&pane, &enter);
+  check("edit");
 }
 
 TEST(RichPane, GivesBackStrayHalvesOfCharacters) {

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ class ScriptedMessageBoxes : public MessageBoxService {
   MessageResult Show(QWidget*, const QString& text, const QString& caption,
                      MessageButtons buttons, MessageIcon icon) override {
     shown.push_back({text, caption, buttons, icon});
+    if (whileShown) whileShown();
     if (!answers.empty()) {
       const MessageResult answer = answers.front();
       answers.pop_front();
@@ -42,6 +44,7 @@ class ScriptedMessageBoxes : public MessageBoxService {
   }
   std::vector<ShownMessage> shown;
   std::deque<MessageResult> answers;
+  std::function<void()> whileShown;  // what happens while the box is open (timer ticks)
 };
 
 class ScriptedDialogs : public DialogService {

@@ -1,0 +1,62 @@
+#include "aids/auto_scroll.h"
+
+#include <QScrollBar>
+
+#include "aids/scroll_steps.h"
+#include "res/command_ids.h"
+#include "text/varnelo_view.h"
+#include "platform/window_timers.h"
+
+namespace varnelo {
+
+AutoScroll::AutoScroll(CVarneloView& view) : view_(view) {
+  const auto checkMark = [this](int, CommandState& state) {
+    state.checkable = true;
+    state.checked = on_;
+  };
+  view_.Commands().Add(cmd::kAutoScroll, [this](int) { Toggle(); }, checkMark);
+  view_.Commands().Add(cmd::kAutoScrollAlt, [this](int) { Toggle(); }, checkMark);
+  view_.AddTimerHandler(kTimer, [this] { Step(); });
+}
+
+void AutoScroll::Toggle() {
+  on_ = !on_;
+  Arm();
+  // The Enter key reaches us without passing the frame: let it show the check mark too.
+  emit view_.StatusChanged();
+}
+
+void AutoScroll::Arm() {
+  if (on_) {
+    view_.Timers().SetTimer(kTimer, TimerPeriodOf(view_.Settings().config.quote.scrollInterval));
+  } else {
+    view_.Timers().KillTimer(kTimer);
+  }
+}
+
+void AutoScroll::Stop() {
+  if (on_) Toggle();
+}
+
+void AutoScroll::Step() {
+  if (stepping_) return;
+  stepping_ = true;
+  switch (StepKindOf(view_.Settings().config.quote.rollType)) {
+    case ScrollStepKind::Pixel: {
+      QScrollBar* bar = view_.Pane()->verticalScrollBar();
+      bar->setValue(PixelStepTarget(bar->value(), bar->maximum()));
+      break;
+    }
+    case ScrollStepKind::Line:
+      view_.Pane()->LineScroll(1);
+      break;
+    case ScrollStepKind::Screen:
+      view_.ScrollOneScreen();  // at the end of the page: NextPage, which may ask to save
+      break;
+    case ScrollStepKind::None:
+      break;
+  }
+  stepping_ = false;
+}
+
+}  // namespace varnelo

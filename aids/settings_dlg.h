@@ -1,0 +1,72 @@
+// CSettingsDlg ("设置", F2): the quotation line's source and options, the kind and
+// interval of automatic scrolling, and the eye-rest reminder interval. It edits the shared
+// [Quote] settings in place when closed with OK; ReadingSettings opens it and then
+// restarts the quotation line and re-arms automatic scrolling.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+#include "text/view_part.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+class QCheckBox;
+
+namespace varnelo {
+
+class AutoScroll;
+class CVarneloView;
+class QuotationLine;
+struct QuoteSettings;
+
+class CSettingsDlg : public QDialog {
+  Q_OBJECT
+ public:
+  CSettingsDlg(QuoteSettings& quote, QWidget* parent = nullptr);
+
+  void accept() override;
+
+ private:
+  QRect Units(int x, int y, int width, int height) const;
+  void BuildControls();
+  void OnInitDialog();
+  void Browse();
+  void EnableFileSettings(bool enable);
+  void PresetInterval(int selection);
+
+  QuoteSettings& quote_;
+  int radioIndex_;  // 0 built-in, 1 file, 2 off
+  std::string path_;
+  double baseX_ = 1;
+  double baseY_ = 1;
+
+  QButtonGroup* radios_ = nullptr;
+  QRadioButton* builtIn_ = nullptr;
+  QRadioButton* fromFile_ = nullptr;
+  QRadioButton* off_ = nullptr;
+  QLineEdit* pathBox_ = nullptr;
+  QCheckBox* scroll_ = nullptr;
+  QCheckBox* loop_ = nullptr;
+  QComboBox* rollType_ = nullptr;
+  QLineEdit* interval_ = nullptr;
+  QLineEdit* reminder_ = nullptr;
+  QList<QWidget*> fileSettings_;
+};
+
+// Command 32809 "更多设置".
+class ReadingSettings : public ViewPart {
+ public:
+  ReadingSettings(CVarneloView& view, QuotationLine& quotation, AutoScroll& autoScroll);
+  void Open();
+
+ private:
+  CVarneloView& view_;
+  QuotationLine& quotation_;
+  AutoScroll& autoScroll_;
+};
+
+}  // namespace varnelo
