@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "aids/library_side_bar.h"
 #include "aids/reading_aids.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
@@ -65,6 +66,7 @@ void CMainFrame::OnCreate() {
   router_.SetChain({view_, app_.Document(), this, &app_});
 
   BuildMenus();
+  view_->Store().SetMenus(this);
   CreateToolBar();
   CreateStatusBar();
 
@@ -196,7 +198,9 @@ void CMainFrame::ReplaceItems(StoreMenu which, const std::vector<StoreMenuItem>&
     old->deleteLater();
   }
   for (const StoreMenuItem& item : items) {
-    QAction* action = MakeAction(item.id, QString::fromStdString(item.text));
+    // The text is shown as stored: an "&" in a folder or book name is no mnemonic.
+    const QString text = QString::fromStdString(item.text).replace(u'&', QStringLiteral("&&"));
+    QAction* action = MakeAction(item.id, text);
     menu->addAction(action);
     menuActions_[item.id] = action;
   }
@@ -333,6 +337,7 @@ ConfigValues CMainFrame::ExitValues() const {
   values.pagingMode = shared.book.pagingMode;
   values.chapterRule = view_->ChapterRule();
   values.sideBarHidden = view_->SideBarHidden() ? 1 : 0;
+  values.libraryEntry = aids_.sideBar->LibraryEntryAtExit();
   values.placement = CurrentPlacement();
   values.toolBarShown = toolBarFlag_;
   values.statusBarShown = statusBarFlag_;
@@ -340,7 +345,12 @@ ConfigValues CMainFrame::ExitValues() const {
 }
 
 void CMainFrame::SaveAllSettings() {
-  WriteExitSettings(ExitValues(), SettingsPathIn(app_.Settings().programFolder));
+  const std::string settingsPath = SettingsPathIn(app_.Settings().programFolder);
+  CConfigStore store;
+  store.SetSettingsPath(settingsPath);
+  ExitSteps steps;
+  steps.updateRecentFolders = [&] { return store.UpdateRecentFolders(app_.Settings().libraryFolder); };
+  WriteExitSettings(ExitValues(), settingsPath, steps);
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

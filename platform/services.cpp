@@ -1,6 +1,8 @@
 #include "platform/services.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -37,17 +39,40 @@ class QtMessageBoxes : public MessageBoxService {
   }
 };
 
+// Both dialogs open where the user last chose something in either of them, as the
+// platform's own common dialogs do.
 class QtDialogs : public DialogService {
  public:
   QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
-    QFileDialog dialog(owner, title, QString(), filter);
+    QFileDialog dialog(owner, title, lastFolder_, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // "*.txt" also lists BOOK.TXT: books come from systems that ignore letter case.
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    lastFolder_ = QFileInfo(chosen).absolutePath();
+    return chosen;
   }
+
+  QString FolderName(QWidget* owner, const QString& title) override {
+    QFileDialog dialog(owner, title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!lastFolder_.isEmpty()) {
+      // Beside the last folder, with it selected, so its neighbours are one click away.
+      const QFileInfo last(lastFolder_);
+      dialog.setDirectory(last.isRoot() ? lastFolder_ : last.absolutePath());
+      if (!last.isRoot()) dialog.selectFile(last.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    const QString chosen = QDir::cleanPath(dialog.selectedFiles().constFirst());
+    lastFolder_ = chosen;
+    return chosen;
+  }
+
+ private:
+  QString lastFolder_;
 };
 
 QtMessageBoxes gQtMessageBoxes;
@@ -74,6 +99,7 @@ const Clock*& ClockSlot() {
 MessageBoxService& MessageBoxes() { return *MessageBoxSlot(); }
 MessageBoxService& QtMessageBoxService() { return gQtMessageBoxes; }
 DialogService& Dialogs() { return *DialogSlot(); }
+DialogService& QtDialogService() { return gQtDialogs; }
 const Clock& CurrentClock() { return *ClockSlot(); }
 
 static QString& ApplicationTitleSlot() {

@@ -29,11 +29,14 @@ class DialogService {
   virtual ~DialogService() = default;
   // The chosen file's full path, or empty when the user cancels.
   virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+  // The chosen folder's path (no final separator but for the root), or empty on cancel.
+  virtual QString FolderName(QWidget* owner, const QString& title) = 0;
 };
 
 MessageBoxService& MessageBoxes();
 MessageBoxService& QtMessageBoxService();  // the real boxes, whatever is installed
 DialogService& Dialogs();
+DialogService& QtDialogService();  // the real dialogs, whatever is installed
 const Clock& CurrentClock();
 
 // Where each service lives; tests replace them through the guards below.

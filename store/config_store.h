@@ -3,9 +3,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/text_appearance.h"
 #include "store/config_schema.h"
+#include "store/store_menus.h"
 
 namespace varnelo {
 
@@ -29,9 +31,28 @@ class CConfigStore {
   bool SaveStyle(const TextAppearance& style) const;
   const TextAppearance& Style() const { return style_; }
 
+  // The sub-menus this store fills; none for a store that only reads and writes.
+  void SetMenus(StoreMenus* menus) { menus_ = menus; }
+
+  // ---- Recent folders ([File Dir]) ----
+  // Reads FileNum and the keys up to it, then fills the sub-menu.
+  void LoadRecentFolders();
+  void RebuildRecentFolderMenu() const;
+  // Writes the folder as entry count + 1 when it is not empty and there is room.
+  bool AddRecentFolder(const std::string& folder, int count);
+  // Empties the stored list; what was read stays in memory and in the menu for this run.
+  bool ClearRecentFolders() const;
+  // The exit save's update: re-reads the list and adds the folder chosen in this run if
+  // it is new and there is room.
+  bool UpdateRecentFolders(const std::string& chosen);
+  // Entry k - 1 holds key k.
+  const std::vector<std::string>& RecentFolders() const { return recentFolders_; }
+
  private:
   TextAppearance style_;
   std::string settingsPath_;
+  StoreMenus* menus_ = nullptr;
+  std::vector<std::string> recentFolders_;
 };
 
 }  // namespace varnelo

@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
@@ -11,6 +16,7 @@
 #include <vector>
 
 #include "platform/command_router.h"
+#include "platform/services.h"
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
 
@@ -113,4 +119,42 @@ TEST(TopLevel, ClosesOnlyAVisibleWindowWithThatTitle) {
   QApplication::processEvents();
   EXPECT_FALSE(notice.isVisible());
   EXPECT_TRUE(other.isVisible());
+}
+
+// The real dialogs open where the user last chose something in either of them.
+TEST(Dialogs, OpenWhereTheUserLastChose) {
+  QTemporaryDir root;
+  ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("甲/乙")));
+  ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("丙")));
+  const QString book = root.filePath(QStringLiteral("甲/书.txt"));
+  QFile(book).open(QIODevice::WriteOnly);
+
+  // Answers the next dialog with `choice` and notes the folder it opened in.
+  QString openedIn;
+  auto answer = [&openedIn](const QString& choice) {
+    QTimer::singleShot(0, [&openedIn, choice] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      openedIn = QDir(dialog->directory()).absolutePath();
+      dialog->selectFile(choice);
+      static_cast<QDialog*>(dialog)->accept();  // as the OK button does
+    });
+  };
+  DialogService& dialogs = QtDialogService();
+  const auto at = [&root](const char* name) { return root.filePath(QString::fromUtf8(name)); };
+  answer(book);
+  EXPECT_EQ(dialogs.OpenFileName(nullptr, QStringLiteral("打开"), QStringLiteral("(*.txt)")), book);
+  // The folder browser opens beside the last folder, with it selected; the open dialog in it.
+  answer(at("丙"));
+  EXPECT_EQ(dialogs.FolderName(nullptr, QStringLiteral("书库")), at("丙"));
+  EXPECT_EQ(openedIn.toStdString(), root.path().toStdString());
+  answer(book);
+  dialogs.OpenFileName(nullptr, QStringLiteral("打开"), QStringLiteral("(*.txt)"));
+  EXPECT_EQ(openedIn.toStdString(), at("丙").toStdString());
+  answer(at("甲/乙"));
+  dialogs.FolderName(nullptr, QStringLiteral("书库"));
+  EXPECT_EQ(openedIn.toStdString(), root.path().toStdString()) << "beside 甲, the book's folder";
+  answer(book);
+  dialogs.OpenFileName(nullptr, QStringLiteral("打开"), QStringLiteral("(*.txt)"));
+  EXPECT_EQ(openedIn.toStdString(), at("甲/乙").toStdString());
 }

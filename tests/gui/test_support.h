@@ -52,9 +52,18 @@ class ScriptedDialogs : public DialogService {
     files.pop_front();
     return next;
   }
+  QString FolderName(QWidget*, const QString& title) override {
+    folderTitles.push_back(title);
+    if (folders.empty()) return QString();
+    const QString next = folders.front();
+    folders.pop_front();
+    return next;
+  }
   std::deque<QString> files;
   std::vector<QString> titles;
   std::vector<QString> filters;
+  std::deque<QString> folders;
+  std::vector<QString> folderTitles;
 };
 
 class FakeClock : public Clock {
