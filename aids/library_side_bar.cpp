@@ -271,14 +271,12 @@ bool LibrarySideBar::eventFilter(QObject* watched, QEvent* event) {
   if (watched == list->viewport()) {
     if (type == QEvent::MouseButtonPress) pressing_ = true;
     if (type == QEvent::MouseButtonRelease) pressing_ = false;
-    if ((type == QEvent::MouseMove || type == QEvent::MouseButtonPress ||
-         type == QEvent::MouseButtonRelease) &&
-        list->hasFocus()) {
-      RefreshTip();
-    }
+    // Not only while the list has the focus: choosing a book gives the focus to the page,
+    // and the pointer resting on the list still asks about the chosen book.
+    if (type == QEvent::MouseMove || type == QEvent::MouseButtonRelease) RefreshTip();
   }
   if ((watched == list->viewport() || watched == list) && type == QEvent::ToolTip) {
-    if (list->hasFocus()) RefreshTip();
+    RefreshTip();
     ShowTip(*static_cast<QHelpEvent*>(event));
     return true;
   }

@@ -235,7 +235,6 @@ TEST_F(LibraryTest, TipDescribesTheChosenBookAndSaysWhenItIsGone) {
   Start();
   ListBooksWithCtrlN();
   Click(0);
-  List()->setFocus();
   MoveMouseOver(List()->viewport());
   const QString tip = QStringLiteral("小说：a.txt\n位置：%1\n大小：").arg(books_.path());
   EXPECT_EQ(List()->toolTip(), tip + QStringLiteral("1023 B"));
