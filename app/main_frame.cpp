@@ -62,11 +62,11 @@ void CMainFrame::PreCreateWindow() {
 void CMainFrame::OnCreate() {
   view_ = new CVarneloView(app_.Settings(), this);
   aids_ = AttachReadingAids(*view_);
+  view_->Store().SetMenus(this);
   setCentralWidget(view_);
   router_.SetChain({view_, app_.Document(), this, &app_});
 
   BuildMenus();
-  view_->Store().SetMenus(this);
   CreateToolBar();
   CreateStatusBar();
 
@@ -198,8 +198,9 @@ void CMainFrame::ReplaceItems(StoreMenu which, const std::vector<StoreMenuItem>&
     old->deleteLater();
   }
   for (const StoreMenuItem& item : items) {
-    // The text is shown as stored: an "&" in a folder or book name is no mnemonic.
-    const QString text = QString::fromStdString(item.text).replace(u'&', QStringLiteral("&&"));
+    // Names and paths are shown as they are: an '&' in them is no mnemonic.
+    QString text = QString::fromStdString(item.text);
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
     QAction* action = MakeAction(item.id, text);
     menu->addAction(action);
     menuActions_[item.id] = action;
