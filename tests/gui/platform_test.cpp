@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -124,37 +125,25 @@ TEST(TopLevel, ClosesOnlyAVisibleWindowWithThatTitle) {
 // The real dialogs open where the user last chose something in either of them.
 TEST(Dialogs, OpenWhereTheUserLastChose) {
   QTemporaryDir root;
-  ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("甲/乙")));
-  ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("丙")));
-  const QString book = root.filePath(QStringLiteral("甲/书.txt"));
-  QFile(book).open(QIODevice::WriteOnly);
-
-  // Answers the next dialog with `choice` and notes the folder it opened in.
-  QString openedIn;
-  auto answer = [&openedIn](const QString& choice) {
+  QDir(root.path()).mkpath("甲");
+  QDir(root.path()).mkpath("丙");
+  QFile(root.filePath("甲/书.txt")).open(QIODevice::WriteOnly);
+  // Shows a dialog, answers it with `choice` and returns the folder it opened in.
+  auto run = [](const std::function<QString()>& show, const QString& choice) {
+    QString openedIn;
     QTimer::singleShot(0, [&openedIn, choice] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      openedIn = QDir(dialog->directory()).absolutePath();
+      openedIn = dialog->directory().absolutePath();
       dialog->selectFile(choice);
       static_cast<QDialog*>(dialog)->accept();  // as the OK button does
     });
+    EXPECT_EQ(show(), choice);
+    return openedIn.toStdString();
   };
-  DialogService& dialogs = QtDialogService();
-  const auto at = [&root](const char* name) { return root.filePath(QString::fromUtf8(name)); };
-  answer(book);
-  EXPECT_EQ(dialogs.OpenFileName(nullptr, QStringLiteral("打开"), QStringLiteral("(*.txt)")), book);
-  // The folder browser opens beside the last folder, with it selected; the open dialog in it.
-  answer(at("丙"));
-  EXPECT_EQ(dialogs.FolderName(nullptr, QStringLiteral("书库")), at("丙"));
-  EXPECT_EQ(openedIn.toStdString(), root.path().toStdString());
-  answer(book);
-  dialogs.OpenFileName(nullptr, QStringLiteral("打开"), QStringLiteral("(*.txt)"));
-  EXPECT_EQ(openedIn.toStdString(), at("丙").toStdString());
-  answer(at("甲/乙"));
-  dialogs.FolderName(nullptr, QStringLiteral("书库"));
-  EXPECT_EQ(openedIn.toStdString(), root.path().toStdString()) << "beside 甲, the book's folder";
-  answer(book);
-  dialogs.OpenFileName(nullptr, QStringLiteral("打开"), QStringLiteral("(*.txt)"));
-  EXPECT_EQ(openedIn.toStdString(), at("甲/乙").toStdString());
+  auto openFile = [] { return QtDialogService().OpenFileName(nullptr, "打开", "(*.txt)"); };
+  auto browse = [] { return QtDialogService().FolderName(nullptr, "书库"); };
+  run(openFile, root.filePath("甲/书.txt"));
+  // The folder browser opens beside the last folder (with it selected), the open dialog in it.
+  EXPECT_EQ(run(browse, root.filePath("丙")), root.path().toStdString());
+  EXPECT_EQ(run(openFile, root.filePath("甲/书.txt")), root.filePath("丙").toStdString());
 }
