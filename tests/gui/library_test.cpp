@@ -107,6 +107,7 @@ TEST_F(LibraryTest, FolderListedOpenedHiddenFoundUnderRecentFoldersAndDroppedOn)
   Action(57617)->trigger();
   EXPECT_EQ(Entries(List()), "a.txt,BOOK.TXT,c.txt");
   EXPECT_FALSE(View()->SideBarHidden());
+  Click(0);
 
   // Books from elsewhere dropped on the page open in turn; the last stays listed, and
   // choosing it opens that book, not a namesake in the listed folder.
