@@ -9,6 +9,8 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include <algorithm>
+
 #include "aids/library_list.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
