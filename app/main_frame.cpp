@@ -20,6 +20,7 @@
 #include <climits>
 
 #include "aids/page_appearance.h"
+#include "aids/library_side_bar.h"
 #include "aids/reading_aids.h"
 #include "app/page_context_menu.h"
 #include "app/varnelo_app.h"
@@ -502,6 +503,7 @@ ConfigValues CMainFrame::ExitValues() const {
   // Hidden in the tray the window is minimised only for the platform; it comes back as it was.
   if (!fullScreen_ && trayIcon_ != nullptr && trayIcon_->isVisible())
     values.placement.showCommand = beforeTray_.testFlag(Qt::WindowMaximized) ? 3u : 1u;
+  values.libraryEntry = aids_.sideBar->LibraryEntryAtExit();
   values.toolBarShown = toolBarFlag_;
   values.statusBarShown = statusBarFlag_;
   return values;
@@ -509,7 +511,10 @@ ConfigValues CMainFrame::ExitValues() const {
 
 void CMainFrame::SaveAllSettings() {
   const std::string settingsPath = SettingsPathIn(app_.Settings().programFolder);
+  CConfigStore store;
+  store.SetSettingsPath(settingsPath);
   ExitSteps steps;
+  steps.updateRecentFolders = [&] { return store.UpdateRecentFolders(app_.Settings().libraryFolder); };
   steps.closeReadingPeriod = [this] { return view_->UpdateReadRecord(); };
   if (!WriteExitSettings(ExitValues(), settingsPath, steps)) {
     MessageBoxes().Show(this, NotWrittenMessage(settingsPath, QStringLiteral("本次的设置未能保存")),

@@ -1,9 +1,11 @@
 #include "platform/services.h"
 
 #include <QColorDialog>
-#include <QDialogButtonBox>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -72,16 +74,36 @@ class EmbeddedFontDialog : public QFontDialog {
   QDialog* outer_;
 };
 
+// Both dialogs open where the user last chose something in either of them, as the
+// platform's own common dialogs do.
 class QtDialogs : public DialogService {
  public:
   QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
-    QFileDialog dialog(owner, title, QString(), filter);
+    QFileDialog dialog(owner, title, lastFolder_, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // "*.txt" also lists BOOK.TXT: books come from systems that ignore letter case.
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    lastFolder_ = QFileInfo(chosen).absolutePath();
+    return chosen;
+  }
+
+  QString FolderName(QWidget* owner, const QString& title) override {
+    QFileDialog dialog(owner, title);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!lastFolder_.isEmpty()) {
+      // Beside the last folder, with it selected, so its neighbours are one click away.
+      const QFileInfo last(lastFolder_);
+      dialog.setDirectory(last.isRoot() ? lastFolder_ : last.absolutePath());
+      if (!last.isRoot()) dialog.selectFile(last.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    const QString chosen = QDir::cleanPath(dialog.selectedFiles().constFirst());
+    lastFolder_ = chosen;
+    return chosen;
   }
 
   // Qt's font dialog has no colour: it is embedded with a colour row below it.
@@ -148,6 +170,8 @@ class QtDialogs : public DialogService {
   static int ValueOfColour(const QColor& colour) {
     return colour.red() | (colour.green() << 8) | (colour.blue() << 16);
   }
+
+  QString lastFolder_;
 };
 
 class DesktopUrlOpener : public UrlOpenerService {
@@ -200,6 +224,7 @@ const TrayService*& TraySlot() {
 MessageBoxService& MessageBoxes() { return *MessageBoxSlot(); }
 MessageBoxService& QtMessageBoxService() { return gQtMessageBoxes; }
 DialogService& Dialogs() { return *DialogSlot(); }
+DialogService& QtDialogService() { return gQtDialogs; }
 const Clock& CurrentClock() { return *ClockSlot(); }
 UrlOpenerService& UrlOpener() { return *UrlOpenerSlot(); }
 const TrayService& Tray() { return *TraySlot(); }

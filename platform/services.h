@@ -37,6 +37,8 @@ class DialogService {
   virtual ~DialogService() = default;
   // The chosen file's full path, or empty when the user cancels.
   virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+  // The chosen folder's path (no final separator but for the root), or empty on cancel.
+  virtual QString FolderName(QWidget* owner, const QString& title) = 0;
   // Face, size and colour; true on OK with `choice` holding the chosen font.
   virtual bool ChooseFont(QWidget* owner, FontChoice& choice) = 0;
   // True on OK with the chosen 0x00BBGGRR colour in `colour`, which also gives the start.
@@ -61,6 +63,7 @@ class TrayService {
 MessageBoxService& MessageBoxes();
 MessageBoxService& QtMessageBoxService();  // the real boxes, whatever is installed
 DialogService& Dialogs();
+DialogService& QtDialogService();  // the real dialogs, whatever is installed
 const Clock& CurrentClock();
 UrlOpenerService& UrlOpener();
 const TrayService& Tray();

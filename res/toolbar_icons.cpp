@@ -282,8 +282,10 @@ QIcon ToolBarIcon(int commandId) {
 
 QIcon AppIcon() {
   QIcon icon;
-  for (int size : {19, 24, 48}) icon.addPixmap(Render(Glyph::OpenBook, 0xFF2F7F73, size));
+  for (int size : {19, 24, 48}) icon.addPixmap(QPixmap::fromImage(AppIconImage(size)));
   return icon;
 }
+
+QImage AppIconImage(int size) { return Render(Glyph::OpenBook, 0xFF2F7F73, size).toImage(); }
 
 }  // namespace varnelo

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 
 namespace varnelo {
 
@@ -11,5 +12,7 @@ QIcon ToolBarIcon(int commandId);
 
 // The program's icon (window, tray): an open book, at 19x19, 24x24 and 48x48.
 QIcon AppIcon();
+// The same drawing at any size, for the desktop's menus.
+QImage AppIconImage(int size);
 
 }  // namespace varnelo

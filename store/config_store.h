@@ -72,6 +72,20 @@ class CConfigStore {
     return records_.at(static_cast<std::size_t>(index)).fields;
   }
 
+  // ---- Recent folders ([File Dir]) ----
+  // Reads FileNum and the keys up to it, then fills the sub-menu.
+  void LoadRecentFolders();
+  void RebuildRecentFolderMenu() const;
+  // Writes the folder as entry count + 1 when it is not empty and there is room.
+  bool AddRecentFolder(const std::string& folder, int count);
+  // Empties the stored list; what was read stays in memory and in the menu for this run.
+  bool ClearRecentFolders() const;
+  // The exit save's update: re-reads the list and adds the folder chosen in this run if
+  // it is new and there is room.
+  bool UpdateRecentFolders(const std::string& chosen);
+  // Entry k - 1 holds key k.
+  const std::vector<std::string>& RecentFolders() const { return recentFolders_; }
+
  private:
   struct StoredRecord {
     std::string value;
@@ -86,6 +100,7 @@ class CConfigStore {
   std::string settingsPath_;
   StoreMenus* menus_ = nullptr;
   std::function<std::time_t()> now_ = [] { return std::time(nullptr); };
+  std::vector<std::string> recentFolders_;
 };
 
 }  // namespace varnelo

@@ -3,14 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QWidget>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/command_router.h"
+#include "platform/services.h"
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
 
@@ -113,4 +120,30 @@ TEST(TopLevel, ClosesOnlyAVisibleWindowWithThatTitle) {
   QApplication::processEvents();
   EXPECT_FALSE(notice.isVisible());
   EXPECT_TRUE(other.isVisible());
+}
+
+// The real dialogs open where the user last chose something in either of them.
+TEST(Dialogs, OpenWhereTheUserLastChose) {
+  QTemporaryDir root;
+  QDir(root.path()).mkpath("甲");
+  QDir(root.path()).mkpath("丙");
+  QFile(root.filePath("甲/书.txt")).open(QIODevice::WriteOnly);
+  // Shows a dialog, answers it with `choice` and returns the folder it opened in.
+  auto run = [](const std::function<QString()>& show, const QString& choice) {
+    QString openedIn;
+    QTimer::singleShot(0, [&openedIn, choice] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      openedIn = dialog->directory().absolutePath();
+      dialog->selectFile(choice);
+      static_cast<QDialog*>(dialog)->accept();  // as the OK button does
+    });
+    EXPECT_EQ(show(), choice);
+    return openedIn.toStdString();
+  };
+  auto openFile = [] { return QtDialogService().OpenFileName(nullptr, "打开", "(*.txt)"); };
+  auto browse = [] { return QtDialogService().FolderName(nullptr, "书库"); };
+  run(openFile, root.filePath("甲/书.txt"));
+  // The folder browser opens beside the last folder (with it selected), the open dialog in it.
+  EXPECT_EQ(run(browse, root.filePath("丙")), root.path().toStdString());
+  EXPECT_EQ(run(openFile, root.filePath("甲/书.txt")), root.filePath("丙").toStdString());
 }

@@ -57,6 +57,13 @@ class ScriptedDialogs : public DialogService {
     files.pop_front();
     return next;
   }
+  QString FolderName(QWidget*, const QString& title) override {
+    folderTitles.push_back(title);
+    if (folders.empty()) return QString();
+    const QString next = folders.front();
+    folders.pop_front();
+    return next;
+  }
   // Each font or colour asked for takes the next answer; none left means Cancel.
   bool ChooseFont(QWidget*, FontChoice& choice) override {
     fontOffers.push_back(choice);
@@ -81,6 +88,8 @@ class ScriptedDialogs : public DialogService {
   std::vector<FontChoice> fontOffers;
   std::deque<int> colours;
   std::vector<int> colourOffers;
+  std::deque<QString> folders;
+  std::vector<QString> folderTitles;
 };
 
 class FakeClock : public Clock {

@@ -1,0 +1,154 @@
+// The library side bar and the recent folders, through keys, clicks, drops and actions.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "aids/reading_aids.h"
+#include "app/main_frame.h"
+#include "app/varnelo_app.h"
+#include "platform/profile.h"
+#include "tests/gui/test_support.h"
+#include "text/varnelo_view.h"
+
+using namespace varnelo;
+using namespace varnelo::testing;
+
+namespace {
+
+// A GBK book of 600 bytes, two pages by lines.
+void WriteBook(const QString& path) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(("\xb5\xda\xd2\xbb\xd5\xc2\r\n" + QByteArray("line\r\n").repeated(99)).left(600));
+}
+
+QString Entries(const QListWidget* list) {
+  QStringList texts;
+  for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+  return texts.join(',');
+}
+
+void Send(QWidget* to, QEvent::Type type, QPoint at = QPoint(3, 3)) {
+  QMouseEvent event(type, at, to->mapToGlobal(at), Qt::LeftButton,
+                    type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(to, &event);
+}
+
+class LibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"a.txt", "BOOK.TXT", "c.txt", "notes.md"}) WriteBook(books_.filePath(name));
+    QDir(books_.path()).mkdir("sub.txt");
+  }
+  void Start() {
+    app_ = std::make_unique<CVarneloApp>();
+    ASSERT_TRUE(app_->InitInstance({"varnelo"}));
+  }
+  CVarneloView* View() const { return app_->MainFrame()->View(); }
+  QListWidget* List() const { return View()->LibraryList(); }
+  QAction* Action(int id) const { return app_->MainFrame()->ActionOf(id); }
+  std::string LibraryEntryAfterExit() {
+    app_->MainFrame()->close();
+    const ConfigKey key = ConfigKey::LibraryEntry;
+    return profile::GetString(SectionOf(key), NameOf(key), "", home_.ConfigPath());
+  }
+  void Press(QKeyCombination key) {
+    QApplication::setActiveWindow(View()->window());
+    View()->Pane()->setFocus();
+    QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
+    QApplication::sendEvent(View()->Pane(), &press);
+  }
+  void Click(int row) {
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      Send(List()->viewport(), type, List()->visualItemRect(List()->item(row)).center());
+    }
+  }
+
+  TempHome home_;
+  ScriptedMessageBoxes boxes_;
+  ScopedMessageBoxes boxesGuard_{&boxes_};
+  ScriptedDialogs dialogs_;
+  ScopedDialogs dialogsGuard_{&dialogs_};
+  QTemporaryDir books_;
+  std::unique_ptr<CVarneloApp> app_;
+};
+
+TEST_F(LibraryTest, FolderListedOpenedHiddenFoundUnderRecentFoldersAndDroppedOn) {
+  Start();
+  dialogs_.folders.push_back(books_.path());
+  Press(Qt::ControlModifier | Qt::Key_N);
+  EXPECT_EQ(dialogs_.folderTitles, std::vector<QString>{"书库"});
+  EXPECT_EQ(Entries(List()), "a.txt,BOOK.TXT,c.txt");
+  Click(1);
+  EXPECT_EQ(View()->CurrentPath(), books_.filePath("BOOK.TXT").toStdString());
+  Send(List()->viewport(), QEvent::MouseMove);
+  EXPECT_EQ(List()->toolTip(), "小说：BOOK.TXT\n位置：" + books_.path() + "\n大小：600 B");
+  // F1 hides and shows the side bar; its action is checked while the bar shows.
+  for (bool shown : {false, true, false}) {
+    Press(QKeyCombination(Qt::Key_F1));
+    EXPECT_EQ(View()->Pane()->geometry().x(), shown ? 170 : 5);
+    EXPECT_EQ(List()->geometry(), shown ? QRect(5, 0, 160, View()->height() - 30) : QRect());
+    EXPECT_EQ(Action(32800)->isChecked(), shown);
+  }
+  EXPECT_EQ(LibraryEntryAfterExit(), "2");
+
+  // Next start: the folder is under 最近文件夹 and lists again, showing the hidden bar.
+  Start();
+  ASSERT_NE(Action(57617), nullptr);
+  EXPECT_EQ(Action(57617)->text(), "1 " + books_.path());
+  List()->clear();
+  Action(57617)->trigger();
+  EXPECT_EQ(Entries(List()), "a.txt,BOOK.TXT,c.txt");
+  EXPECT_FALSE(View()->SideBarHidden());
+  Click(0);
+
+  // Books from elsewhere dropped on the page open in turn; the last stays listed, and
+  // choosing it opens that book, not a namesake in the listed folder.
+  QTemporaryDir elsewhere;
+  QMimeData mime;
+  for (const char* name : {"x.txt", "y.txt", "z.txt"}) {
+    WriteBook(elsewhere.filePath(name));
+    mime.setUrls(mime.urls() << QUrl::fromLocalFile(elsewhere.filePath(name)));
+  }
+  QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(View()->Pane()->viewport(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(View()->Pane()->viewport(), &drop);
+  QApplication::processEvents();
+  EXPECT_EQ(Entries(List()), "z.txt");
+  View()->NextPage();
+  Click(0);
+  EXPECT_EQ(View()->CurrentPath(), elsewhere.filePath("z.txt").toStdString());
+  EXPECT_EQ(View()->CurrentPage(), 1);
+  EXPECT_EQ(LibraryEntryAfterExit(), "0") << "the book on screen is not from the listed folder";
+  EXPECT_TRUE(boxes_.shown.empty());
+}
+
+// The start-up return loads the last book first; the side bar then lists it, and with
+// shukuflag its folder, the entry selected without loading it again.
+TEST_F(LibraryTest, TheReturnedBooksFolderComesBackWithItsEntrySelected) {
+  for (const char* entry : {"0", "2"}) {
+    SetKey(ConfigKey::LibraryEntry, entry, home_.ConfigPath());
+    SharedSettings settings;
+    settings.programFolder = home_.Folder();
+    CVarneloView view(settings);
+    AttachReadingAids(view);
+    ASSERT_TRUE(view.LoadText(books_.filePath("BOOK.TXT").toStdString()));
+    view.NextPage();
+    view.OnInitialUpdate();
+    const bool listed = *entry == '2';
+    EXPECT_EQ(Entries(view.LibraryList()), listed ? "a.txt,BOOK.TXT,c.txt" : "BOOK.TXT");
+    EXPECT_EQ(view.LibraryList()->currentRow(), listed ? 1 : -1);
+    EXPECT_EQ(view.CurrentPage(), 2) << "not loaded again";
+  }
+}
+
+}  // namespace
