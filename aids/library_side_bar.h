@@ -20,6 +20,7 @@ class LibrarySideBar : public QObject, public ViewPart {
 
   void OpenFile();
   void OpenChosenEntry();
+  void OnBookSavedAs() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

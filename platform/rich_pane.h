@@ -24,6 +24,8 @@ class RichPane : public QTextEdit {
   // Whole text of the pane, cut at the text limit (in UTF-16 units).
   void SetPaneText(const QString& text);
   QString PaneText() const;
+  // Counts the SetPaneText calls: tells whether the pane still holds the text it was given.
+  int TextGeneration() const { return textGeneration_; }
   void SetTextLimit(int characters);
   int TextLimit() const;
 
@@ -49,6 +51,7 @@ class RichPane : public QTextEdit {
   qreal LineTop(int line) const;
 
   int textLimit_;
+  int textGeneration_ = 0;
   TextAppearance format_;
   QString defaultFamily_;
 };

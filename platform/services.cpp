@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/find_dialog.h"
 
 namespace varnelo {
 
@@ -47,6 +48,23 @@ class QtDialogs : public DialogService {
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
     return dialog.selectedFiles().constFirst();
+  }
+
+  QString SaveFileName(QWidget* owner, const QString& title, const QString& filter) override {
+    QFileDialog dialog(owner, title, QString(), filter);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A bare name gets .txt before the dialog asks about replacing an existing file.
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().constFirst();
+  }
+
+  void OpenFindDialog(QWidget* owner, std::function<void(const FindRequest&)> onRequest) override {
+    auto* dialog = new FindDialog(owner, std::move(onRequest));
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
   }
 };
 

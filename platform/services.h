@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "platform/clock.h"
@@ -24,11 +25,26 @@ class MessageBoxService {
                              MessageButtons buttons, MessageIcon icon) = 0;
 };
 
+// What the find dialog asks of its owner: the next match, or nothing as it closes.
+struct FindRequest {
+  QString text;
+  bool findNext = true;
+  bool closing = false;
+  bool down = true;
+  bool matchCase = false;
+  bool wholeWord = false;
+};
+
 class DialogService {
  public:
   virtual ~DialogService() = default;
   // The chosen file's full path, or empty when the user cancels.
   virtual QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+  // The path to save to (the user has agreed to replace it if it exists), or empty.
+  virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+  // A new modeless find dialog; every request it makes, and its closing, goes to onRequest.
+  virtual void OpenFindDialog(QWidget* owner,
+                              std::function<void(const FindRequest&)> onRequest) = 0;
 };
 
 MessageBoxService& MessageBoxes();

@@ -14,6 +14,7 @@
 #include "platform/services.h"
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
+#include "text/page_editor.h"
 
 namespace varnelo {
 
@@ -23,6 +24,7 @@ CVarneloView::CVarneloView(SharedSettings& settings, QWidget* parent)
       timers_(std::make_unique<WindowTimers>(this, [this](int id) { OnTimer(id); })) {
   BuildControls();
   RegisterCommands();
+  AddPart(std::make_unique<PageEditor>(*this));
 }
 
 CVarneloView::~CVarneloView() = default;
@@ -91,14 +93,32 @@ void CVarneloView::AddTimerHandler(int id, std::function<void()> handler) {
 void CVarneloView::SetEditMode(bool on) {
   editMode_ = on ? 1 : 0;
   pane_->setReadOnly(!on);
+  emit StatusChanged();  // the check mark of edit mode follows
 }
 
-void CVarneloView::OfferToSaveEdits() {
-  if (editMode_ == 0 || !pane_->IsModified()) return;
+namespace {
+
+bool AskToSave(QWidget* owner, const std::function<bool()>& save) {
   const MessageResult answer =
-      MessageBoxes().Show(this, QStringLiteral("是否保存文本？"), QString(),
+      MessageBoxes().Show(owner, QStringLiteral("是否保存文本？"), QString(),
                           MessageButtons::YesNo, MessageIcon::Exclamation);
-  if (answer == MessageResult::Yes && saveEditsInPlace_) saveEditsInPlace_();
+  return answer != MessageResult::Yes || !save || save();
+}
+
+}  // namespace
+
+bool CVarneloView::OfferToSaveEdits() {
+  if (editMode_ == 0 || !pane_->IsModified()) return true;
+  return AskToSave(this, saveEditsInPlace_);
+}
+
+bool CVarneloView::OfferToSaveBeforeTurning() {
+  if (editMode_ == 0 || !pane_->IsModified()) return true;
+  return AskToSave(this, saveText_);
+}
+
+void CVarneloView::NotifyBookSavedAs() {
+  for (const auto& part : parts_) part->OnBookSavedAs();
 }
 
 void CVarneloView::NotifyStartup(StartupStep step) {
@@ -127,21 +147,33 @@ std::string CVarneloView::PageText(int page) const {
 }
 
 void CVarneloView::RegisterCommands() {
-  commands_.Add(cmd::kLinePaging, [this](int) { UseLinePaging(); },
+  // Every paging pass shows another page: unsaved edits are offered for saving first.
+  commands_.Add(cmd::kLinePaging,
+                [this](int) {
+                  if (OfferToSaveBeforeTurning()) UseLinePaging();
+                },
                 [this](int, CommandState& state) {
                   state.checkable = true;
                   state.checked = pagingMode_ == kLinePaging;
                 });
-  commands_.Add(cmd::kChapterPaging, [this](int) { UseChapterPaging(); },
+  commands_.Add(cmd::kChapterPaging,
+                [this](int) {
+                  if (OfferToSaveBeforeTurning()) UseChapterPaging();
+                },
                 [this](int, CommandState& state) {
                   state.checkable = true;
                   state.checked = pagingMode_ == kChapterPaging;
                 });
-  commands_.Add(cmd::kTogglePaging, [this](int) { TogglePagingMode(); });
+  commands_.Add(cmd::kTogglePaging, [this](int) {
+    if (OfferToSaveBeforeTurning()) TogglePagingMode();
+  });
   // The rule commands are not consecutive (32821 is unused).
   const int rules[] = {cmd::kRule1, cmd::kRule2, cmd::kRule3, cmd::kRule4, cmd::kRule5, cmd::kRule6};
   for (int rule = 1; rule <= 6; ++rule) {
-    commands_.Add(rules[rule - 1], [this, rule](int) { UseChapterRule(rule); },
+    commands_.Add(rules[rule - 1],
+                  [this, rule](int) {
+                    if (OfferToSaveBeforeTurning()) UseChapterRule(rule);
+                  },
                   [this, rule](int, CommandState& state) {
                     state.checkable = true;
                     state.checked = chapterRule_ == rule;

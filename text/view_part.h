@@ -18,6 +18,10 @@ class ViewPart {
   virtual void OnStartup(StartupStep step) { (void)step; }
   // A book was loaded from this path and its first page is showing.
   virtual void OnBookLoaded() {}
+  // ShowPage has put the current page in the pane.
+  virtual void OnPageShown() {}
+  // The book was saved under a new name and read back from there.
+  virtual void OnBookSavedAs() {}
 };
 
 }  // namespace varnelo
