@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+
 #include <functional>
 
 #include "platform/services.h"

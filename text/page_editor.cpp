@@ -1,10 +1,11 @@
 #include "text/page_editor.h"
 
-#include <unistd.h>
-
 #include <QTextCursor>
+
 #include <filesystem>
 #include <system_error>
+
+#include <unistd.h>
 
 #include "platform/atomic_file.h"
 #include "platform/rich_pane.h"
@@ -17,7 +18,6 @@ namespace varnelo {
 
 namespace {
 
-const QString kSaveQuestion = QStringLiteral("是否保存文本？");
 const QString kNoBook = QStringLiteral("未打开小说，无法保存！");
 const QString kChanged =
     QStringLiteral("警告！这本书打开后已在磁盘上被改动，未保存！\n请重新打开后再编辑。");
@@ -108,9 +108,10 @@ void PageEditor::ToggleEditMode() {
     return;
   }
   if (pane->IsModified()) {
-    const MessageResult answer = MessageBoxes().Show(
-        &view_, kSaveQuestion, QString(), MessageButtons::YesNo, MessageIcon::Exclamation);
-    if (answer == MessageResult::Yes) {
+    view_.SetEditMode(true);  // still on while the question is open, and shown so
+    const std::optional<bool> yes = view_.AskToSaveText();
+    if (!yes) return;
+    if (*yes) {
       if (!SaveText()) return;  // not written: the edits stay, and so does edit mode
     } else if (pane->TextGeneration() == shownGeneration_ && view_.CurrentPage() == shownPage_) {
       // The page as it was shown, at the same line.

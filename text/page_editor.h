@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+
 #include <optional>
 #include <string>
 

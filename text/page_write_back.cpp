@@ -94,9 +94,13 @@ bool SharedRuns(Index n, Index m, const Same& same, Index ax, Index by, std::vec
   Index last = -1;
   for (Index d = 0; d <= limit && last < 0; ++d) {
     for (Index k = -d; k <= d; k += 2) {
-      const Index left = k > -d ? v[U(offset + k - 1)] : -1;
-      const Index right = k < d ? v[U(offset + k + 1)] : -1;
-      Index x = (k == -d || (k != d && left < right)) ? right : left + 1;
+      // From the furthest neighbour diagonal: down (an insertion) or right (a deletion).
+      Index x = 0;
+      if (d > 0) {
+        const Index left = k > -d ? v[U(offset + k - 1)] : -1;
+        const Index right = k < d ? v[U(offset + k + 1)] : -1;
+        x = (k == -d || (k != d && left < right)) ? right : left + 1;
+      }
       Index y = x - k;
       while (x < n && y < m && same(x, y)) {
         ++x;

@@ -96,25 +96,27 @@ void CVarneloView::SetEditMode(bool on) {
   emit StatusChanged();  // the check mark of edit mode follows
 }
 
-namespace {
-
-bool AskToSave(QWidget* owner, const std::function<bool()>& save) {
+std::optional<bool> CVarneloView::AskToSaveText() {
+  // A timer (automatic scrolling) may turn the page while the question is open: it stays.
+  if (askingToSave_) return std::nullopt;
+  askingToSave_ = true;
   const MessageResult answer =
-      MessageBoxes().Show(owner, QStringLiteral("是否保存文本？"), QString(),
+      MessageBoxes().Show(this, QStringLiteral("是否保存文本？"), QString(),
                           MessageButtons::YesNo, MessageIcon::Exclamation);
-  return answer != MessageResult::Yes || !save || save();
+  askingToSave_ = false;
+  return answer == MessageResult::Yes;
 }
-
-}  // namespace
 
 bool CVarneloView::OfferToSaveEdits() {
   if (editMode_ == 0 || !pane_->IsModified()) return true;
-  return AskToSave(this, saveEditsInPlace_);
+  const std::optional<bool> yes = AskToSaveText();
+  return yes && (!*yes || !saveEditsInPlace_ || saveEditsInPlace_());
 }
 
 bool CVarneloView::OfferToSaveBeforeTurning() {
   if (editMode_ == 0 || !pane_->IsModified()) return true;
-  return AskToSave(this, saveText_);
+  const std::optional<bool> yes = AskToSaveText();
+  return yes && (!*yes || !saveText_ || saveText_());
 }
 
 void CVarneloView::NotifyBookSavedAs() {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -131,6 +132,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The same question before another page of this book is shown: on Yes the book is saved,
   // read again and the page comes back, so what follows is cut from the saved file.
   bool OfferToSaveBeforeTurning();
+  // Asks "是否保存文本？" (Yes is true). Nothing while that question is already open.
+  std::optional<bool> AskToSaveText();
   void SetEditSaver(std::function<bool()> saveEditsInPlace, std::function<bool()> saveText) {
     saveEditsInPlace_ = std::move(saveEditsInPlace);
     saveText_ = std::move(saveText);
@@ -191,6 +194,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   int lastScreenTop_ = 0;
   QString paneText_;
   int editMode_ = 0;
+  bool askingToSave_ = false;
 
   TextAppearance appearance_;
   bool sideBarHidden_ = false;
