@@ -286,3 +286,18 @@ bool LibrarySideBar::eventFilter(QObject* watched, QEvent* event) {
 }
 
 }  // namespace varnelo
+
+namespace varnelo {
+
+// The list holds only the book under its new name; choosing it reads the book again.
+void LibrarySideBar::OnBookSavedAs() {
+  QListWidget* list = view_.LibraryList();
+  filling_ = true;
+  list->clear();
+  openedPaths_.clear();
+  currentFolder_.clear();  // the new name may be in another folder
+  list->addItem(QString::fromStdString(FileNameOf(view_.CurrentPath())));
+  filling_ = false;
+}
+
+}  // namespace varnelo

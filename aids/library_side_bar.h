@@ -37,6 +37,7 @@ class LibrarySideBar : public QObject, public ViewPart {
   const std::string& CurrentFolder() const { return currentFolder_; }
 
   void OnStartup(StartupStep step) override;
+  void OnBookSavedAs() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -39,6 +39,7 @@ RichPane::RichPane(QWidget* parent) : QTextEdit(parent), textLimit_(kDefaultText
 }
 
 void RichPane::SetPaneText(const QString& text) {
+  ++textGeneration_;
   QTextDocument* doc = document();
   const bool undo = doc->isUndoRedoEnabled();
   doc->setUndoRedoEnabled(false);

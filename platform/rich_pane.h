@@ -27,6 +27,8 @@ class RichPane : public QTextEdit {
   // Whole text of the pane, cut at the text limit (in UTF-16 units).
   void SetPaneText(const QString& text);
   QString PaneText() const;
+  // Counts the SetPaneText calls: tells whether the pane still holds the text it was given.
+  int TextGeneration() const { return textGeneration_; }
   void SetTextLimit(int characters);
   int TextLimit() const;
 
@@ -73,6 +75,7 @@ class RichPane : public QTextEdit {
   mutable bool countingLines_ = false;
 
   int textLimit_;
+  int textGeneration_ = 0;
   TextAppearance format_;
   QString defaultFamily_;
 };

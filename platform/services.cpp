@@ -16,6 +16,7 @@
 #include <QSystemTrayIcon>
 #include <QUrl>
 
+#include "platform/find_dialog.h"
 
 namespace varnelo {
 
@@ -104,6 +105,23 @@ class QtDialogs : public DialogService {
     const QString chosen = QDir::cleanPath(dialog.selectedFiles().constFirst());
     lastFolder_ = chosen;
     return chosen;
+  }
+
+  QString SaveFileName(QWidget* owner, const QString& title, const QString& filter) override {
+    QFileDialog dialog(owner, title, QString(), filter);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // A bare name gets .txt before the dialog asks about replacing an existing file.
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().constFirst();
+  }
+
+  void OpenFindDialog(QWidget* owner, std::function<void(const FindRequest&)> onRequest) override {
+    auto* dialog = new FindDialog(owner, std::move(onRequest));
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
   }
 
   // Qt's font dialog has no colour: it is embedded with a colour row below it.

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "platform/clock.h"
@@ -32,6 +33,16 @@ struct FontChoice {
   int colour = 0;       // 0x00BBGGRR
 };
 
+// What the find dialog asks of its owner: the next match, or nothing as it closes.
+struct FindRequest {
+  QString text;
+  bool findNext = true;
+  bool closing = false;
+  bool down = true;
+  bool matchCase = false;
+  bool wholeWord = false;
+};
+
 class DialogService {
  public:
   virtual ~DialogService() = default;
@@ -43,6 +54,11 @@ class DialogService {
   virtual bool ChooseFont(QWidget* owner, FontChoice& choice) = 0;
   // True on OK with the chosen 0x00BBGGRR colour in `colour`, which also gives the start.
   virtual bool ChooseColour(QWidget* owner, int& colour) = 0;
+  // The path to save to (the user has agreed to replace it if it exists), or empty.
+  virtual QString SaveFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
+  // A new modeless find dialog; every request it makes, and its closing, goes to onRequest.
+  virtual void OpenFindDialog(QWidget* owner,
+                              std::function<void(const FindRequest&)> onRequest) = 0;
 };
 
 class UrlOpenerService {

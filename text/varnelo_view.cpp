@@ -15,6 +15,7 @@
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
 #include "text/bookmark_part.h"
+#include "text/page_editor.h"
 
 namespace varnelo {
 
@@ -28,6 +29,7 @@ CVarneloView::CVarneloView(SharedSettings& settings, QWidget* parent)
   auto bookmarks = std::make_unique<BookmarkPart>(*this);
   bookmarks_ = bookmarks.get();
   AddPart(std::move(bookmarks));
+  AddPart(std::make_unique<PageEditor>(*this));
 }
 
 CVarneloView::~CVarneloView() = default;
@@ -99,14 +101,34 @@ void CVarneloView::AddTimerHandler(int id, std::function<void()> handler) {
 void CVarneloView::SetEditMode(bool on) {
   editMode_ = on ? 1 : 0;
   pane_->setReadOnly(!on);
+  emit StatusChanged();  // the check mark of edit mode follows
 }
 
-void CVarneloView::OfferToSaveEdits() {
-  if (editMode_ == 0 || !pane_->IsModified()) return;
+std::optional<bool> CVarneloView::AskToSaveText() {
+  // A timer (automatic scrolling) may turn the page while the question is open: it stays.
+  if (askingToSave_) return std::nullopt;
+  askingToSave_ = true;
   const MessageResult answer =
       MessageBoxes().Show(this, QStringLiteral("是否保存文本？"), QString(),
                           MessageButtons::YesNo, MessageIcon::Exclamation);
-  if (answer == MessageResult::Yes && saveEditsInPlace_) saveEditsInPlace_();
+  askingToSave_ = false;
+  return answer == MessageResult::Yes;
+}
+
+bool CVarneloView::OfferToSaveEdits() {
+  if (editMode_ == 0 || !pane_->IsModified()) return true;
+  const std::optional<bool> yes = AskToSaveText();
+  return yes && (!*yes || !saveEditsInPlace_ || saveEditsInPlace_());
+}
+
+bool CVarneloView::OfferToSaveBeforeTurning() {
+  if (editMode_ == 0 || !pane_->IsModified()) return true;
+  const std::optional<bool> yes = AskToSaveText();
+  return yes && (!*yes || !saveText_ || saveText_());
+}
+
+void CVarneloView::NotifyBookSavedAs() {
+  for (const auto& part : parts_) part->OnBookSavedAs();
 }
 
 void CVarneloView::NotifyStartup(StartupStep step) {
@@ -141,21 +163,33 @@ std::string CVarneloView::PageText(int page) const {
 }
 
 void CVarneloView::RegisterCommands() {
-  commands_.Add(cmd::kLinePaging, [this](int) { UseLinePaging(); },
+  // Every paging pass shows another page: unsaved edits are offered for saving first.
+  commands_.Add(cmd::kLinePaging,
+                [this](int) {
+                  if (OfferToSaveBeforeTurning()) UseLinePaging();
+                },
                 [this](int, CommandState& state) {
                   state.checkable = true;
                   state.checked = pagingMode_ == kLinePaging;
                 });
-  commands_.Add(cmd::kChapterPaging, [this](int) { UseChapterPaging(); },
+  commands_.Add(cmd::kChapterPaging,
+                [this](int) {
+                  if (OfferToSaveBeforeTurning()) UseChapterPaging();
+                },
                 [this](int, CommandState& state) {
                   state.checkable = true;
                   state.checked = pagingMode_ == kChapterPaging;
                 });
-  commands_.Add(cmd::kTogglePaging, [this](int) { TogglePagingMode(); });
+  commands_.Add(cmd::kTogglePaging, [this](int) {
+    if (OfferToSaveBeforeTurning()) TogglePagingMode();
+  });
   // The rule commands are not consecutive (32821 is unused).
   const int rules[] = {cmd::kRule1, cmd::kRule2, cmd::kRule3, cmd::kRule4, cmd::kRule5, cmd::kRule6};
   for (int rule = 1; rule <= 6; ++rule) {
-    commands_.Add(rules[rule - 1], [this, rule](int) { UseChapterRule(rule); },
+    commands_.Add(rules[rule - 1],
+                  [this, rule](int) {
+                    if (OfferToSaveBeforeTurning()) UseChapterRule(rule);
+                  },
                   [this, rule](int, CommandState& state) {
                     state.checkable = true;
                     state.checked = chapterRule_ == rule;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -137,12 +138,26 @@ class CVarneloView : public QWidget, public CommandTarget {
   bool EditMode() const { return editMode_ != 0; }
   // Switches edit mode; the pane is writable only while it is on.
   void SetEditMode(bool on);
-  // Before the page on screen is left: if it holds unsaved edits, asks "是否保存文本？"
-  // and on Yes writes them back through the saver the page editor installs.
-  void OfferToSaveEdits();
-  void SetEditSaver(std::function<void()> saveEditsInPlace) {
+  // Before the book on screen is replaced (another book, a folder, a bookmark, the exit):
+  // if the page holds unsaved edits, asks "是否保存文本？" and on Yes writes them into the
+  // book. False when the user said Yes and the edits could not be written: they are still
+  // in the pane, and a caller that can should stay.
+  bool OfferToSaveEdits();
+  // The same question before another page of this book is shown: on Yes the book is saved,
+  // read again and the page comes back, so what follows is cut from the saved file.
+  bool OfferToSaveBeforeTurning();
+  // Asks "是否保存文本？" (Yes is true). Nothing while that question is already open.
+  std::optional<bool> AskToSaveText();
+  void SetEditSaver(std::function<bool()> saveEditsInPlace, std::function<bool()> saveText) {
     saveEditsInPlace_ = std::move(saveEditsInPlace);
+    saveText_ = std::move(saveText);
   }
+  // The bytes the pane's text is made from for a page: its display text, cut to what the
+  // pane can hold.
+  std::string ShownBytes(int page) const;
+  std::int64_t PageStart(int page) const { return pages_.PageStart(page); }
+  // Tells the parts the book now comes from the name it was saved under.
+  void NotifyBookSavedAs();
   int LastScreenTop() const { return lastScreenTop_; }
   WindowTimers& Timers() { return *timers_; }
   BookmarkPart& Bookmarks() { return *bookmarks_; }
@@ -162,7 +177,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   QPushButton* NextButton() const { return nextButton_; }
 
  signals:
-  // The character count, the reading position, the paging or a mode's check mark changed.
+  // The character count, the reading position, the paging, a mode's check mark or edit
+  // mode changed.
   void StatusChanged();
 
  protected:
@@ -184,7 +200,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   CommandMap commands_;
   std::map<int, std::function<void()>> timerHandlers_;
   std::vector<std::unique_ptr<ViewPart>> parts_;
-  std::function<void()> saveEditsInPlace_;
+  std::function<bool()> saveEditsInPlace_;
+  std::function<bool()> saveText_;
   BookmarkPart* bookmarks_ = nullptr;
 
   // Book and pages
@@ -198,6 +215,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   int lastScreenTop_ = 0;
   QString paneText_;
   int editMode_ = 0;
+  bool askingToSave_ = false;
 
   // Reading-time record of the book on screen
   bool recordTracked_ = false;

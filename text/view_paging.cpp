@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/services.h"
+#include "text/page_write_back.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -22,19 +23,7 @@ constexpr int kFallbackNoticeMs = 1500;
 // The pane breaks lines at CR LF, a lone CR and a lone LF alike, as the page pane of a
 // Windows reader does; the page's own bytes are untouched.
 QString PaneTextOf(std::string_view pageBytes) {
-  std::u16string text = DecodeBookBytes(pageBytes);
-  std::u16string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
-    if (c == u'\r') {
-      out.push_back(u'\n');
-      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
-    } else {
-      out.push_back(c);
-    }
-  }
-  return QString::fromStdU16String(out);
+  return QString::fromStdU16String(PaneUnits(pageBytes));
 }
 
 bool CVarneloView::LoadText(std::string path) {
@@ -100,23 +89,35 @@ void CVarneloView::ShowPage(int page) {
   }
   if (pane_->FirstVisibleLine() != 0) pane_->LineScroll(-pane_->LineCount());
   lastScreenTop_ = -1;
+  const std::string shown = ShownBytes(page);
+  countBox_->setText(QString::number(pages_.pageCount));
+  pane_->setFocus();
+  pageNumberValue_ = currentPage_;
+  paneText_ = PaneTextOf(shown);
+  // Cut here rather than in the pane, and never between the halves of a surrogate pair,
+  // so the text shown is always whole characters of the page.
+  if (paneText_.size() > pane_->TextLimit()) {
+    paneText_.truncate(pane_->TextLimit());
+    if (!paneText_.isEmpty() && paneText_.back().isHighSurrogate()) paneText_.chop(1);
+  }
+  PushToControls();
+  RecordReadingState();
+  pane_->SetModified(false);
+  for (const auto& part : parts_) part->OnPageShown();
+  emit StatusChanged();
+}
+
+std::string CVarneloView::ShownBytes(int page) const {
   std::string shown = PageText(page);
   // The pane keeps at most its text limit; no character takes more than two bytes per
   // unit, so decoding more than this prefix would be thrown away.
   const std::size_t decodeLimit = 2 * static_cast<std::size_t>(pane_->TextLimit()) + 2;
   if (shown.size() > decodeLimit) shown.resize(decodeLimit);
-  countBox_->setText(QString::number(pages_.pageCount));
-  pane_->setFocus();
-  pageNumberValue_ = currentPage_;
-  paneText_ = PaneTextOf(shown);
-  PushToControls();
-  RecordReadingState();
-  pane_->SetModified(false);
-  emit StatusChanged();
+  return shown;
 }
 
 void CVarneloView::NextPage() {
-  OfferToSaveEdits();
+  if (!OfferToSaveBeforeTurning()) return;
   if (currentPage_ != pages_.pageCount) {
     ++currentPage_;
     ShowPage(currentPage_);
@@ -124,7 +125,7 @@ void CVarneloView::NextPage() {
 }
 
 void CVarneloView::PreviousPage() {
-  OfferToSaveEdits();
+  if (!OfferToSaveBeforeTurning()) return;
   if (currentPage_ == 1 && pagingMode_ == kLinePaging) return;
   if (currentPage_ != 0) {
     --currentPage_;
@@ -134,13 +135,22 @@ void CVarneloView::PreviousPage() {
 
 void CVarneloView::GoToTypedPage() {
   PullFromControls();  // on a non-integer the value stays and the page is shown again
-  if (pageNumberValue_ > pages_.pageCount || pageNumberValue_ < 1) {
+  const int typed = pageNumberValue_;
+  const auto inRange = [this](int page) { return page >= 1 && page <= pages_.pageCount; };
+  // Showing a page drops the edits on screen: offer to save them, as the paging buttons do.
+  // Saving reads the book again, so the range is checked once more afterwards.
+  if (inRange(typed) && !OfferToSaveBeforeTurning()) {
+    pageNumberValue_ = currentPage_;
+    PushToControls();
+    return;
+  }
+  if (!inRange(typed)) {
     MessageBoxes().Show(this, kPageOutOfRange, QString(), MessageButtons::Ok, MessageIcon::None);
     pageNumberValue_ = currentPage_;
     PushToControls();
     return;
   }
-  currentPage_ = pageNumberValue_;
+  currentPage_ = typed;
   ShowPage(currentPage_);
   numberBox_->setFocus();
 }

@@ -21,6 +21,10 @@ class ViewPart {
   // A bookmark was opened: the library list is to forget the opened files and the listed
   // folder and, when the book loaded, hold that book alone.
   virtual void OnBookmarkOpened(bool loaded) { (void)loaded; }
+  // ShowPage has put the current page in the pane.
+  virtual void OnPageShown() {}
+  // The book was saved under a new name and read back from there.
+  virtual void OnBookSavedAs() {}
 };
 
 }  // namespace varnelo

@@ -81,6 +81,18 @@ class ScriptedDialogs : public DialogService {
     return true;
   }
 
+  QString SaveFileName(QWidget*, const QString& title, const QString& filter) override {
+    saveTitles.push_back(title);
+    saveFilters.push_back(filter);
+    if (saveFiles.empty()) return QString();
+    const QString next = saveFiles.front();
+    saveFiles.pop_front();
+    return next;
+  }
+  // Each find dialog opened; a test makes its requests by calling the entry.
+  void OpenFindDialog(QWidget*, std::function<void(const FindRequest&)> onRequest) override {
+    findDialogs.push_back(std::move(onRequest));
+  }
   std::deque<QString> files;
   std::vector<QString> titles;
   std::vector<QString> filters;
@@ -90,6 +102,10 @@ class ScriptedDialogs : public DialogService {
   std::vector<int> colourOffers;
   std::deque<QString> folders;
   std::vector<QString> folderTitles;
+  std::deque<QString> saveFiles;
+  std::vector<QString> saveTitles;
+  std::vector<QString> saveFilters;
+  std::vector<std::function<void(const FindRequest&)>> findDialogs;
 };
 
 class FakeClock : public Clock {
