@@ -144,7 +144,7 @@ void LibrarySideBar::ListRecentFolder(int k) {
 }
 
 void LibrarySideBar::ListFolder(const std::string& folder) {
-  view_.OfferToSaveEdits();
+  if (!view_.OfferToSaveEdits()) return;
   currentFolder_ = folder;
   FillWithFolder();
   if (!openedPaths_.empty()) {
@@ -161,7 +161,7 @@ void LibrarySideBar::OpenFile() {
   const QString chosen = Dialogs().OpenFileName(&view_, QStringLiteral("打开小说或TXT文本"),
                                                 QStringLiteral("ANSI文本(*.txt)"));
   if (chosen.isEmpty()) return;
-  view_.OfferToSaveEdits();
+  if (!view_.OfferToSaveEdits()) return;
   QListWidget* list = view_.LibraryList();
   filling_ = true;
   if (n == 0 || !currentFolder_.empty()) list->clear();
@@ -178,14 +178,14 @@ void LibrarySideBar::OpenFile() {
 void LibrarySideBar::OpenChosenEntry() {
   const QListWidgetItem* item = view_.LibraryList()->currentItem();
   if (item == nullptr) return;
-  view_.OfferToSaveEdits();
+  if (!view_.OfferToSaveEdits()) return;
   if (item->data(kFolderEntryRole).toBool()) selectedEntry_ = view_.LibraryList()->row(item) + 1;
   view_.LoadText(PathOf(item));
 }
 
 void LibrarySideBar::OpenDroppedFiles(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
-  view_.OfferToSaveEdits();
+  if (!view_.OfferToSaveEdits()) return;
   QListWidget* list = view_.LibraryList();
   for (const std::string& path : paths) {
     view_.LoadText(path);

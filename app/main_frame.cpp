@@ -509,7 +509,7 @@ ConfigValues CMainFrame::ExitValues() const {
   return values;
 }
 
-void CMainFrame::SaveAllSettings() {
+bool CMainFrame::SaveAllSettings() {
   const std::string settingsPath = SettingsPathIn(app_.Settings().programFolder);
   CConfigStore store;
   store.SetSettingsPath(settingsPath);
@@ -520,14 +520,20 @@ void CMainFrame::SaveAllSettings() {
     MessageBoxes().Show(this, NotWrittenMessage(settingsPath, QStringLiteral("本次的设置未能保存")),
                         QString(), MessageButtons::Ok, MessageIcon::Exclamation);
   }
-  view_->OfferToSaveEdits();
+  return view_->OfferToSaveEdits();
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  // The exit save cannot be cancelled and runs once, however the window is closed.
+  // The exit save cannot be cancelled and runs once, however the window is closed. Only
+  // edits the user chose to save but that could not be written keep the window open:
+  // closing would lose them.
   if (!closing_) {
     closing_ = true;
-    SaveAllSettings();
+    if (!SaveAllSettings()) {
+      closing_ = false;
+      event->ignore();
+      return;
+    }
     const bool inTray = trayIcon_ != nullptr && trayIcon_->isVisible();
     RemoveTrayIcon();
     if (inTray) {

@@ -42,7 +42,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
 
   void OnTimer(int id);
   void UpdateTimeDisplay();
-  void SaveAllSettings();
+  // False when edits the user chose to save could not be written.
+  bool SaveAllSettings();
 
   // Only the reading view fills the screen; Esc or the command again brings the window back.
   void ToggleFullScreen();

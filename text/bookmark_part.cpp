@@ -95,7 +95,7 @@ void BookmarkPart::OnAddBookmark() {
 void BookmarkPart::OnOpenBookmark(int id) {
   const int k = id - (cmd::kOpenBookmarkFirst - 1);
   if (k < 1 || k > view_.Store().BookmarkCount()) return;
-  view_.OfferToSaveEdits();
+  if (!view_.OfferToSaveEdits()) return;
   const BookmarkFields mark = view_.Store().Bookmark(k);
   const int previousMode = view_.PagingMode();
   view_.SetPagingMode(LeadingNumber(mark.mode) == 1 ? kChapterPaging : kLinePaging);

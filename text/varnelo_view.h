@@ -142,7 +142,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   // if the page holds unsaved edits, asks "是否保存文本？" and on Yes writes them into the
   // book. False when the user said Yes and the edits could not be written: they are still
   // in the pane, and a caller that can should stay.
-  bool OfferToSaveEdits();
+  [[nodiscard]] bool OfferToSaveEdits();
   // The same question before another page of this book is shown: on Yes the book is saved,
   // read again and the page comes back, so what follows is cut from the saved file.
   bool OfferToSaveBeforeTurning();

@@ -176,6 +176,18 @@ TEST_F(PageEditorTest, ABookChangedSinceLoadingIsNotOverwritten) {
   EXPECT_TRUE(Read(book_) == changed);
   EXPECT_TRUE(view_->Pane()->PaneText().contains("k"));
   EXPECT_TRUE(view_->Pane()->IsModified());
+
+  // Closing the window: "是否保存文本？" Yes cannot write either, so the window stays open
+  // with the edits rather than losing them; No lets it close.
+  boxes_.shown.clear();
+  boxes_.answers = {MessageResult::Yes};
+  app_.MainFrame()->close();
+  EXPECT_TRUE(app_.MainFrame()->isVisible());
+  EXPECT_TRUE(view_->Pane()->PaneText().contains("k"));
+  boxes_.answers = {MessageResult::No};
+  app_.MainFrame()->close();
+  EXPECT_FALSE(app_.MainFrame()->isVisible());
+  EXPECT_TRUE(Read(book_) == changed);
 }
 
 TEST_F(PageEditorTest, SaveAsWritesTheSameBytesUnderTheChosenName) {
