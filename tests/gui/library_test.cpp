@@ -59,12 +59,7 @@ class LibraryTest : public ::testing::Test {
     const ConfigKey key = ConfigKey::LibraryEntry;
     return profile::GetString(SectionOf(key), NameOf(key), "", home_.ConfigPath());
   }
-  void Press(QKeyCombination key) {
-    QApplication::setActiveWindow(View()->window());
-    View()->Pane()->setFocus();
-    QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
-    QApplication::sendEvent(View()->Pane(), &press);
-  }
+  void Press(QKeyCombination key) { varnelo::testing::PressKey(View()->Pane(), key); }
   void Click(int row) {
     for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
       Send(List()->viewport(), type, List()->visualItemRect(List()->item(row)).center());

@@ -316,13 +316,7 @@ TEST_F(MainFrameTest, CommandsEnabledOnlyWhenBuilt) {
 
 }
 
-// Keys go where the user presses them: to the focused control of the frame.
-void Press(QWidget* target, QKeyCombination key, const QString& text = QString()) {
-  QApplication::setActiveWindow(target->window());
-  target->setFocus();
-  QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
-  QCoreApplication::sendEvent(target, &press);
-}
+using testing::PressKey;
 
 TEST_F(MainFrameTest, ExitSaveWritesTheStateTheUserIsIn) {
   testing::ScriptedDialogs dialogs;
@@ -330,9 +324,9 @@ TEST_F(MainFrameTest, ExitSaveWritesTheStateTheUserIsIn) {
   dialogs.files.push_back(QString::fromStdString(testing::CorpusBook("三国演义.txt")));
   ASSERT_TRUE(Start());
   CVarneloView* view = Frame()->View();
-  Press(view->Pane(), Qt::ControlModifier | Qt::Key_O);
+  PressKey(view->Pane(), Qt::ControlModifier | Qt::Key_O);
   ASSERT_EQ(view->PageCount(), 34);
-  for (int i = 0; i < 4; ++i) Press(view->Pane(), QKeyCombination(Qt::Key_Right));
+  for (int i = 0; i < 4; ++i) PressKey(view->Pane(), QKeyCombination(Qt::Key_Right));
   EXPECT_EQ(view->CurrentPage(), 5);
   Frame()->ActionOf(32818)->trigger();  // 按“第...回”分页 from its menu
   EXPECT_EQ(view->PageCount(), 120);
@@ -347,16 +341,16 @@ TEST_F(MainFrameTest, AcceleratorKeysAreTakenEvenWhereAControlWantsThem) {
   dialogs.files.push_back(QString::fromStdString(testing::CorpusBook("三国演义.txt")));
   ASSERT_TRUE(Start());
   QLineEdit* box = Frame()->View()->PageNumberBox();
-  Press(box, Qt::ControlModifier | Qt::Key_O);
+  PressKey(box, Qt::ControlModifier | Qt::Key_O);
   ASSERT_EQ(dialogs.titles.size(), 1u) << "Ctrl+O works from the page-number box";
-  Press(box, QKeyCombination(Qt::Key_2), QStringLiteral("2"));
+  PressKey(box, QKeyCombination(Qt::Key_2), QStringLiteral("2"));
   ASSERT_EQ(box->text(), QStringLiteral("12"));
   ASSERT_EQ(Frame()->View()->CurrentPage(), 12);
   // Keys whose commands do nothing, and the key of a greyed command, do nothing here too.
   for (QKeyCombination key : {Qt::ControlModifier | Qt::Key_Z, Qt::AltModifier | Qt::Key_Backspace,
                               QKeyCombination(Qt::Key_F6), Qt::ShiftModifier | Qt::Key_F6,
                               Qt::ControlModifier | Qt::Key_S}) {
-    Press(box, key);
+    PressKey(box, key);
     EXPECT_EQ(box->text(), QStringLiteral("12")) << key.toCombined();
   }
 }

@@ -49,11 +49,7 @@ class PageEditorTest : public ::testing::Test {
   }
 
   void Press(QKeyCombination key, const QString& text = QString(), QWidget* to = nullptr) {
-    to = to ? to : view_->Pane();
-    QApplication::setActiveWindow(view_->window());
-    to->setFocus();
-    QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
-    QApplication::sendEvent(to, &press);
+    testing::PressKey(to ? to : view_->Pane(), key, text);
   }
   void Type(const QString& text) {
     for (QChar c : text) Press(QKeyCombination(Qt::Key(c.toUpper().unicode())), QString(c));

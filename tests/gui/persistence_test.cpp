@@ -51,13 +51,7 @@ class PersistenceTest : public ::testing::Test {
   CMainFrame* Frame() { return app_->MainFrame(); }
   CVarneloView* View() { return Frame()->View(); }
 
-  void Press(QKeyCombination key) {
-    QWidget* pane = View()->Pane();
-    QApplication::setActiveWindow(pane->window());
-    pane->setFocus();
-    QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
-    QCoreApplication::sendEvent(pane, &press);
-  }
+  void Press(QKeyCombination key) { varnelo::testing::PressKey(View()->Pane(), key); }
   void Open(const std::string& path) {
     dialogs_.files.push_back(QString::fromStdString(path));
     Press(Qt::ControlModifier | Qt::Key_O);

@@ -51,10 +51,7 @@ class ReadingAidsTest : public ::testing::Test {
   }
 
   void Press(QWidget* target, QKeyCombination key, const QString& text = QString()) {
-    QApplication::setActiveWindow(target->window());
-    target->setFocus();
-    QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
-    QCoreApplication::sendEvent(target, &press);
+    testing::PressKey(target, key, text);
   }
 
   // Presses F2 and works the dialog with `script` once it shows; false if none showed.

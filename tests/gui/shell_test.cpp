@@ -35,10 +35,7 @@ namespace varnelo {
 namespace {
 
 void Press(QWidget* target, QKeyCombination key) {
-  QApplication::setActiveWindow(target->window());
-  target->setFocus();
-  QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers());
-  QCoreApplication::sendEvent(target, &press);
+  testing::PressKey(target, key);
   QCoreApplication::processEvents();  // the platform's answer to a window state change
 }
 

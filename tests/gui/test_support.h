@@ -3,7 +3,10 @@
 // real Config.ini is ever touched.
 #pragma once
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QString>
+#include <QWidget>
 
 #include <cstdlib>
 #include <ctime>
@@ -158,6 +161,14 @@ class TempHome {
 // Puts a raw value under a Config.ini key, as a user's hand-edited file would hold it.
 inline void SetKey(ConfigKey key, const std::string& value, const std::string& path) {
   profile::WriteString(SectionOf(key), NameOf(key), value, path);
+}
+
+// A key pressed as the user presses it: the window active and the focus on `target`.
+inline void PressKey(QWidget* target, QKeyCombination key, const QString& text = QString()) {
+  QApplication::setActiveWindow(target->window());
+  target->setFocus();
+  QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
+  QApplication::sendEvent(target, &press);
 }
 
 inline std::string CorpusBook(const char* name) {
