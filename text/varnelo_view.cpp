@@ -164,36 +164,27 @@ std::string CVarneloView::PageText(int page) const {
 
 void CVarneloView::RegisterCommands() {
   // Every paging pass shows another page: unsaved edits are offered for saving first.
-  commands_.Add(cmd::kLinePaging,
-                [this](int) {
-                  if (OfferToSaveBeforeTurning()) UseLinePaging();
-                },
-                [this](int, CommandState& state) {
-                  state.checkable = true;
-                  state.checked = pagingMode_ == kLinePaging;
-                });
-  commands_.Add(cmd::kChapterPaging,
-                [this](int) {
-                  if (OfferToSaveBeforeTurning()) UseChapterPaging();
-                },
-                [this](int, CommandState& state) {
-                  state.checkable = true;
-                  state.checked = pagingMode_ == kChapterPaging;
-                });
-  commands_.Add(cmd::kTogglePaging, [this](int) {
-    if (OfferToSaveBeforeTurning()) TogglePagingMode();
-  });
+  const auto afterAsking = [this](std::function<void()> pass) {
+    return [this, pass = std::move(pass)](int) {
+      if (OfferToSaveBeforeTurning()) pass();
+    };
+  };
+  const auto checkedWhile = [](std::function<bool()> on) {
+    return [on = std::move(on)](int, CommandState& state) {
+      state.checkable = true;
+      state.checked = on();
+    };
+  };
+  commands_.Add(cmd::kLinePaging, afterAsking([this] { UseLinePaging(); }),
+                checkedWhile([this] { return pagingMode_ == kLinePaging; }));
+  commands_.Add(cmd::kChapterPaging, afterAsking([this] { UseChapterPaging(); }),
+                checkedWhile([this] { return pagingMode_ == kChapterPaging; }));
+  commands_.Add(cmd::kTogglePaging, afterAsking([this] { TogglePagingMode(); }));
   // The rule commands are not consecutive (32821 is unused).
   const int rules[] = {cmd::kRule1, cmd::kRule2, cmd::kRule3, cmd::kRule4, cmd::kRule5, cmd::kRule6};
   for (int rule = 1; rule <= 6; ++rule) {
-    commands_.Add(rules[rule - 1],
-                  [this, rule](int) {
-                    if (OfferToSaveBeforeTurning()) UseChapterRule(rule);
-                  },
-                  [this, rule](int, CommandState& state) {
-                    state.checkable = true;
-                    state.checked = chapterRule_ == rule;
-                  });
+    commands_.Add(rules[rule - 1], afterAsking([this, rule] { UseChapterRule(rule); }),
+                  checkedWhile([this, rule] { return chapterRule_ == rule; }));
   }
   commands_.Add(cmd::kScrollOneScreen, [this](int) { ScrollOneScreen(); });
   commands_.Add(cmd::kNextScreenButton, [this](int) { ScrollOneScreen(); });

@@ -34,7 +34,7 @@ std::string Read(const std::string& path) {
   return bytes.str();
 }
 
-class PageEditorTest : public ::testing::Test {
+class PageEditorTest : public ::testing::Test, protected testing::ScriptedSession {
  protected:
   void SetUp() override {
     ASSERT_TRUE(app_.InitInstance({"varnelo"}));
@@ -75,13 +75,6 @@ class PageEditorTest : public ::testing::Test {
     return original_.substr(0, cut) + typed + original_.substr(cut);
   }
 
-  testing::TempHome home_;
-  testing::FakeClock clock_;
-  ScopedClock clockGuard_{&clock_};
-  testing::ScriptedMessageBoxes boxes_;
-  ScopedMessageBoxes boxesGuard_{&boxes_};
-  testing::ScriptedDialogs dialogs_;
-  ScopedDialogs dialogsGuard_{&dialogs_};
   CVarneloApp app_;
   CVarneloView* view_ = nullptr;
   std::string book_;

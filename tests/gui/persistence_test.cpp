@@ -36,7 +36,7 @@ QStringList Texts(const QMenu* menu) {
   return texts;
 }
 
-class PersistenceTest : public ::testing::Test {
+class PersistenceTest : public ::testing::Test, protected testing::ScriptedSession {
  protected:
   void SetUp() override {
     std::tm local{};
@@ -81,13 +81,6 @@ class PersistenceTest : public ::testing::Test {
     EXPECT_TRUE(seen);
   }
 
-  testing::TempHome home_;
-  testing::FakeClock clock_;
-  ScopedClock clockGuard_{&clock_};
-  testing::ScriptedMessageBoxes boxes_;
-  ScopedMessageBoxes boxesGuard_{&boxes_};
-  testing::ScriptedDialogs dialogs_;
-  ScopedDialogs dialogsGuard_{&dialogs_};
   std::unique_ptr<CVarneloApp> app_;
 };
 

@@ -35,7 +35,7 @@ namespace {
 
 using namespace varnelo::testing;
 
-class ReadingAidsTest : public ::testing::Test {
+class ReadingAidsTest : public ::testing::Test, protected testing::ScriptedSession {
  protected:
   void Start() {
     app_ = std::make_unique<CVarneloApp>();
@@ -85,13 +85,6 @@ class ReadingAidsTest : public ::testing::Test {
   QAction* AutoScrollAction() { return app_->MainFrame()->ActionOf(32823); }
   std::pair<int, int> Where() { return {view_->CurrentPage(), view_->Pane()->FirstVisibleLine()}; }
 
-  TempHome home_;
-  FakeClock clock_;
-  ScopedClock clockGuard_{&clock_};
-  ScriptedMessageBoxes boxes_;
-  ScopedMessageBoxes boxesGuard_{&boxes_};
-  ScriptedDialogs dialogs_;
-  ScopedDialogs dialogsGuard_{&dialogs_};
   std::unique_ptr<CVarneloApp> app_;
   CVarneloView* view_ = nullptr;
 };

@@ -163,6 +163,18 @@ inline void SetKey(ConfigKey key, const std::string& value, const std::string& p
   profile::WriteString(SectionOf(key), NameOf(key), value, path);
 }
 
+// What every whole-reader test injects: a private program folder, a settable clock, and
+// scripted message boxes and dialogs, installed for the fixture's life.
+struct ScriptedSession {
+  TempHome home_;
+  FakeClock clock_;
+  ScopedClock clockGuard_{&clock_};
+  ScriptedMessageBoxes boxes_;
+  ScopedMessageBoxes boxesGuard_{&boxes_};
+  ScriptedDialogs dialogs_;
+  ScopedDialogs dialogsGuard_{&dialogs_};
+};
+
 // A key pressed as the user presses it: the window active and the focus on `target`.
 inline void PressKey(QWidget* target, QKeyCombination key, const QString& text = QString()) {
   QApplication::setActiveWindow(target->window());
