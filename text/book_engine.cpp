@@ -65,7 +65,7 @@ const char* LoadMessage(LoadStatus status) {
   return "";
 }
 
-LoadStatus ReadBookFile(const std::string& path, std::string& bytes) {
+LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUnicodeMark) {
   bytes.clear();
   // Read-only: a book on a read-only medium must still open; only saving needs write access.
   FileCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
@@ -89,7 +89,7 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes) {
   buffer.resize(filled);
 
   if (buffer.empty()) return LoadStatus::Empty;
-  if (buffer.size() >= 2 && static_cast<unsigned char>(buffer[0]) == 0xFF &&
+  if (!keepUnicodeMark && buffer.size() >= 2 && static_cast<unsigned char>(buffer[0]) == 0xFF &&
       static_cast<unsigned char>(buffer[1]) == 0xFE) {
     return LoadStatus::Unicode;
   }

@@ -39,8 +39,9 @@ const char* LoadMessage(LoadStatus status);
 inline constexpr std::int64_t kMaxBookBytes = 0x7FFFFFFF;
 
 // Reads the whole file read-only into `bytes` and applies the refusals in the reader's
-// order: missing, empty, UTF-16 mark. On any refusal `bytes` is left empty.
-LoadStatus ReadBookFile(const std::string& path, std::string& bytes);
+// order: missing, empty, UTF-16 mark (unless `keepUnicodeMark`: the encoding decides).
+// On any refusal `bytes` is left empty.
+LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUnicodeMark = false);
 
 // Turns every CR LF pair after the first of a run into two spaces, in place, within the
 // reader's bounds (nothing at or beyond offset N - 18 changes). Only for N > 20.

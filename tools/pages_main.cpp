@@ -5,15 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 
+#include "text/book_encoding.h"
 #include "text/book_engine.h"
 
 namespace {
 
 void Usage() {
-  std::fputs("usage: varnelo-pages [--chapters RULE] [--page K] FILE\n"
+  std::fputs("usage: varnelo-pages [--chapters RULE] [--encoding NAME] [--page K] FILE\n"
              "  RULE  chapter rule 1 to 6 (第...章 卷 回 部 节 集); without it, pages of 50 lines\n"
+             "  NAME  gbk, utf-8, big5, utf-16le or utf-16be; without it, detected\n"
              "  K     write the display text of page K instead of the page table\n",
              stderr);
 }
@@ -47,6 +50,7 @@ int main(int argc, char** argv) {
   bool wantPage = false;
   int page = 0;
   const char* file = nullptr;
+  std::optional<varnelo::BookEncoding> choice;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--chapters") == 0 && i + 1 < argc) {
       if (!ParseInt(argv[++i], rule) || rule < 1 || rule > 6) {
@@ -54,6 +58,13 @@ int main(int argc, char** argv) {
         return 2;
       }
       mode = varnelo::kChapterPaging;
+    } else if (std::strcmp(argv[i], "--encoding") == 0 && i + 1 < argc) {
+      choice = varnelo::EncodingFromName(argv[++i]);
+      if (!choice) {
+        std::fprintf(stderr,
+                     "varnelo-pages: the encoding must be gbk, utf-8, big5, utf-16le or utf-16be\n");
+        return 2;
+      }
     } else if (std::strcmp(argv[i], "--page") == 0 && i + 1 < argc) {
       if (!ParseInt(argv[++i], page)) {
         std::fprintf(stderr, "varnelo-pages: the page must be an integer\n");
@@ -76,7 +87,8 @@ int main(int argc, char** argv) {
   }
 
   std::string text;
-  const varnelo::LoadStatus status = varnelo::ReadBookFile(file, text);
+  varnelo::BookForm form;
+  const varnelo::LoadStatus status = varnelo::ReadBook(file, choice, text, form);
   if (status != varnelo::LoadStatus::Ok) {
     std::fprintf(stderr, "%s\n", varnelo::LoadMessage(status));
     return 1;
@@ -95,7 +107,8 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? 0 : 1;
   }
 
-  std::printf("length %zu\nchars %lld\nmode %d\npages %d\ncurrent %d\n", text.size(),
+  std::printf("length %zu\nencoding %s\nchars %lld\nmode %d\npages %d\ncurrent %d\n",
+              text.size(), std::string(varnelo::EncodingName(form.encoding)).c_str(),
               static_cast<long long>(pages.charCount), pages.mode, pages.pageCount,
               pages.firstPage);
   const int first = pages.mode == varnelo::kChapterPaging ? 0 : 1;

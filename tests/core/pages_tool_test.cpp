@@ -53,7 +53,7 @@ TEST(PagesTool, PrintsTheLinePageTable) {
   const ToolRun run = RunTool(Quote(Book("lines.txt", bytes)));
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out,
-            "length 360\nchars 120\nmode 0\npages 3\ncurrent 1\n"
+            "length 360\nencoding gbk\nchars 120\nmode 0\npages 3\ncurrent 1\n"
             "page 1 0\npage 2 150\npage 3 300\n");
   EXPECT_EQ(run.err, "");
 }
@@ -66,7 +66,7 @@ TEST(PagesTool, PrintsChaptersWithHexTitlesAndFallsBack) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.substr(0, run.out.find("page 2 ")),
             "length " + std::to_string(bytes.size()) +
-                "\nchars 20\nmode 1\npages 10\ncurrent 0\npage 0 0\npage 1 7 b5da31d5c2\n");
+                "\nencoding gbk\nchars 20\nmode 1\npages 10\ncurrent 0\npage 0 0\npage 1 7 b5da31d5c2\n");
   // Rule 3 finds nothing here: line paging, as the reader falls back.
   const ToolRun fallback = RunTool("--chapters 3 " + Quote(path));
   EXPECT_NE(fallback.out.find("mode 0\npages 1\ncurrent 1\npage 1 0\n"), std::string::npos);
@@ -106,5 +106,5 @@ TEST(PagesTool, CorpusNovelByItsHeadings) {
   const ToolRun run = RunTool("--chapters 3 " + Quote(std::string(VARNELO_CORPUS_DIR) + "/水浒传.txt"));
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.substr(0, run.out.find("page 0")),
-            "length 1750040\nchars 842220\nmode 1\npages 121\ncurrent 0\n");
+            "length 1750040\nencoding gbk\nchars 842220\nmode 1\npages 121\ncurrent 0\n");
 }

@@ -1,0 +1,643 @@
+#include "text/book_encoding.h"
+
+#include <iconv.h>
+#include <uchardet/uchardet.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "platform/codepage.h"
+
+namespace varnelo {
+namespace {
+
+using Byte = unsigned char;
+
+// A source byte that does not decode: a private character of plane 16, written back as
+// the byte itself. Real books do not use the last 256 code points of Unicode.
+constexpr char32_t kEscapeBase = 0x10FF00;
+constexpr char32_t kNoCharacter = 0xFFFFFFFF;
+// A mark every this many bytes of transcoded text.
+constexpr std::int64_t kMarkStep = 4096;
+// The Big5 detector sees this much of a book: plenty to tell Big5 from GBK.
+constexpr std::size_t kDetectorBytes = 256 * 1024;
+
+// ---- GB18030 from Unicode: the BMP from iconv once, the other planes by formula --------
+
+// Each code point's GB18030 bytes, big-endian in the low bytes; the length follows from the
+// structure (below 0x80: one byte; up to 0xFFFF: two; else four). kUnmapped for none.
+constexpr std::uint32_t kUnmapped = 0xFFFFFFFF;
+
+std::size_t GbLength(const Byte* gb, std::size_t left) {
+  if (gb[0] < 0x80) return 1;
+  if (left >= 4 && gb[1] >= 0x30 && gb[1] <= 0x39) return 4;
+  return 2;
+}
+
+const std::vector<std::uint32_t>& GbTable() {
+  static const std::vector<std::uint32_t> table = [] {
+    std::vector<std::uint32_t> t(0x10000, kUnmapped);
+    iconv_t cd = iconv_open("GB18030", "UTF-32LE");
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+      for (std::uint32_t c = 0; c < 0x80; ++c) t[c] = c;
+      return t;
+    }
+    std::vector<Byte> in;
+    std::vector<Byte> out(0x10000 * 4);
+    char32_t next = 0;
+    while (next < 0x10000) {
+      if (next >= 0xD800 && next <= 0xDFFF) {
+        next = 0xE000;
+        continue;
+      }
+      const char32_t first = next;
+      const char32_t last = first < 0xD800 ? 0xD800 : 0x10000;
+      in.clear();
+      for (char32_t c = first; c < last; ++c) {
+        for (int k = 0; k < 4; ++k) in.push_back(static_cast<Byte>(c >> (8 * k)));
+      }
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      char* inPtr = reinterpret_cast<char*>(in.data());
+      std::size_t inLeft = in.size();
+      char* outPtr = reinterpret_cast<char*>(out.data());
+      std::size_t outLeft = out.size();
+      const std::size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+      const std::size_t made = out.size() - outLeft;
+      const std::size_t used = (in.size() - inLeft) / 4;
+      std::size_t at = 0;
+      for (std::size_t k = 0; k < used && at < made; ++k) {
+        const std::size_t length = GbLength(out.data() + at, made - at);
+        std::uint32_t value = 0;
+        for (std::size_t b = 0; b < length; ++b) value = value << 8 | out[at + b];
+        t[first + k] = value;
+        at += length;
+      }
+      next = first + static_cast<char32_t>(used);
+      if (done == static_cast<std::size_t>(-1) && next < last) ++next;  // not mappable
+      else if (done != static_cast<std::size_t>(-1)) next = last;
+    }
+    iconv_close(cd);
+    return t;
+  }();
+  return table;
+}
+
+// Writes the GB18030 form of `c` at `out` (room for four bytes); its length, 0 if none.
+inline std::size_t PutGb(const std::vector<std::uint32_t>& table, char32_t c, Byte* out) {
+  if (c < 0x80) {
+    out[0] = static_cast<Byte>(c);
+    return 1;
+  }
+  if (c < 0x10000) {
+    const std::uint32_t v = table[c];
+    if (v == kUnmapped) return 0;
+    if (v <= 0xFFFF) {
+      out[0] = static_cast<Byte>(v >> 8);
+      out[1] = static_cast<Byte>(v);
+      return 2;
+    }
+    out[0] = static_cast<Byte>(v >> 24);
+    out[1] = static_cast<Byte>(v >> 16);
+    out[2] = static_cast<Byte>(v >> 8);
+    out[3] = static_cast<Byte>(v);
+    return 4;
+  }
+  if (c > 0x10FFFF) return 0;
+  std::uint32_t n = c - 0x10000;
+  out[3] = static_cast<Byte>(0x30 + n % 10);
+  n /= 10;
+  out[2] = static_cast<Byte>(0x81 + n % 126);
+  n /= 126;
+  out[1] = static_cast<Byte>(0x30 + n % 10);
+  out[0] = static_cast<Byte>(0x90 + n / 10);
+  return 4;
+}
+
+// ---- Big5 both ways, from iconv once --------------------------------------------------
+
+struct Big5Tables {
+  std::vector<char32_t> decode;   // (lead - 0x80) << 8 | trail
+  std::vector<std::uint16_t> encode;  // BMP code point to the first code that holds it
+};
+
+bool IsBig5Trail(Byte b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0xA1 && b <= 0xFE); }
+
+const Big5Tables& Big5() {
+  static const Big5Tables tables = [] {
+    Big5Tables t;
+    t.decode.assign(0x8000, kNoCharacter);
+    t.encode.assign(0x10000, 0);
+    iconv_t cd = iconv_open("UTF-32LE", "BIG5");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return t;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+      for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+        if (!IsBig5Trail(static_cast<Byte>(trail))) continue;
+        char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        Byte out[8];
+        char* inPtr = in;
+        std::size_t inLeft = 2;
+        char* outPtr = reinterpret_cast<char*>(out);
+        std::size_t outLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+            sizeof out - outLeft != 4)
+          continue;
+        const char32_t c = out[0] | out[1] << 8 | out[2] << 16 | static_cast<char32_t>(out[3]) << 24;
+        t.decode[(lead - 0x80) << 8 | trail] = c;
+        if (c < 0x10000 && t.encode[c] == 0) t.encode[c] = static_cast<std::uint16_t>(lead << 8 | trail);
+      }
+    }
+    iconv_close(cd);
+    return t;
+  }();
+  return tables;
+}
+
+// ---- Decoding one character of the source ---------------------------------------------
+
+// The character at p (before end) and the bytes it takes; an escape for a byte that starts
+// no character.
+inline std::size_t NextUtf8(const Byte* p, const Byte* end, char32_t& c) {
+  const Byte b0 = p[0];
+  const std::size_t left = static_cast<std::size_t>(end - p);
+  if (b0 < 0x80) {
+    c = b0;
+    return 1;
+  }
+  const auto cont = [&](std::size_t k) { return k < left && (p[k] & 0xC0) == 0x80; };
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    if (cont(1)) {
+      c = (b0 & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+      return 2;
+    }
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    if (cont(1) && cont(2)) {
+      const char32_t v = (b0 & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      if (v >= 0x800 && (v < 0xD800 || v > 0xDFFF)) {
+        c = v;
+        return 3;
+      }
+    }
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    if (cont(1) && cont(2) && cont(3)) {
+      const char32_t v =
+          (b0 & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+      if (v >= 0x10000 && v <= 0x10FFFF) {
+        c = v;
+        return 4;
+      }
+    }
+  }
+  c = kEscapeBase + b0;
+  return 1;
+}
+
+// Whether the bytes from p to the end are the start of one valid UTF-8 character.
+bool IsCutUtf8(const Byte* p, const Byte* end) {
+  const std::size_t left = static_cast<std::size_t>(end - p);
+  const Byte b0 = p[0];
+  const std::size_t need = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3
+                         : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
+  if (need == 0 || left >= need) return false;
+  for (std::size_t k = 1; k < left; ++k) {
+    if ((p[k] & 0xC0) != 0x80) return false;
+  }
+  if (left >= 2) {  // the second byte already rules out overlongs and surrogates
+    const Byte b1 = p[1];
+    if ((b0 == 0xE0 && b1 < 0xA0) || (b0 == 0xED && b1 > 0x9F) || (b0 == 0xF0 && b1 < 0x90) ||
+        (b0 == 0xF4 && b1 > 0x8F))
+      return false;
+  }
+  return true;
+}
+
+template <bool kLittle>
+inline std::size_t NextUtf16(const Byte* p, const Byte* end, char32_t& c) {
+  const auto unit = [](const Byte* q) -> char32_t {
+    return kLittle ? (q[0] | q[1] << 8) : (q[0] << 8 | q[1]);
+  };
+  const std::size_t left = static_cast<std::size_t>(end - p);
+  if (left >= 2) {
+    const char32_t u = unit(p);
+    if (u < 0xD800 || u > 0xDFFF) {
+      c = u;
+      return 2;
+    }
+    if (u <= 0xDBFF && left >= 4) {
+      const char32_t low = unit(p + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+        return 4;
+      }
+    }
+  }
+  c = kEscapeBase + p[0];
+  return 1;
+}
+
+inline std::size_t NextBig5(const Big5Tables& big5, const Byte* p, const Byte* end, char32_t& c) {
+  const Byte b0 = p[0];
+  if (b0 < 0x80) {
+    c = b0;
+    return 1;
+  }
+  if (b0 >= 0x81 && b0 <= 0xFE && end - p >= 2 && IsBig5Trail(p[1])) {
+    const char32_t v = big5.decode[static_cast<std::size_t>(b0 - 0x80) << 8 | p[1]];
+    if (v != kNoCharacter) {
+      c = v;
+      return 2;
+    }
+  }
+  c = kEscapeBase + b0;
+  return 1;
+}
+
+// Calls `step(character, source length)` for every character from `from` on, while it
+// returns true. The decoders are picked once, outside the loop.
+template <typename Step>
+void Walk(BookEncoding encoding, const Byte* data, std::size_t size, std::size_t from,
+          Step&& step) {
+  const Byte* p = data + from;
+  const Byte* end = data + size;
+  char32_t c = 0;
+  switch (encoding) {
+    case BookEncoding::Utf8:
+      while (p < end) {
+        const std::size_t n = NextUtf8(p, end, c);
+        if (!step(c, n)) return;
+        p += n;
+      }
+      return;
+    case BookEncoding::Utf16Le:
+      while (p < end) {
+        const std::size_t n = NextUtf16<true>(p, end, c);
+        if (!step(c, n)) return;
+        p += n;
+      }
+      return;
+    case BookEncoding::Utf16Be:
+      while (p < end) {
+        const std::size_t n = NextUtf16<false>(p, end, c);
+        if (!step(c, n)) return;
+        p += n;
+      }
+      return;
+    case BookEncoding::Big5: {
+      const Big5Tables& big5 = Big5();
+      while (p < end) {
+        const std::size_t n = NextBig5(big5, p, end, c);
+        if (!step(c, n)) return;
+        p += n;
+      }
+      return;
+    }
+    case BookEncoding::Gbk:
+      return;
+  }
+}
+
+// The GB18030 length of one decoded character: escapes and the few unmapped code points
+// take four bytes, as their escape does.
+inline std::size_t GbSize(const std::vector<std::uint32_t>& table, char32_t c, Byte* scratch) {
+  const std::size_t n = PutGb(table, c, scratch);
+  return n != 0 ? n : 4;
+}
+
+bool DetectorSaysBig5(std::string_view bytes) {
+  uchardet_t detector = uchardet_new();
+  if (detector == nullptr) return false;
+  const std::size_t length = std::min(bytes.size(), kDetectorBytes);
+  bool big5 = false;
+  if (uchardet_handle_data(detector, bytes.data(), length) == 0) {
+    uchardet_data_end(detector);
+    const char* name = uchardet_get_charset(detector);
+    big5 = name != nullptr && strcasecmp(name, "BIG5") == 0;
+  }
+  uchardet_delete(detector);
+  return big5;
+}
+
+void AppendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | c >> 6));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | c >> 12));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | c >> 18));
+    out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+void AppendUnit(char32_t u, bool little, std::string& out) {
+  const char hi = static_cast<char>(u >> 8);
+  const char lo = static_cast<char>(u);
+  out.push_back(little ? lo : hi);
+  out.push_back(little ? hi : lo);
+}
+
+std::u32string ToCodePoints(std::u16string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      out.push_back(0x10000 + ((u - 0xD800u) << 10) + (text[i + 1] - 0xDC00u));
+      ++i;
+    } else {
+      out.push_back(u);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string_view EncodingName(BookEncoding encoding) {
+  switch (encoding) {
+    case BookEncoding::Gbk: return "gbk";
+    case BookEncoding::Utf8: return "utf-8";
+    case BookEncoding::Big5: return "big5";
+    case BookEncoding::Utf16Le: return "utf-16le";
+    case BookEncoding::Utf16Be: return "utf-16be";
+  }
+  return "gbk";
+}
+
+const char* EncodingLabel(BookEncoding encoding) {
+  switch (encoding) {
+    case BookEncoding::Gbk: return "GBK/GB18030";
+    case BookEncoding::Utf8: return "UTF-8";
+    case BookEncoding::Big5: return "Big5";
+    case BookEncoding::Utf16Le: return "UTF-16 LE";
+    case BookEncoding::Utf16Be: return "UTF-16 BE";
+  }
+  return "GBK/GB18030";
+}
+
+std::optional<BookEncoding> EncodingFromName(std::string_view name) {
+  std::string lower(name);
+  for (char& ch : lower) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch - 'A' + 'a' : ch);
+  for (BookEncoding e : {BookEncoding::Gbk, BookEncoding::Utf8, BookEncoding::Big5,
+                         BookEncoding::Utf16Le, BookEncoding::Utf16Be}) {
+    if (lower == EncodingName(e)) return e;
+  }
+  return std::nullopt;
+}
+
+Utf8Census CountUtf8(std::string_view bytes) {
+  Utf8Census census;
+  const Byte* data = reinterpret_cast<const Byte*>(bytes.data());
+  const Byte* p = data;
+  const Byte* end = data + bytes.size();
+  while (p < end) {
+    // Runs of ASCII eight bytes at a time.
+    while (end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      if ((word & 0x8080808080808080ULL) != 0) break;
+      p += 8;
+    }
+    if (p >= end) break;
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    char32_t c;
+    const std::size_t n = NextUtf8(p, end, c);
+    if (n > 1) {
+      ++census.multiByte;
+    } else if (IsCutUtf8(p, end)) {
+      census.cutAtEnd = true;
+      break;
+    } else {
+      ++census.invalid;
+      // Text this far from UTF-8 will not come back within the tolerance: stop early.
+      const std::int64_t mostStill = census.multiByte + (end - p) / 2;
+      if (census.invalid * 10000 > mostStill) break;
+    }
+    p += n;
+  }
+  return census;
+}
+
+bool LooksLikeUtf8(const Utf8Census& census) {
+  return census.multiByte > 0 && census.invalid * 10000 <= census.multiByte;
+}
+
+DetectedEncoding DetectEncoding(std::string_view bytes, std::optional<BookEncoding> choice) {
+  const auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+  const bool utf8Mark = starts("\xEF\xBB\xBF");
+  const bool leMark = starts("\xFF\xFE");
+  const bool beMark = starts("\xFE\xFF");
+  if (choice) {
+    std::size_t mark = 0;
+    if (*choice == BookEncoding::Utf8 && utf8Mark) mark = 3;
+    if ((*choice == BookEncoding::Utf16Le && leMark) || (*choice == BookEncoding::Utf16Be && beMark))
+      mark = 2;
+    return {*choice, mark};
+  }
+  if (utf8Mark) return {BookEncoding::Utf8, 3};
+  if (leMark) return {BookEncoding::Utf16Le, 2};
+  if (beMark) return {BookEncoding::Utf16Be, 2};
+  const Utf8Census census = CountUtf8(bytes);
+  if (LooksLikeUtf8(census)) return {BookEncoding::Utf8, 0};
+  if (census.multiByte == 0 && census.invalid == 0) return {};  // plain ASCII
+  if (DetectorSaysBig5(bytes)) return {BookEncoding::Big5, 0};
+  return {};
+}
+
+BookPosition BookForm::Locate(std::string_view file, std::int64_t text, bool roundUp) const {
+  BookPosition at{0, static_cast<std::int64_t>(markLength)};
+  const auto after = std::upper_bound(marks.begin(), marks.end(), text,
+                                      [](std::int64_t t, const BookPosition& m) { return t < m.text; });
+  if (after != marks.begin()) at = *(after - 1);
+  if (encoding == BookEncoding::Gbk) return {text, text};
+  const std::vector<std::uint32_t>& table = GbTable();
+  Byte scratch[4];
+  const Byte* data = reinterpret_cast<const Byte*>(file.data());
+  if (static_cast<std::size_t>(at.file) > file.size()) return {text, static_cast<std::int64_t>(file.size())};
+  Walk(encoding, data, file.size(), static_cast<std::size_t>(at.file), [&](char32_t c, std::size_t n) {
+    const std::int64_t length = static_cast<std::int64_t>(GbSize(table, c, scratch));
+    if (roundUp ? at.text >= text : at.text + length > text) return false;
+    at.text += length;
+    at.file += static_cast<std::int64_t>(n);
+    return true;
+  });
+  return at;
+}
+
+BookForm TranscodeBook(std::string& bytes, const DetectedEncoding& detected) {
+  BookForm form;
+  form.encoding = detected.encoding;
+  form.markLength = std::min(detected.markLength, bytes.size());
+  form.marks.push_back({0, static_cast<std::int64_t>(form.markLength)});
+  if (detected.encoding == BookEncoding::Gbk) return form;
+
+  const std::vector<std::uint32_t>& table = GbTable();
+  Byte* data = reinterpret_cast<Byte*>(bytes.data());
+  const std::size_t size = bytes.size();
+  // Output goes over the input it has read; once a character would overtake the input
+  // (text that grows, such as escapes), the rest goes to `spill`.
+  std::size_t out = 0;
+  std::string spill;
+  bool spilling = false;
+  std::size_t in = form.markLength;
+  std::int64_t nextMark = kMarkStep;
+  Byte gb[4];
+
+  const auto put = [&](const Byte* what, std::size_t n) {
+    if (!spilling && out + n <= in) {
+      std::memcpy(data + out, what, n);
+      out += n;
+    } else {
+      spilling = true;
+      spill.append(reinterpret_cast<const char*>(what), n);
+    }
+  };
+  const auto textSize = [&] { return static_cast<std::int64_t>(out + spill.size()); };
+
+  Walk(detected.encoding, data, size, in, [&](char32_t c, std::size_t n) {
+    if (textSize() >= nextMark) {
+      form.marks.push_back({textSize(), static_cast<std::int64_t>(in)});
+      nextMark = textSize() + kMarkStep;
+    }
+    std::size_t length = PutGb(table, c, gb);
+    if (length == 0) length = PutGb(table, kEscapeBase + data[in], gb);  // unmapped: escape
+    in += n;
+    put(gb, length);
+    return true;
+  });
+  bytes.resize(out);
+  bytes += spill;
+  bytes.shrink_to_fit();
+  return form;
+}
+
+LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
+                    std::string& text, BookForm& form, std::string* fileBytes) {
+  form = BookForm();
+  form.marks.push_back({0, 0});
+  if (fileBytes != nullptr) fileBytes->clear();
+  const LoadStatus status = ReadBookFile(path, text, true);
+  if (status != LoadStatus::Ok) return status;
+  const DetectedEncoding detected = DetectEncoding(text, choice);
+  const bool utf16 = detected.encoding == BookEncoding::Utf16Le ||
+                     detected.encoding == BookEncoding::Utf16Be;
+  const bool leMark = text.size() >= 2 && static_cast<Byte>(text[0]) == 0xFF &&
+                      static_cast<Byte>(text[1]) == 0xFE;
+  if ((utf16 && !choice) || (detected.encoding == BookEncoding::Gbk && leMark)) {
+    text.clear();
+    return LoadStatus::Unicode;
+  }
+  if (fileBytes != nullptr) *fileBytes = text;
+  form = TranscodeBook(text, detected);
+  if (text.empty()) return LoadStatus::Empty;  // nothing but a byte-order mark
+  return LoadStatus::Ok;
+}
+
+std::optional<std::string> EncodeText(std::u32string_view text, BookEncoding encoding,
+                                      char32_t* refused) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  const bool little = encoding == BookEncoding::Utf16Le;
+  for (char32_t c : text) {
+    if (c >= kEscapeBase && c <= kEscapeBase + 0xFF) {
+      out.push_back(static_cast<char>(c - kEscapeBase));
+      continue;
+    }
+    if (c >= 0xDC80 && c <= 0xDCFF) {  // a byte the pane's decoder kept
+      out.push_back(static_cast<char>(c - 0xDC00));
+      continue;
+    }
+    bool fits = c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    if (fits) {
+      switch (encoding) {
+        case BookEncoding::Utf8:
+          AppendUtf8(c, out);
+          break;
+        case BookEncoding::Utf16Le:
+        case BookEncoding::Utf16Be:
+          if (c < 0x10000) {
+            AppendUnit(c, little, out);
+          } else {
+            AppendUnit(0xD800 + ((c - 0x10000) >> 10), little, out);
+            AppendUnit(0xDC00 + ((c - 0x10000) & 0x3FF), little, out);
+          }
+          break;
+        case BookEncoding::Big5: {
+          if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+          } else if (c < 0x10000 && Big5().encode[c] != 0) {
+            out.push_back(static_cast<char>(Big5().encode[c] >> 8));
+            out.push_back(static_cast<char>(Big5().encode[c] & 0xFF));
+          } else {
+            fits = false;
+          }
+          break;
+        }
+        case BookEncoding::Gbk: {
+          std::u16string units;
+          if (c < 0x10000) {
+            units.push_back(static_cast<char16_t>(c));
+          } else {
+            units.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            units.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+          }
+          out += EncodeBookText(units);
+          break;
+        }
+      }
+    }
+    if (!fits) {
+      if (refused != nullptr) *refused = c;
+      return std::nullopt;
+    }
+  }
+  return out;
+}
+
+EncodedEdit EncodeEdit(std::string_view fileNow, const BookForm& form, std::string_view textNow,
+                       std::string_view textEdited) {
+  EncodedEdit result;
+  const std::size_t limit = std::min(textNow.size(), textEdited.size());
+  std::size_t prefix = 0;
+  while (prefix < limit && textNow[prefix] == textEdited[prefix]) ++prefix;
+  std::size_t suffix = 0;
+  while (suffix < limit - prefix &&
+         textNow[textNow.size() - 1 - suffix] == textEdited[textEdited.size() - 1 - suffix])
+    ++suffix;
+  if (prefix == textNow.size() && prefix == textEdited.size()) {
+    result.file = std::string(fileNow);
+    return result;
+  }
+  // Widen the changed range to whole characters of the book.
+  const BookPosition from = form.Locate(fileNow, static_cast<std::int64_t>(prefix));
+  const BookPosition to =
+      form.Locate(fileNow, static_cast<std::int64_t>(textNow.size() - suffix), true);
+  const std::size_t newFrom = static_cast<std::size_t>(from.text);
+  const std::size_t newTo = textEdited.size() - (textNow.size() - static_cast<std::size_t>(to.text));
+  const std::u32string changed = ToCodePoints(
+      DecodeBookBytes(textEdited.substr(newFrom, newTo - newFrom)));
+  std::optional<std::string> encoded = EncodeText(changed, form.encoding, &result.refused);
+  if (!encoded) return result;
+  std::string file;
+  file.reserve(fileNow.size() + encoded->size());
+  file.append(fileNow.substr(0, static_cast<std::size_t>(from.file)));
+  file += *encoded;
+  file.append(fileNow.substr(static_cast<std::size_t>(to.file)));
+  result.file = std::move(file);
+  return result;
+}
+
+}  // namespace varnelo
