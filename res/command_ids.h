@@ -40,6 +40,13 @@ inline constexpr int kSizeMedium = 32793;
 inline constexpr int kSizeLarge = 32794;
 inline constexpr int kLinePaging = 32798;
 inline constexpr int kChapterPaging = 32797;
+// 编码: detect, then GBK, UTF-8, Big5, UTF-16 LE, UTF-16 BE
+inline constexpr int kEncodingAuto = 32830;
+inline constexpr int kEncodingGbk = 32831;
+inline constexpr int kEncodingUtf8 = 32832;
+inline constexpr int kEncodingBig5 = 32833;
+inline constexpr int kEncodingUtf16Le = 32834;
+inline constexpr int kEncodingUtf16Be = 32835;
 
 // Interface
 inline constexpr int kFullScreen = 32803;

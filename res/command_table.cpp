@@ -83,6 +83,15 @@ std::vector<MenuEntry> BuildMenuBar() {
                                     Item(kLinePaging, "按行数分[普通]"),
                                     Item(kChapterPaging, "按章节分[小说]"),
                                 }),
+                          Popup("编码", "(&6)",
+                                {
+                                    Item(kEncodingAuto, "自动检测"),
+                                    Item(kEncodingGbk, "GBK/GB18030"),
+                                    Item(kEncodingUtf8, "UTF-8"),
+                                    Item(kEncodingBig5, "Big5"),
+                                    Item(kEncodingUtf16Le, "UTF-16 LE"),
+                                    Item(kEncodingUtf16Be, "UTF-16 BE"),
+                                }),
                       }));
   bar.push_back(Popup("界面(&D)", {},
                       {

@@ -103,6 +103,9 @@ inline constexpr char kFileDir[] = "File Dir";
 inline constexpr char kFileNum[] = "FileNum";
 inline constexpr char kTimePad[] = "TimePad";
 inline constexpr char kTimePadNum[] = "TimePadNum";
+// The encoding the user chose for a book: EncodingNum entries "1".. as "name|path".
+inline constexpr char kEncoding[] = "Encoding";
+inline constexpr char kEncodingNum[] = "EncodingNum";
 }  // namespace config_names
 
 }  // namespace varnelo

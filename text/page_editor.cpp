@@ -10,6 +10,7 @@
 #include "platform/atomic_file.h"
 #include "platform/rich_pane.h"
 #include "res/command_ids.h"
+#include "text/book_encoding_part.h"
 #include "text/book_engine.h"
 #include "text/page_write_back.h"
 #include "text/varnelo_view.h"
@@ -139,8 +140,11 @@ std::optional<std::string> PageEditor::EditedBook() {
     Tell(kNotThePage);
     return std::nullopt;
   }
+  // The file as it is now, and its text read the way the book on screen was read.
   std::string bytes;
-  const LoadStatus status = ReadBookFile(path, bytes);
+  std::string file;
+  BookForm form;
+  const LoadStatus status = ReadBook(path, view_.Form().encoding, bytes, form, &file);
   if (status == LoadStatus::Missing || status == LoadStatus::Unreadable) {
     Tell(QStringLiteral("警告！无法读取这本书，未保存！\n") + PathText(path));
     return std::nullopt;
@@ -161,6 +165,12 @@ std::optional<std::string> PageEditor::EditedBook() {
   edit.editedText = edited;
   std::optional<std::string> book = WriteBackPage(bytes, edit);
   if (!book) Tell(kNotThePage);
+  if (book && form.encoding != BookEncoding::Gbk) {
+    // Into the file's own bytes, in the book's own encoding.
+    EncodedEdit encoded = EncodeEdit(file, form, bytes, *book);
+    if (!encoded.file) Tell(RefusedCharacterMessage(form.encoding, encoded.refused));
+    book = std::move(encoded.file);
+  }
   return book;
 }
 
@@ -243,6 +253,7 @@ void PageEditor::SaveTextAs() {
   const int line = view_.Pane()->FirstVisibleLine();
   const int page = view_.CurrentPage();
   const bool editing = view_.EditMode();
+  CarryEncodingChoice(view_, view_.CurrentPath(), target);
   if (view_.LoadText(target)) {
     ComeBack(page, line, editing);
     view_.NotifyBookSavedAs();

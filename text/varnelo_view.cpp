@@ -15,6 +15,7 @@
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
 #include "text/bookmark_part.h"
+#include "text/book_encoding_part.h"
 #include "text/page_editor.h"
 
 namespace varnelo {
@@ -30,6 +31,7 @@ CVarneloView::CVarneloView(SharedSettings& settings, QWidget* parent)
   bookmarks_ = bookmarks.get();
   AddPart(std::move(bookmarks));
   AddPart(std::make_unique<PageEditor>(*this));
+  AddPart(std::make_unique<EncodingPart>(*this));
 }
 
 CVarneloView::~CVarneloView() = default;
@@ -311,6 +313,8 @@ QString CVarneloView::ReadingStatus() const {
   } else {
     status += QString::fromStdString(FileNameOf(currentPath_));
   }
+  if (bookForm_.encoding != BookEncoding::Gbk)
+    status += QStringLiteral(" [%1]").arg(QString::fromLatin1(EncodingLabel(bookForm_.encoding)));
   return status;
 }
 

@@ -21,6 +21,7 @@
 #include "platform/text_appearance.h"
 #include "store/config_store.h"
 #include "store/shared_settings.h"
+#include "text/book_encoding.h"
 #include "text/book_engine.h"
 #include "text/view_part.h"
 
@@ -124,6 +125,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   SharedSettings& Settings() { return settings_; }
   CConfigStore& Store() { return store_; }
   const std::string& Text() const { return text_; }
+  // The book's encoding and the way from its text back to its file.
+  const BookForm& Form() const { return bookForm_; }
   int CurrentPage() const { return currentPage_; }
   void SetCurrentPage(int page) { currentPage_ = page; }
   int PageCount() const { return pages_.pageCount; }
@@ -206,6 +209,7 @@ class CVarneloView : public QWidget, public CommandTarget {
 
   // Book and pages
   std::string text_;
+  BookForm bookForm_;
   std::string currentPath_;
   Pagination pages_;
   int currentPage_ = 0;

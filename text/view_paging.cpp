@@ -6,6 +6,7 @@
 
 #include "platform/codepage.h"
 #include "platform/services.h"
+#include "text/book_encoding_part.h"
 #include "text/page_write_back.h"
 #include "text/varnelo_view.h"
 
@@ -29,7 +30,8 @@ QString PaneTextOf(std::string_view pageBytes) {
 bool CVarneloView::LoadText(std::string path) {
   if (path.empty()) return false;
   std::string bytes;
-  const LoadStatus status = ReadBookFile(path, bytes);
+  BookForm form;
+  const LoadStatus status = ReadBook(path, ChosenEncoding(*this, path), bytes, form);
   if (status != LoadStatus::Missing && editMode_ != 0) SetEditMode(false);
   if (status != LoadStatus::Ok) {
     // A refused file changes nothing: the book on screen keeps its bytes, pages, pane and
@@ -39,6 +41,7 @@ bool CVarneloView::LoadText(std::string path) {
     return false;
   }
   text_ = std::move(bytes);
+  bookForm_ = std::move(form);
   currentPath_ = std::move(path);
   NormaliseBlankLines(text_);
   // The mirror still names the previous book: its reading period ends here.

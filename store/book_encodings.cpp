@@ -1,0 +1,58 @@
+#include "store/book_encodings.h"
+
+#include <algorithm>
+
+#include "platform/profile.h"
+#include "store/config_schema.h"
+
+namespace varnelo {
+
+std::vector<EncodingChoice> ReadEncodingChoices(const std::string& settingsPath) {
+  using namespace config_names;
+  const int count =
+      std::clamp(profile::GetInt(kEncoding, kEncodingNum, 0, settingsPath), 0, kMaxEncodingChoices);
+  std::vector<EncodingChoice> choices;
+  for (int k = 1; k <= count; ++k) {
+    const std::string entry = profile::GetString(kEncoding, std::to_string(k), "", settingsPath);
+    const std::size_t bar = entry.find('|');
+    if (bar == std::string::npos || bar == 0 || bar + 1 == entry.size()) continue;
+    choices.push_back({entry.substr(bar + 1), entry.substr(0, bar)});
+  }
+  return choices;
+}
+
+std::optional<std::string> EncodingChoiceOf(const std::string& path,
+                                            const std::string& settingsPath) {
+  const std::vector<EncodingChoice> choices = ReadEncodingChoices(settingsPath);
+  for (auto it = choices.rbegin(); it != choices.rend(); ++it) {
+    if (it->path == path) return it->name;
+  }
+  return std::nullopt;
+}
+
+void ChooseEncoding(std::vector<EncodingChoice>& choices, const std::string& path,
+                    const std::string& name) {
+  std::erase_if(choices, [&](const EncodingChoice& c) { return c.path == path; });
+  if (!name.empty()) choices.push_back({path, name});
+  if (choices.size() > static_cast<std::size_t>(kMaxEncodingChoices))
+    choices.erase(choices.begin(), choices.end() - kMaxEncodingChoices);
+}
+
+bool StoreEncodingChoice(const std::string& path, const std::string& name,
+                         const std::string& settingsPath) {
+  using namespace config_names;
+  std::vector<EncodingChoice> choices = ReadEncodingChoices(settingsPath);
+  const std::size_t before = choices.size();
+  ChooseEncoding(choices, path, name);
+  bool ok = true;
+  for (std::size_t k = 0; k < choices.size(); ++k) {
+    ok = profile::WriteString(kEncoding, std::to_string(k + 1),
+                              choices[k].name + "|" + choices[k].path, settingsPath) && ok;
+  }
+  for (std::size_t k = choices.size(); k < before; ++k)
+    ok = profile::WriteString(kEncoding, std::to_string(k + 1), "", settingsPath) && ok;
+  return profile::WriteString(kEncoding, kEncodingNum, std::to_string(choices.size()),
+                              settingsPath) && ok;
+}
+
+}  // namespace varnelo
