@@ -41,15 +41,18 @@ void ChooseEncoding(std::vector<EncodingChoice>& choices, const std::string& pat
 bool StoreEncodingChoice(const std::string& path, const std::string& name,
                          const std::string& settingsPath) {
   using namespace config_names;
-  std::vector<EncodingChoice> choices = ReadEncodingChoices(settingsPath);
-  const std::size_t before = choices.size();
+  const std::vector<EncodingChoice> before = ReadEncodingChoices(settingsPath);
+  std::vector<EncodingChoice> choices = before;
   ChooseEncoding(choices, path, name);
   bool ok = true;
+  // Only the entries that changed: a choice is made with one write or a few.
   for (std::size_t k = 0; k < choices.size(); ++k) {
+    if (k < before.size() && before[k].path == choices[k].path && before[k].name == choices[k].name)
+      continue;
     ok = profile::WriteString(kEncoding, std::to_string(k + 1),
                               choices[k].name + "|" + choices[k].path, settingsPath) && ok;
   }
-  for (std::size_t k = choices.size(); k < before; ++k)
+  for (std::size_t k = choices.size(); k < before.size(); ++k)
     ok = profile::WriteString(kEncoding, std::to_string(k + 1), "", settingsPath) && ok;
   return profile::WriteString(kEncoding, kEncodingNum, std::to_string(choices.size()),
                               settingsPath) && ok;
