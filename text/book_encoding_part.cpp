@@ -45,17 +45,21 @@ EncodingPart::EncodingPart(CVarneloView& view) : view_(view) {
     view_.Commands().Add(
         id, [this, encoding = encoding](int) { Choose(encoding); },
         [this, encoding = encoding](int, CommandState& state) {
-          const bool open = !view_.CurrentPath().empty();
-          state.enabled = open;
+          const bool open = view_.RefusedUnicodePath().empty() && !view_.CurrentPath().empty();
+          state.enabled = !Target().empty();
           state.checkable = true;
-          // The encoding the book is read in; with no book, what the next one gets.
+          // The encoding the book is read in; else what the next one gets.
           state.checked = open ? encoding == view_.Form().encoding : !encoding;
         });
   }
 }
 
+const std::string& EncodingPart::Target() const {
+  return view_.RefusedUnicodePath().empty() ? view_.CurrentPath() : view_.RefusedUnicodePath();
+}
+
 void EncodingPart::Choose(std::optional<BookEncoding> encoding) {
-  const std::string path = view_.CurrentPath();
+  const std::string path = Target();
   if (path.empty()) return;
   if (!view_.OfferToSaveEdits()) return;  // the edits could not be written: stay
   StoreEncodingChoice(path, encoding ? std::string(EncodingName(*encoding)) : std::string(),

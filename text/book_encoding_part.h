@@ -20,11 +20,14 @@ void CarryEncodingChoice(CVarneloView& view, const std::string& from, const std:
 // Why an edit cannot be saved in the book's encoding, naming the character.
 QString RefusedCharacterMessage(BookEncoding encoding, char32_t character);
 
+// The menu acts on the book on screen, or on the book just refused as Unicode, which it
+// can open.
 class EncodingPart : public ViewPart {
  public:
   explicit EncodingPart(CVarneloView& view);
 
  private:
+  const std::string& Target() const;
   void Choose(std::optional<BookEncoding> encoding);
 
   CVarneloView& view_;

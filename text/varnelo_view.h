@@ -127,6 +127,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   const std::string& Text() const { return text_; }
   // The book's encoding and the way from its text back to its file.
   const BookForm& Form() const { return bookForm_; }
+  // The book last refused as Unicode, until another loads: the "编码" menu may open it.
+  const std::string& RefusedUnicodePath() const { return refusedUnicodePath_; }
   int CurrentPage() const { return currentPage_; }
   void SetCurrentPage(int page) { currentPage_ = page; }
   int PageCount() const { return pages_.pageCount; }
@@ -210,6 +212,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   // Book and pages
   std::string text_;
   BookForm bookForm_;
+  std::string refusedUnicodePath_;
   std::string currentPath_;
   Pagination pages_;
   int currentPage_ = 0;

@@ -33,6 +33,7 @@ bool CVarneloView::LoadText(std::string path) {
   BookForm form;
   const LoadStatus status = ReadBook(path, ChosenEncoding(*this, path), bytes, form);
   if (status != LoadStatus::Missing && editMode_ != 0) SetEditMode(false);
+  refusedUnicodePath_ = status == LoadStatus::Unicode ? path : std::string();
   if (status != LoadStatus::Ok) {
     // A refused file changes nothing: the book on screen keeps its bytes, pages, pane and
     // path, so the status bar, the mirror and any later save still describe that book.

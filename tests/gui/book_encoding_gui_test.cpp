@@ -1,0 +1,131 @@
+// Books in other encodings through the reader's keys and menus: a UTF-8 book with its mark
+// opened with Ctrl+O, paged by rule 3, edited and saved with Ctrl+S; a UTF-16 book opened
+// through the "编码" menu after its refusal; a character Big5 cannot hold refused on save.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QTextCursor>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/main_frame.h"
+#include "app/varnelo_app.h"
+#include "res/command_ids.h"
+#include "store/book_encodings.h"
+#include "tests/gui/test_support.h"
+#include "text/book_engine.h"
+#include "text/varnelo_view.h"
+
+namespace varnelo {
+namespace {
+
+std::string Read(const std::string& path) {
+  std::stringstream bytes;
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
+  return bytes.str();
+}
+
+// The corpus book in another encoding, by the system's iconv.
+std::string Converted(const char* book, const char* to, const std::string& path) {
+  const std::string command = "iconv -c -f GB18030 -t " + std::string(to) + " '" +
+                              testing::CorpusBook(book) + "' > '" + path + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  return Read(path);
+}
+
+class EncodingGuiTest : public ::testing::Test, protected testing::ScriptedSession {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(app_.InitInstance({"varnelo"}));
+    view_ = app_.MainFrame()->View();
+  }
+  void Open(const std::string& path) {
+    dialogs_.files.push_back(QString::fromStdString(path));
+    testing::PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
+  }
+  QAction* Action(int id) { return app_.MainFrame()->ActionOf(id); }
+  // Edit mode, the caret after the first `after` of the page, `typed` typed there.
+  void TypeAfter(const QString& after, const QString& typed) {
+    Action(cmd::kEditMode)->trigger();
+    RichPane* pane = view_->Pane();
+    QTextCursor caret = pane->textCursor();
+    caret.setPosition(static_cast<int>(pane->PaneText().indexOf(after) + after.size()));
+    pane->setTextCursor(caret);
+    for (QChar c : typed) testing::PressKey(pane, QKeyCombination(Qt::Key_unknown), QString(c));
+  }
+
+  CVarneloApp app_;
+  CVarneloView* view_ = nullptr;
+};
+
+TEST_F(EncodingGuiTest, AUtf8BookWithItsMarkPagesByRule3AndSavesOnlyTheTypedBytes) {
+  const std::string book = home_.Folder() + "sanguo.txt";
+  const std::string body = Converted("三国演义.txt", "UTF-8", home_.Folder() + "body.txt");
+  std::ofstream(book, std::ios::binary) << "\xEF\xBB\xBF" << body;
+  Open(book);
+  ASSERT_EQ(view_->CurrentPath(), book);
+  Action(cmd::kRule3)->trigger();
+  Action(cmd::kChapterPaging)->trigger();
+  std::string gbk;
+  ASSERT_EQ(ReadBookFile(testing::CorpusBook("三国演义.txt"), gbk), LoadStatus::Ok);
+  NormaliseBlankLines(gbk);
+  EXPECT_EQ(view_->PageCount(), PaginateByChapters(gbk, 3).pageCount);
+  testing::PressKey(view_->Pane(), QKeyCombination(Qt::Key_Right));
+  testing::PressKey(view_->Pane(), QKeyCombination(Qt::Key_Right));
+  EXPECT_TRUE(view_->ReadingStatus().endsWith(QStringLiteral("何国舅谋诛宦竖 [UTF-8]")));
+  EXPECT_TRUE(Action(cmd::kEncodingUtf8)->isChecked());
+  EXPECT_FALSE(Action(cmd::kEncodingGbk)->isChecked());
+
+  // The page's first "张飞性发" gets two characters after it.
+  const QString after = QStringLiteral("张飞性发");
+  const std::size_t page = view_->Form().Locate(body, view_->PageStart(view_->CurrentPage())).file;
+  const std::size_t at = Read(book).find(after.toStdString(), page) + after.toStdString().size();
+  ASSERT_TRUE(view_->Pane()->PaneText().contains(after));
+  TypeAfter(after, QStringLiteral("曰好"));
+  testing::PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_S);
+  EXPECT_TRUE(boxes_.shown.empty());
+  const std::string original = "\xEF\xBB\xBF" + body;
+  EXPECT_TRUE(Read(book) == original.substr(0, at) + "曰好" + original.substr(at));
+  EXPECT_TRUE(view_->Pane()->PaneText().contains(QStringLiteral("张飞性发曰好")));
+}
+
+TEST_F(EncodingGuiTest, AUtf16BookOpensThroughTheMenuAfterItsRefusal) {
+  const std::string book = home_.Folder() + "shuihu.txt";
+  const std::string body = Converted("水浒传.txt", "UTF-16LE", home_.Folder() + "body.txt");
+  std::ofstream(book, std::ios::binary) << "\xFF\xFE" << body;
+  Open(book);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text,
+            QStringLiteral("警告！此文本编码为unicode！请用记事本另存为ANSI编码即可打开！"));
+  EXPECT_TRUE(view_->CurrentPath().empty());
+  Action(cmd::kEncodingUtf16Le)->trigger();
+  ASSERT_EQ(view_->CurrentPath(), book);
+  EXPECT_TRUE(Action(cmd::kEncodingUtf16Le)->isChecked());
+  EXPECT_EQ(EncodingChoiceOf(book, home_.ConfigPath()), "utf-16le");
+  EXPECT_TRUE(view_->Pane()->PaneText().contains(QStringLiteral("水浒")));
+  // "自动检测" forgets the choice; the book is refused again and the one on screen stays.
+  Action(cmd::kEncodingAuto)->trigger();
+  EXPECT_EQ(EncodingChoiceOf(book, home_.ConfigPath()), std::nullopt);
+  EXPECT_EQ(boxes_.shown.size(), 2u);
+}
+
+TEST_F(EncodingGuiTest, ASimplifiedCharacterTypedIntoABig5BookIsRefused) {
+  const std::string book = home_.Folder() + "big5.txt";
+  const std::string original = Converted("三国演义.txt", "BIG5", book);
+  Open(book);
+  ASSERT_EQ(view_->CurrentPath(), book);
+  EXPECT_TRUE(Action(cmd::kEncodingBig5)->isChecked());
+  const QString text = view_->Pane()->PaneText();
+  TypeAfter(text.mid(text.indexOf(QStringLiteral("曹")), 1), QStringLiteral("们"));
+  testing::PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_S);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("“们”")));
+  EXPECT_TRUE(Read(book) == original);
+  EXPECT_TRUE(view_->Pane()->PaneText().contains(QStringLiteral("曹们")));
+  EXPECT_TRUE(view_->Pane()->IsModified());
+}
+
+}  // namespace
+}  // namespace varnelo
