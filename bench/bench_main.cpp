@@ -14,6 +14,7 @@
 #include <string>
 
 #include "bench/auto_scroll.h"
+#include "bench/encoded_load.h"
 #include "bench/first_page.h"
 #include "text/book_engine.h"
 
@@ -113,6 +114,8 @@ std::string SparseBook(const std::string& book) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--load-memory") == 0)
+    return varnelo::bench::MeasureLoadMemory(argv[2]);
   // --gui: only the figures of the reader's window.
   if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) {
     const std::string book = SyntheticBook(kBookBytes);
@@ -130,6 +133,7 @@ int main(int argc, char** argv) {
     Report("chapter-paging-sparse", sparse, BestSeconds([] {}, [&] {
              gSink = gSink + varnelo::PaginateByChapters(sparse, 1).pageCount;
            }));
+    varnelo::bench::ReportEncodedLoad(book, std::filesystem::read_symlink("/proc/self/exe").string(), kRuns);
   }
 
   // The largest real book, from the file to its first page in the pane.

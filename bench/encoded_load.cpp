@@ -1,0 +1,98 @@
+#include "bench/encoded_load.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/codepage.h"
+#include "text/book_encoding.h"
+#include "text/book_engine.h"
+
+namespace varnelo::bench {
+namespace {
+
+// Kilobytes of a /proc/self/status line ("VmRSS:", "VmHWM:").
+long long StatusKb(const char* key) {
+  std::ifstream status("/proc/self/status");
+  std::string name;
+  long long value = 0;
+  while (status >> name) {
+    if (name == key) {
+      status >> value;
+      return value;
+    }
+    status.ignore(1 << 12, '\n');
+  }
+  return 0;
+}
+
+std::int64_t LoadOnce(const std::string& path) {
+  std::string text;
+  BookForm form;
+  if (ReadBook(path, std::nullopt, text, form) != LoadStatus::Ok) return -1;
+  NormaliseBlankLines(text);
+  return Paginate(text, kLinePaging, 1).pageCount;
+}
+
+double BestMs(const std::string& path, int runs) {
+  double best = 1e30;
+  for (int run = 0; run < runs; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::int64_t pages = LoadOnce(path);
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    if (pages < 0) return -1;
+    best = std::min(best, took.count());
+  }
+  return best;
+}
+
+}  // namespace
+
+void ReportEncodedLoad(const std::string& book, const std::string& self, int runs) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path();
+  const std::string gbPath = (folder / "varnelo-bench-gb18030.txt").string();
+  const std::string utf8Path = (folder / "varnelo-bench-utf8.txt").string();
+  {
+    std::ofstream(gbPath, std::ios::binary) << book;
+    const std::u16string units = DecodeBookBytes(book);
+    std::u32string points;
+    points.reserve(units.size());
+    for (char16_t u : units) points.push_back(u);  // the synthetic book is all BMP
+    std::ofstream(utf8Path, std::ios::binary) << *EncodeText(points, BookEncoding::Utf8);
+  }
+  const double utf8 = BestMs(utf8Path, runs);
+  const double gb = BestMs(gbPath, runs);
+  std::printf("utf8-load: %.0f ms; gb18030-load: %.0f ms; ratio %.2f\n", utf8, gb, utf8 / gb);
+  std::fflush(stdout);
+
+  const std::string command = "'" + self + "' --load-memory '" + utf8Path + "'";
+  FILE* child = ::popen(command.c_str(), "r");
+  long long peak = 0, after = 0;
+  if (child != nullptr) {
+    if (std::fscanf(child, "%lld %lld", &peak, &after) != 2) peak = after = 0;
+    ::pclose(child);
+  }
+  const double size = static_cast<double>(std::filesystem::file_size(utf8Path));
+  std::printf("utf8-load-memory: peak %.2fx the file; after %.2fx\n",
+              static_cast<double>(peak) / size, static_cast<double>(after) / size);
+  std::fflush(stdout);
+  std::filesystem::remove(gbPath);
+  std::filesystem::remove(utf8Path);
+}
+
+int MeasureLoadMemory(const std::string& path) {
+  const long long before = StatusKb("VmRSS:");
+  std::string text;
+  BookForm form;
+  if (ReadBook(path, std::nullopt, text, form) != LoadStatus::Ok) return 1;
+  NormaliseBlankLines(text);
+  const Pagination pages = Paginate(text, kLinePaging, 1);
+  const long long after = StatusKb("VmRSS:");
+  const long long peak = StatusKb("VmHWM:");
+  std::printf("%lld %lld\n", (peak - before) * 1024, (after - before) * 1024);
+  return pages.pageCount > 0 ? 0 : 1;
+}
+
+}  // namespace varnelo::bench
