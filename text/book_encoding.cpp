@@ -413,6 +413,14 @@ Utf8Census CountUtf8(std::string_view bytes) {
       ++p;
       continue;
     }
+    // The common case of Chinese text: a three-byte character outside the E0 and ED rows,
+    // where overlongs and surrogates live.
+    if (end - p >= 3 && p[0] >= 0xE1 && p[0] != 0xED && p[0] <= 0xEF && (p[1] & 0xC0) == 0x80 &&
+        (p[2] & 0xC0) == 0x80) {
+      ++census.multiByte;
+      p += 3;
+      continue;
+    }
     char32_t c;
     const std::size_t n = NextUtf8(p, end, c);
     if (n > 1) {
@@ -498,7 +506,7 @@ BookForm TranscodeBook(std::string& bytes, const DetectedEncoding& detected) {
 
   const auto put = [&](const Byte* what, std::size_t n) {
     if (!spilling && out + n <= in) {
-      std::memcpy(data + out, what, n);
+      for (std::size_t k = 0; k < n; ++k) data[out + k] = what[k];
       out += n;
     } else {
       spilling = true;
@@ -506,8 +514,7 @@ BookForm TranscodeBook(std::string& bytes, const DetectedEncoding& detected) {
     }
   };
   const auto textSize = [&] { return static_cast<std::int64_t>(out + spill.size()); };
-
-  Walk(detected.encoding, data, size, in, [&](char32_t c, std::size_t n) {
+  const auto step = [&](char32_t c, std::size_t n) {
     if (textSize() >= nextMark) {
       form.marks.push_back({textSize(), static_cast<std::int64_t>(in)});
       nextMark = textSize() + kMarkStep;
@@ -517,7 +524,51 @@ BookForm TranscodeBook(std::string& bytes, const DetectedEncoding& detected) {
     in += n;
     put(gb, length);
     return true;
-  });
+  };
+
+  if (detected.encoding == BookEncoding::Utf8) {
+    // ASCII runs and three-byte characters with a two-byte GB18030 form, written straight
+    // over the input they were read from; everything else takes the general step below.
+    while (in < size) {
+      if (static_cast<std::int64_t>(out) >= nextMark) {
+        form.marks.push_back({static_cast<std::int64_t>(out), static_cast<std::int64_t>(in)});
+        nextMark = static_cast<std::int64_t>(out) + kMarkStep;
+      }
+      if (in + 8 <= size) {
+        std::uint64_t word;
+        std::memcpy(&word, data + in, 8);
+        if ((word & 0x8080808080808080ULL) == 0) {
+          std::memcpy(data + out, &word, 8);
+          in += 8;
+          out += 8;
+          continue;
+        }
+      }
+      const Byte b0 = data[in];
+      if (b0 < 0x80) {
+        data[out++] = b0;
+        ++in;
+        continue;
+      }
+      if (in + 3 <= size && b0 >= 0xE1 && b0 != 0xED && b0 <= 0xEF &&
+          (data[in + 1] & 0xC0) == 0x80 && (data[in + 2] & 0xC0) == 0x80) {
+        const char32_t c = (b0 & 0x0Fu) << 12 | (data[in + 1] & 0x3Fu) << 6 | (data[in + 2] & 0x3Fu);
+        const std::uint32_t v = table[c];
+        if (v >= 0x8000 && v <= 0xFFFF) {
+          in += 3;
+          data[out] = static_cast<Byte>(v >> 8);
+          data[out + 1] = static_cast<Byte>(v);
+          out += 2;
+          continue;
+        }
+      }
+      char32_t c;
+      const std::size_t n = NextUtf8(data + in, data + size, c);
+      step(c, n);
+      if (spilling) break;  // what grows goes the general way
+    }
+  }
+  Walk(detected.encoding, data, size, in, step);
   bytes.resize(out);
   bytes += spill;
   bytes.shrink_to_fit();
