@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QApplication>
 #include <QKeyEvent>
@@ -146,6 +147,12 @@ void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entri
         if (first == cmd::kRecentFolderPlaceholder) storeMenus_[StoreMenu::RecentFolders] = popup;
         connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         AddMenuEntries(popup, entry.items);
+        if (first == cmd::kEncodingAuto) {
+          // One encoding at a time: drawn as radio items; the view's state checks them.
+          auto* group = new QActionGroup(popup);
+          group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+          for (QAction* action : popup->actions()) group->addAction(action);
+        }
         break;
       }
       case MenuKind::Command: {
