@@ -38,6 +38,9 @@ bool CVarneloView::LoadText(std::string path) {
                         MessageButtons::Ok, MessageIcon::None);
     return false;
   }
+  if (!currentPath_.empty()) {
+    for (const auto& part : parts_) part->OnBookLeaving();
+  }
   text_ = std::move(bytes);
   currentPath_ = std::move(path);
   NormaliseBlankLines(text_);
