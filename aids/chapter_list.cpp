@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "platform/codepage.h"
+#include "platform/rich_pane.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
 #include "text/chapter_index.h"
@@ -148,9 +149,14 @@ void ChapterList::Open() {
     OfferRules();
     return;
   }
-  const int current = view_.PagingMode() == kChapterPaging
-                          ? view_.CurrentPage()
-                          : PageHolding(headings, TopOfPaneOffset(view_));
+  int current = view_.CurrentPage();
+  if (view_.PagingMode() != kChapterPaging) {
+    // A heading on the first visible line is the chapter being read.
+    const RichPane* pane = view_.Pane();
+    const int next = pane->LineIndex(pane->FirstVisibleLine() + 1);
+    const std::int64_t top = next > 0 ? OffsetOfPanePosition(view_, next) - 1 : TopOfPaneOffset(view_);
+    current = PageHolding(headings, top);
+  }
   ChapterListDialog dialog(view_.Text(), headings, current - 1, &view_);
   if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == 0) return;
   Jump(headings, dialog.Chosen());
