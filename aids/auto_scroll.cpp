@@ -44,10 +44,12 @@ void AutoScroll::Step() {
   switch (StepKindOf(view_.Settings().config.quote.rollType)) {
     case ScrollStepKind::Pixel: {
       QScrollBar* bar = view_.Pane()->verticalScrollBar();
+      if (TurnsAtBottom()) break;
       bar->setValue(PixelStepTarget(bar->value(), bar->maximum()));
       break;
     }
     case ScrollStepKind::Line:
+      if (TurnsAtBottom()) break;
       view_.Pane()->LineScroll(1);
       break;
     case ScrollStepKind::Screen:
@@ -57,6 +59,16 @@ void AutoScroll::Step() {
       break;
   }
   stepping_ = false;
+}
+
+// With "滚到页尾时自动翻页" on, the bottom of a page turns to the next one, as the
+// screenful steps do; off, the pane stays at the bottom.
+bool AutoScroll::TurnsAtBottom() {
+  if (view_.Settings().config.turnAtPageEnd == 0) return false;
+  const QScrollBar* bar = view_.Pane()->verticalScrollBar();
+  if (bar->value() < bar->maximum()) return false;
+  view_.NextPage();
+  return true;
 }
 
 }  // namespace varnelo

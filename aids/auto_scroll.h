@@ -25,6 +25,8 @@ class AutoScroll : public ViewPart {
   void Step();
 
  private:
+  bool TurnsAtBottom();
+
   CVarneloView& view_;
   bool on_ = false;
   bool stepping_ = false;  // a step waiting on a question must not be re-entered by ticks

@@ -3,6 +3,9 @@
 #include <memory>
 
 #include "aids/auto_scroll.h"
+#include "aids/book_find.h"
+#include "aids/chapter_list.h"
+#include "aids/place_keeper.h"
 #include "aids/library_side_bar.h"
 #include "aids/page_appearance.h"
 #include "aids/skin_button.h"
@@ -34,6 +37,11 @@ ReadingAids AttachReadingAids(CVarneloView& view) {
   auto settings = std::make_unique<ReadingSettings>(view, *aids.quotation, *aids.autoScroll);
   aids.settings = settings.get();
   view.AddPart(std::move(settings));
+  aids.chapters = Attach<ChapterList>(view);
+  aids.find = Attach<BookFind>(view);
+  auto places = std::make_unique<PlaceKeeper>(view, *aids.sideBar);
+  aids.places = places.get();
+  view.AddPart(std::move(places));
   return aids;
 }
 

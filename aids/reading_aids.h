@@ -5,6 +5,9 @@
 namespace varnelo {
 
 class AutoScroll;
+class BookFind;
+class ChapterList;
+class PlaceKeeper;
 class CVarneloView;
 class LibrarySideBar;
 class PageAppearance;
@@ -17,6 +20,9 @@ struct ReadingAids {
   AutoScroll* autoScroll = nullptr;
   QuotationLine* quotation = nullptr;
   ReadingSettings* settings = nullptr;
+  ChapterList* chapters = nullptr;
+  BookFind* find = nullptr;
+  PlaceKeeper* places = nullptr;
 };
 
 ReadingAids AttachReadingAids(CVarneloView& view);

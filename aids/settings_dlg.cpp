@@ -19,6 +19,7 @@
 #include "platform/services.h"
 #include "res/command_ids.h"
 #include "store/config_schema.h"
+#include "store/store_messages.h"
 #include "text/book_engine.h"
 #include "text/varnelo_view.h"
 
@@ -34,9 +35,10 @@ const char* const kPresets[] = {"30", "3000", "30000"};
 
 }  // namespace
 
-CSettingsDlg::CSettingsDlg(QuoteSettings& quote, QWidget* parent)
+CSettingsDlg::CSettingsDlg(QuoteSettings& quote, QWidget* parent, ConfigValues* reading)
     : QDialog(parent),
       quote_(quote),
+      reading_(reading),
       // Off (0) is the third button; any flag outside 0 to 3 checks none.
       radioIndex_(quote.quoteMode == 0
                       ? 2
@@ -141,14 +143,24 @@ void CSettingsDlg::BuildControls() {
   interval_->setValidator(digits);
   reminder_->setValidator(digits);
 
+  // The reader's own options sit between the reminder and the buttons, which move down.
+  const int buttonsAt = reading_ != nullptr ? 230 : 198;
+  if (reading_ != nullptr) {
+    returnToPlace_ = new QCheckBox(QStringLiteral("打开小说时回到上次阅读的位置"), this);
+    returnToPlace_->setObjectName(QStringLiteral("checkReturnToPlace"));
+    place(returnToPlace_, Units(17, 200, 150, 10));
+    turnAtPageEnd_ = new QCheckBox(QStringLiteral("滚到页尾时自动翻页"), this);
+    turnAtPageEnd_->setObjectName(QStringLiteral("checkTurnAtPageEnd"));
+    place(turnAtPageEnd_, Units(17, 213, 150, 10));
+  }
   auto* ok = new QPushButton(QStringLiteral("确定"), this);
   ok->setObjectName(QStringLiteral("button1"));
   ok->setDefault(true);
-  place(ok, Units(86, 198, 36, 14));
+  place(ok, Units(86, buttonsAt, 36, 14));
   auto* cancel = new QPushButton(QStringLiteral("取消"), this);
   cancel->setObjectName(QStringLiteral("button2"));
   cancel->setAutoDefault(false);
-  place(cancel, Units(153, 198, 33, 14));
+  place(cancel, Units(153, buttonsAt, 33, 14));
 
   const QRect whole = Units(0, 0, kDialogWidth, kDialogHeight);
   int right = whole.width();
@@ -186,6 +198,10 @@ void CSettingsDlg::OnInitDialog() {
                                  : -1);
   interval_->setText(QString::number(quote_.scrollInterval));
   reminder_->setText(QString::number(quote_.reminderMinutes));
+  if (reading_ != nullptr) {
+    returnToPlace_->setChecked(reading_->returnToPlace != 0);
+    turnAtPageEnd_->setChecked(reading_->turnAtPageEnd != 0);
+  }
   interval_->setFocus();
 }
 
@@ -218,6 +234,10 @@ void CSettingsDlg::accept() {
   quote_.scrollInterval = BoxNumber(interval_->text().toStdString());
   quote_.rollType = rollType_->currentIndex();
   quote_.reminderMinutes = BoxNumber(reminder_->text().toStdString());
+  if (reading_ != nullptr) {
+    reading_->returnToPlace = returnToPlace_->isChecked() ? 1 : 0;
+    reading_->turnAtPageEnd = turnAtPageEnd_->isChecked() ? 1 : 0;
+  }
   QDialog::accept();
 }
 
@@ -228,8 +248,15 @@ ReadingSettings::ReadingSettings(CVarneloView& view, QuotationLine& quotation,
 }
 
 void ReadingSettings::Open() {
-  CSettingsDlg dialog(view_.Settings().config.quote, &view_);
+  ConfigValues& config = view_.Settings().config;
+  CSettingsDlg dialog(config.quote, &view_, &config);
   if (dialog.exec() != QDialog::Accepted) return;
+  // These two are written when chosen: they are not part of the exit save.
+  const std::string& path = view_.Store().SettingsPath();
+  if (!WriteKey(config, ConfigKey::ReturnToPlace, path) || !WriteKey(config, ConfigKey::TurnAtPageEnd, path)) {
+    MessageBoxes().Show(&view_, NotWrittenMessage(path, QStringLiteral("阅读选项未保存")), QString(),
+                        MessageButtons::Ok, MessageIcon::Exclamation);
+  }
   quotation_.Start();
   autoScroll_.Arm();
 }

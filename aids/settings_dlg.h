@@ -21,12 +21,15 @@ namespace varnelo {
 class AutoScroll;
 class CVarneloView;
 class QuotationLine;
+struct ConfigValues;
 struct QuoteSettings;
 
 class CSettingsDlg : public QDialog {
   Q_OBJECT
  public:
-  CSettingsDlg(QuoteSettings& quote, QWidget* parent = nullptr);
+  // With `reading`, the dialog also sets the [Reading] options (the book's place, turning
+  // at the bottom of a page).
+  CSettingsDlg(QuoteSettings& quote, QWidget* parent = nullptr, ConfigValues* reading = nullptr);
 
   void accept() override;
 
@@ -39,6 +42,7 @@ class CSettingsDlg : public QDialog {
   void PresetInterval(int selection);
 
   QuoteSettings& quote_;
+  ConfigValues* reading_;
   int radioIndex_;  // 0 built-in, 1 file, 2 off
   std::string path_;
   double baseX_ = 1;
@@ -54,6 +58,8 @@ class CSettingsDlg : public QDialog {
   QComboBox* rollType_ = nullptr;
   QLineEdit* interval_ = nullptr;
   QLineEdit* reminder_ = nullptr;
+  QCheckBox* returnToPlace_ = nullptr;
+  QCheckBox* turnAtPageEnd_ = nullptr;
   QList<QWidget*> fileSettings_;
 };
 

@@ -22,6 +22,7 @@
 
 #include "aids/page_appearance.h"
 #include "aids/library_side_bar.h"
+#include "aids/place_keeper.h"
 #include "aids/reading_aids.h"
 #include "app/page_context_menu.h"
 #include "app/varnelo_app.h"
@@ -145,6 +146,7 @@ void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entri
         if (first == cmd::kOpenBookmarkFirst) storeMenus_[StoreMenu::OpenBookmark] = popup;
         if (first == cmd::kDeleteBookmarkFirst) storeMenus_[StoreMenu::DeleteBookmark] = popup;
         if (first == cmd::kRecentFolderPlaceholder) storeMenus_[StoreMenu::RecentFolders] = popup;
+        if (first == cmd::kRecentBookFirst) storeMenus_[StoreMenu::RecentBooks] = popup;
         connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         AddMenuEntries(popup, entry.items);
         if (first == cmd::kEncodingAuto) {
@@ -523,6 +525,7 @@ bool CMainFrame::SaveAllSettings() {
   ExitSteps steps;
   steps.updateRecentFolders = [&] { return store.UpdateRecentFolders(app_.Settings().libraryFolder); };
   steps.closeReadingPeriod = [this] { return view_->UpdateReadRecord(); };
+  aids_.places->KeepPlace();
   if (!WriteExitSettings(ExitValues(), settingsPath, steps)) {
     MessageBoxes().Show(this, NotWrittenMessage(settingsPath, QStringLiteral("本次的设置未能保存")),
                         QString(), MessageButtons::Ok, MessageIcon::Exclamation);

@@ -43,6 +43,7 @@ std::vector<MenuEntry> BuildMenuBar() {
                           Separator(),
                           Popup("最近文件夹", {}, {Item(kRecentFolderPlaceholder, "10")}),
                           Item(kClearRecentFolders, "清除最近文件夹"),
+                          Popup("最近阅读", {}, {Item(kRecentBookFirst, "最近阅读")}),
                           Separator(),
                           Item(kSave, "保存(&S)...", "Ctrl+S"),
                           Item(kSaveAs, "另存为..."),
@@ -117,6 +118,9 @@ std::vector<MenuEntry> BuildMenuBar() {
                                 }),
                           Item(kAutoScroll, "自动滚屏", "Enter"),
                           Item(kMoreSettings, "更多设置", "F2"),
+                          Separator(),
+                          Item(kChapterList, "目录", "F4"),
+                          Item(kBookFind, "全书查找", "Ctrl+Shift+F"),
                       }));
   bar.push_back(Popup("帮助(&H)", {},
                       {
@@ -179,6 +183,8 @@ constexpr std::array kStrings = {
                 "亦歌，一个非常漂亮的在线听歌网站！还能根据你听歌的历程自动推荐你会喜欢的歌曲！"},
     StringEntry{kLinkAirplay, "音乐为我而生！一款优秀的音乐播放器：单文件800k、界面迷人！"},
     StringEntry{kNavigationSite, "推荐一个实用的网站导航\n网站导航"},
+    StringEntry{kChapterList, "列出全书的章节标题，选中后跳到该章\n目录"},
+    StringEntry{kBookFind, "在整本书中查找文字\n全书查找"},
     StringEntry{kAppTitle, "Varnelo"},
     StringEntry{kIdleText, kIdle},
     StringEntry{kOpenFile, "打开一个现有文档\n打开txt"},
@@ -276,6 +282,7 @@ const std::vector<Accelerator>& Accelerators() {
       {"F1", kSideBar},           {"F2", kMoreSettings},      {"F3", kReadRecords},
       {"F5", kAddBookmark},       {"F6", kNextPane},          {"Shift+F6", kPrevPane},
       {"Ctrl+Return", kFullScreen}, {"Ctrl+Enter", kFullScreen},
+      {"F4", kChapterList},       {"Ctrl+Shift+F", kBookFind},
   };
   return table;
 }

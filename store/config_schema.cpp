@@ -31,9 +31,10 @@ struct Entry {
 constexpr char kStyle[] = "Style";
 constexpr char kQuote[] = "Quote";
 constexpr char kInterface[] = "Interface";
+constexpr char kReading[] = "Reading";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 24> kEntries = {{
+const std::array<Entry, 26> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -82,6 +83,10 @@ const std::array<Entry, 24> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.libraryEntry; }},
     {ConfigKey::CheckNet, "Check", "CheckNet", Form::Int, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.checkNet; }},
+    {ConfigKey::ReturnToPlace, kReading, "ReturnFlag", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.returnToPlace; }},
+    {ConfigKey::TurnAtPageEnd, kReading, "TurnFlag", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.turnAtPageEnd; }},
 }};
 
 const Entry& EntryOf(ConfigKey key) {

@@ -54,6 +54,9 @@ struct ConfigValues {
   int statusBarShown = 1;
   int libraryEntry = 0;  // 1-based entry of the listed folder; 0 = none
   int checkNet = 0;      // 2 = the start-page offer has been made
+  // [Reading]: options of the settings dialog beyond its own three groups.
+  int returnToPlace = 1;  // a book opens where it was left
+  int turnAtPageEnd = 0;  // pixel and line auto-scroll turn the page at its bottom
 };
 
 enum class ConfigKey {
@@ -64,6 +67,7 @@ enum class ConfigKey {
   Night, ChapterRule, SideBarHidden, PicturePath,
   Placement, ToolBarShown, StatusBarShown, LibraryEntry,
   CheckNet,
+  ReturnToPlace, TurnAtPageEnd,
 };
 
 // When start-up reads a key: while the frame prepares its window, in the view's initial
@@ -106,6 +110,8 @@ inline constexpr char kTimePadNum[] = "TimePadNum";
 // The encoding the user chose for a book: EncodingNum entries "1".. as "name|path".
 inline constexpr char kEncoding[] = "Encoding";
 inline constexpr char kEncodingNum[] = "EncodingNum";
+inline constexpr char kBookPlace[] = "BookPlace";
+inline constexpr char kPlaceNum[] = "PlaceNum";
 }  // namespace config_names
 
 }  // namespace varnelo

@@ -38,6 +38,7 @@ class CConfigStore {
   // The frame's menus the bookmark and recent-folder lists are shown in; none in tests of
   // the file alone.
   void SetMenus(StoreMenus* menus) { menus_ = menus; }
+  StoreMenus* Menus() const { return menus_; }
   // Where the time of writing comes from.
   void SetClock(std::function<std::time_t()> now) { now_ = std::move(now); }
 

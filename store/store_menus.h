@@ -7,7 +7,7 @@
 
 namespace varnelo {
 
-enum class StoreMenu { OpenBookmark, DeleteBookmark, RecentFolders };
+enum class StoreMenu { OpenBookmark, DeleteBookmark, RecentFolders, RecentBooks };
 
 struct StoreMenuItem {
   int id;

@@ -161,6 +161,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   // pane can hold.
   std::string ShownBytes(int page) const;
   std::int64_t PageStart(int page) const { return pages_.PageStart(page); }
+  const Pagination& Pages() const { return pages_; }
   // Tells the parts the book now comes from the name it was saved under.
   void NotifyBookSavedAs();
   int LastScreenTop() const { return lastScreenTop_; }

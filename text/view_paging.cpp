@@ -41,6 +41,9 @@ bool CVarneloView::LoadText(std::string path) {
                         MessageButtons::Ok, MessageIcon::None);
     return false;
   }
+  if (!currentPath_.empty()) {
+    for (const auto& part : parts_) part->OnBookLeaving();
+  }
   text_ = std::move(bytes);
   bookForm_ = std::move(form);
   currentPath_ = std::move(path);

@@ -16,6 +16,8 @@ class ViewPart {
  public:
   virtual ~ViewPart() = default;
   virtual void OnStartup(StartupStep step) { (void)step; }
+  // Another book (or the same one again) is about to replace the book on screen.
+  virtual void OnBookLeaving() {}
   // A book was loaded from this path and its first page is showing.
   virtual void OnBookLoaded() {}
   // A bookmark was opened: the library list is to forget the opened files and the listed

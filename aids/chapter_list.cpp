@@ -1,0 +1,207 @@
+#include "aids/chapter_list.h"
+
+#include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QFont>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QVBoxLayout>
+
+#include "platform/codepage.h"
+#include "platform/rich_pane.h"
+#include "platform/services.h"
+#include "res/command_ids.h"
+#include "text/chapter_index.h"
+#include "text/varnelo_view.h"
+#include "text/view_offsets.h"
+
+namespace varnelo {
+
+namespace {
+
+const char16_t* const kRuleCharacters[] = {u"章", u"卷", u"回", u"部", u"节", u"集"};
+const int kRuleCommands[] = {cmd::kRule1, cmd::kRule2, cmd::kRule3, cmd::kRule4, cmd::kRule5, cmd::kRule6};
+
+QString RuleName(int rule) {
+  return QStringLiteral("按“第...") + QString::fromUtf16(kRuleCharacters[rule - 1]) +
+         QStringLiteral("”分页");
+}
+
+}  // namespace
+
+ChapterModel::ChapterModel(std::string_view text, const Pagination& chapters, QObject* parent)
+    : QAbstractListModel(parent), text_(text), chapters_(chapters) {}
+
+int ChapterModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : chapters_.pageCount;
+}
+
+QVariant ChapterModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= chapters_.pageCount) return {};
+  if (role == Qt::DisplayRole) {
+    const std::string_view title = chapters_.TitleOf(index.row() + 1);
+    return QString::number(index.row() + 1) + QStringLiteral("　") +
+           QString::fromStdU16String(DecodeBookBytes(title));
+  }
+  if (role == Qt::FontRole && index.row() == marked_) {
+    QFont bold;
+    bold.setBold(true);
+    return bold;
+  }
+  return {};
+}
+
+std::int64_t ChapterModel::OffsetOf(int row) const { return chapters_.PageStart(row + 1); }
+
+ChapterListDialog::ChapterListDialog(std::string_view text, const Pagination& chapters, int current,
+                                     QWidget* parent)
+    : QDialog(parent),
+      model_(new ChapterModel(text, chapters, this)),
+      proxy_(new QSortFilterProxyModel(this)),
+      filter_(new QLineEdit(this)),
+      list_(new QListView(this)) {
+  setWindowTitle(QStringLiteral("目录"));
+  setObjectName(QStringLiteral("chapterList"));
+  model_->SetMarked(current);
+  proxy_->setSourceModel(model_);
+  proxy_->setFilterCaseSensitivity(Qt::CaseInsensitive);
+  filter_->setPlaceholderText(QStringLiteral("输入文字筛选章节"));
+  filter_->setClearButtonEnabled(true);
+  // Rows of one height: the view never measures forty thousand titles.
+  list_->setUniformItemSizes(true);
+  list_->setModel(proxy_);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(filter_);
+  layout->addWidget(list_);
+  auto* hint = new QLabel(QStringLiteral("共 %1 章。回车或双击跳到该章，Esc 关闭。").arg(chapters.pageCount), this);
+  layout->addWidget(hint);
+  resize(420, 520);
+
+  connect(filter_, &QLineEdit::textChanged, this, [this](const QString& words) {
+    proxy_->setFilterFixedString(words);
+    if (!list_->currentIndex().isValid() && proxy_->rowCount() > 0)
+      list_->setCurrentIndex(proxy_->index(0, 0));
+  });
+  connect(list_, &QListView::doubleClicked, this, &ChapterListDialog::Choose);
+  filter_->installEventFilter(this);
+  list_->installEventFilter(this);
+  if (current >= 0) {
+    const QModelIndex marked = proxy_->mapFromSource(model_->index(current, 0));
+    list_->setCurrentIndex(marked);
+    list_->scrollTo(marked, QAbstractItemView::PositionAtCenter);
+  } else if (chapters.pageCount > 0) {
+    list_->setCurrentIndex(proxy_->index(0, 0));
+  }
+  list_->setFocus();
+}
+
+bool ChapterListDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      Choose(list_->currentIndex());
+      return true;
+    }
+    // Up and down in the filter box move through the list, so typing and choosing need
+    // no change of focus.
+    if (watched == filter_ && (key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+                               key == Qt::Key_PageDown)) {
+      QKeyEvent copy(QEvent::KeyPress, key, Qt::NoModifier);
+      QCoreApplication::sendEvent(list_, &copy);
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void ChapterListDialog::Choose(const QModelIndex& index) {
+  if (!index.isValid()) return;
+  chosen_ = proxy_->mapToSource(index).row() + 1;
+  accept();
+}
+
+ChapterList::ChapterList(CVarneloView& view) : view_(view) {
+  view_.Commands().Add(cmd::kChapterList, [this](int) { Open(); });
+}
+
+const Pagination& ChapterList::Headings() {
+  if (view_.PagingMode() == kChapterPaging) return view_.Pages();
+  if (!lineScan_ || scannedRule_ != view_.ChapterRule()) {
+    lineScan_ = PaginateByChapters(view_.Text(), view_.ChapterRule());
+    scannedRule_ = view_.ChapterRule();
+  }
+  return *lineScan_;
+}
+
+void ChapterList::Open() {
+  if (view_.CurrentPath().empty()) {
+    MessageBoxes().Show(&view_, QStringLiteral("未打开小说！"), QString(), MessageButtons::Ok,
+                        MessageIcon::None);
+    return;
+  }
+  const Pagination& headings = Headings();
+  if (headings.pageCount == 0) {
+    OfferRules();
+    return;
+  }
+  int current = view_.CurrentPage();
+  if (view_.PagingMode() != kChapterPaging) {
+    // A heading on the first visible line is the chapter being read.
+    const RichPane* pane = view_.Pane();
+    const int next = pane->LineIndex(pane->FirstVisibleLine() + 1);
+    const std::int64_t top = next > 0 ? OffsetOfPanePosition(view_, next) - 1 : TopOfPaneOffset(view_);
+    current = PageHolding(headings, top);
+  }
+  ChapterListDialog dialog(view_.Text(), headings, current - 1, &view_);
+  if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == 0) return;
+  Jump(headings, dialog.Chosen());
+}
+
+void ChapterList::Jump(const Pagination& headings, int chapter) {
+  const std::int64_t offset = headings.PageStart(chapter);
+  const bool byChapters = view_.PagingMode() == kChapterPaging;
+  if (!view_.OfferToSaveBeforeTurning()) return;
+  if (byChapters) {
+    // Saving reads the book again: the chapter may be gone.
+    if (chapter > view_.PageCount()) return;
+    view_.SetCurrentPage(chapter);
+    view_.ShowPage(chapter);
+  } else {
+    ShowOffset(view_, offset);
+  }
+}
+
+void ChapterList::OfferRules() {
+  const std::array<int, 6> counts = HeadingCountsByRule(view_.Text());
+  QDialog dialog(&view_);
+  dialog.setWindowTitle(QStringLiteral("目录"));
+  dialog.setObjectName(QStringLiteral("chapterRules"));
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(new QLabel(QStringLiteral("当前规则（") + RuleName(view_.ChapterRule()) +
+                                   QStringLiteral("）找不到章节标题。\n各规则找到的标题数，单击即按该规则分页："),
+                               &dialog));
+  int picked = 0;
+  for (int rule = 1; rule <= 6; ++rule) {
+    auto* button = new QPushButton(
+        RuleName(rule) + QStringLiteral("：%1 个").arg(counts[static_cast<std::size_t>(rule - 1)]), &dialog);
+    button->setObjectName(QStringLiteral("rule%1").arg(rule));
+    button->setAutoDefault(false);
+    layout->addWidget(button);
+    QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &picked, rule] {
+      picked = rule;
+      dialog.accept();
+    });
+  }
+  auto* close = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+  QObject::connect(close, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(close);
+  if (dialog.exec() == QDialog::Accepted && picked != 0)
+    view_.OnCommand(kRuleCommands[picked - 1]);
+}
+
+}  // namespace varnelo

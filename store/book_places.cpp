@@ -1,0 +1,102 @@
+#include "store/book_places.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "platform/profile.h"
+#include "store/config_schema.h"
+
+namespace varnelo {
+namespace {
+
+// The digits at `text[at]` up to `stop`; false when there are none or anything else.
+template <typename Number>
+bool TakeNumber(std::string_view text, std::size_t& at, char stop, Number& value) {
+  const std::size_t end = text.find(stop, at);
+  if (end == std::string_view::npos || end == at) return false;
+  const auto [ptr, ec] = std::from_chars(text.data() + at, text.data() + end, value);
+  if (ec != std::errc() || ptr != text.data() + end || value < 0) return false;
+  at = end + 1;
+  return true;
+}
+
+}  // namespace
+
+std::string BookPlaceValue(const BookPlace& place) {
+  return std::to_string(place.serial) + "," + std::to_string(place.offset) + "," +
+         std::to_string(place.mode) + " >" + place.path;
+}
+
+std::optional<BookPlace> ParseBookPlace(std::string_view value) {
+  BookPlace place;
+  std::size_t at = 0;
+  if (!TakeNumber(value, at, ',', place.serial) || !TakeNumber(value, at, ',', place.offset) ||
+      !TakeNumber(value, at, ' ', place.mode))
+    return std::nullopt;
+  if (at >= value.size() || value[at] != '>' || at + 1 == value.size()) return std::nullopt;
+  place.path = std::string(value.substr(at + 1));
+  return place;
+}
+
+void BookPlaces::Load() {
+  using namespace config_names;
+  const int count = std::clamp(profile::GetInt(kBookPlace, kPlaceNum, 0, settingsPath_), 0, kMaxBookPlaces);
+  slots_.clear();
+  for (int k = 1; k <= count; ++k)
+    slots_.push_back(ParseBookPlace(profile::GetString(kBookPlace, std::to_string(k), "", settingsPath_)));
+}
+
+std::optional<BookPlace> BookPlaces::Find(std::string_view path) const {
+  std::optional<BookPlace> found;
+  for (const auto& slot : slots_) {
+    if (slot && slot->path == path && (!found || slot->serial > found->serial)) found = slot;
+  }
+  return found;
+}
+
+std::vector<BookPlace> BookPlaces::Newest(std::size_t count) const {
+  std::vector<BookPlace> places;
+  for (const auto& slot : slots_) {
+    // A book kept twice (a hand-edited file) is listed once, at its newest place.
+    if (slot && Find(slot->path)->serial == slot->serial) places.push_back(*slot);
+  }
+  std::sort(places.begin(), places.end(),
+            [](const BookPlace& a, const BookPlace& b) { return a.serial > b.serial; });
+  if (places.size() > count) places.resize(count);
+  return places;
+}
+
+bool BookPlaces::Keep(const std::string& path, std::int64_t offset, int mode) {
+  using namespace config_names;
+  if (path.empty()) return true;
+  Load();
+  BookPlace place{0, std::max<std::int64_t>(offset, 0), mode, path};
+  for (const auto& slot : slots_) {
+    if (slot) place.serial = std::max(place.serial, slot->serial + 1);
+  }
+  const std::string value = BookPlaceValue(place);
+  if (value.size() > profile::kMaxStringRead) return false;
+
+  std::size_t chosen = slots_.size();
+  const auto same = std::find_if(slots_.begin(), slots_.end(),
+                                 [&](const auto& slot) { return slot && slot->path == path; });
+  const auto free = std::find_if(slots_.begin(), slots_.end(), [](const auto& slot) { return !slot; });
+  if (same != slots_.end()) {
+    chosen = static_cast<std::size_t>(same - slots_.begin());
+  } else if (free != slots_.end()) {
+    chosen = static_cast<std::size_t>(free - slots_.begin());
+  } else if (slots_.size() == static_cast<std::size_t>(kMaxBookPlaces)) {
+    const auto oldest = std::min_element(slots_.begin(), slots_.end(),
+                                         [](const auto& a, const auto& b) { return a->serial < b->serial; });
+    chosen = static_cast<std::size_t>(oldest - slots_.begin());
+  }
+  bool ok = true;
+  if (chosen == slots_.size()) {
+    slots_.emplace_back();
+    ok = profile::WriteString(kBookPlace, kPlaceNum, std::to_string(slots_.size()), settingsPath_);
+  }
+  slots_[chosen] = place;
+  return profile::WriteString(kBookPlace, std::to_string(chosen + 1), value, settingsPath_) && ok;
+}
+
+}  // namespace varnelo
