@@ -67,10 +67,10 @@ inline constexpr int kRule6 = 32822;
 inline constexpr int kAutoScroll = 32823;
 inline constexpr int kAutoScrollAlt = 107;
 inline constexpr int kMoreSettings = 32809;
-inline constexpr int kChapterList = 32830;
-inline constexpr int kBookFind = 32831;
-inline constexpr int kRecentBookFirst = 32840;  // .. 32849, the ten books read last
-inline constexpr int kRecentBookLast = 32849;
+inline constexpr int kChapterList = 32850;
+inline constexpr int kBookFind = 32851;
+inline constexpr int kRecentBookFirst = 32860;  // .. 32869, the ten books read last
+inline constexpr int kRecentBookLast = 32869;
 
 // Help
 inline constexpr int kAbout = 57664;

@@ -13,4 +13,4 @@ tools/setup.sh "$build_dir" "${extra[@]}"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=0
 cd "$build_dir"
-ctest --output-on-failure -j"$(nproc)"
+ctest --output-on-failure --timeout 300 -j"$(nproc)"

@@ -161,10 +161,10 @@ TEST_F(FindingWayTest, EveryBookComesBackAtItsPlaceAndTheOptionTurnsThatOff) {
   // After a restart too, and 最近阅读 lists both, newest first.
   OpenBook(b);
   Restart();
-  QAction* newest = app_->MainFrame()->ActionOf(32840);
+  QAction* newest = app_->MainFrame()->ActionOf(32860);
   ASSERT_NE(newest, nullptr);
   EXPECT_TRUE(newest->text().contains("b.txt"));
-  app_->MainFrame()->ActionOf(32841)->trigger();
+  app_->MainFrame()->ActionOf(32861)->trigger();
   EXPECT_EQ(view_->CurrentPath(), a);
   EXPECT_EQ(TopOfPaneOffset(*view_), top);
 
