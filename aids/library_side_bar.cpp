@@ -157,16 +157,19 @@ void LibrarySideBar::ListFolder(const std::string& folder) {
 }
 
 void LibrarySideBar::OpenFile() {
-  const std::size_t n = openedPaths_.size();
   const QString chosen = Dialogs().OpenFileName(&view_, QStringLiteral("打开小说或TXT文本"),
                                                 QStringLiteral("ANSI文本(*.txt)"));
   if (chosen.isEmpty()) return;
+  OpenPath(PathBytes(chosen));
+}
+
+void LibrarySideBar::OpenPath(const std::string& path) {
+  const std::size_t n = openedPaths_.size();
   if (!view_.OfferToSaveEdits()) return;
   QListWidget* list = view_.LibraryList();
   filling_ = true;
   if (n == 0 || !currentFolder_.empty()) list->clear();
   currentFolder_.clear();
-  const std::string path = PathBytes(chosen);
   openedPaths_.push_back(path);
   AddEntry(path, false, static_cast<int>(n));
   filling_ = false;

@@ -27,6 +27,8 @@ class LibrarySideBar : public QObject, public ViewPart {
   // Lists a folder's books, leaving opened-files mode and showing a hidden side bar.
   void ListFolder(const std::string& folder);
   void OpenFile();
+  // What OpenFile does once a file is chosen; the command line and a second start use it.
+  void OpenPath(const std::string& path);
   void OpenChosenEntry();
   void OpenDroppedFiles(const std::vector<std::string>& paths);
   void ToggleSideBar();

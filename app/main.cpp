@@ -3,14 +3,47 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
+#include "app/single_instance.h"
 #include "app/varnelo_app.h"
+#include "platform/program_folder.h"
 
 int main(int argc, char** argv) {
+  using varnelo::CommandLine;
+  // Answered before Qt starts, so they work where there is no display.
+  const CommandLine asked = varnelo::ParseCommandLine({argv, argv + argc});
+  if (asked.action == CommandLine::Action::Help || asked.action == CommandLine::Action::Version) {
+    const std::string text =
+        asked.action == CommandLine::Action::Help ? varnelo::HelpText() : varnelo::VersionText();
+    std::fputs(text.c_str(), stdout);
+    return 0;
+  }
+
   QApplication qt(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Varnelo"));
+  // Qt has taken its own options (-platform, -style, ...) out of argv by now.
+  const CommandLine line = varnelo::ParseCommandLine({argv, argv + argc});
+  if (line.action == CommandLine::Action::Error) {
+    std::fprintf(stderr, "varnelo：%s\n用 varnelo --help 查看用法。\n", line.error.c_str());
+    return 2;
+  }
+  const std::string book = line.book.empty() ? std::string() : varnelo::AbsolutePath(line.book);
+
+  varnelo::SingleInstance instance(varnelo::ProgramFolder());
+  switch (instance.HandOver(book)) {
+    case varnelo::SingleInstance::Start::HandedOver:
+      return 0;
+    case varnelo::SingleInstance::Start::NoAnswer:
+      std::fputs("varnelo：已有阅读器在使用同一个设置文件夹，但它没有回应。\n", stderr);
+      return 1;
+    case varnelo::SingleInstance::Start::First:
+      break;
+  }
+
   // The interface is Chinese throughout, so Qt's own dialogs (open file, message box
   // buttons, the pane's edit menu) speak Chinese too when the translation is installed.
   QTranslator qtTexts;
@@ -18,8 +51,10 @@ int main(int argc, char** argv) {
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QApplication::installTranslator(&qtTexts);
   }
-  std::vector<std::string> arguments(argv, argv + argc);
   varnelo::CVarneloApp app;
+  instance.Listen([&app](const std::string& handed) { app.OnHandOver(handed); });
+  std::vector<std::string> arguments{argv[0]};
+  if (!book.empty()) arguments.push_back(book);
   if (!app.InitInstance(arguments)) return 1;  // the file named on the command line was unreadable
   return QApplication::exec();
 }

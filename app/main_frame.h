@@ -37,6 +37,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   ~CMainFrame() override;
 
   CVarneloView* View() const { return view_; }
+  LibrarySideBar* SideBar() const { return aids_.sideBar; }
   const CommandRouter& Router() const { return router_; }
   bool RunCommand(int id);  // through the routing chain; false if nobody handles it
 

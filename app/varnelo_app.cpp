@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
 
+#include "aids/library_side_bar.h"
 #include "app/about_dlg.h"
 #include "app/link_label.h"
 #include "app/links.h"
@@ -17,7 +20,16 @@
 
 namespace varnelo {
 
-CVarneloApp::CVarneloApp() {
+namespace {
+
+constexpr int kHandOverRetryMs = 250;
+
+}  // namespace
+
+CVarneloApp::CVarneloApp() : handOverTimer_(std::make_unique<QTimer>()) {
+  handOverTimer_->setSingleShot(true);
+  QObject::connect(handOverTimer_.get(), &QTimer::timeout, handOverTimer_.get(),
+                   [this] { ServeHandOvers(); });
   const std::string_view title = AppTitle();
   SetApplicationTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
 }
@@ -26,15 +38,18 @@ CVarneloApp::~CVarneloApp() = default;
 
 std::string CVarneloApp::GetProgramFolder() {
   settings_.programFolder = ProgramFolder();
+  // ~/.config/varnelo/ of a first start: the profile functions never make folders.
+  CreateFolders(settings_.programFolder);
   return settings_.programFolder;
 }
 
 bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   doc_ = std::make_unique<CVarneloDoc>();
   frame_ = std::make_unique<CMainFrame>(*this);
-  // A file on the command line opens only the document, which holds no text: the view
-  // still returns to the last book. A file that cannot be read ends the program.
-  if (arguments.size() > 1 && !arguments[1].empty()) {
+  // A file on the command line must be readable, or the program ends; the view returns to
+  // the last book first and then opens it as Ctrl+O does, so it is the one on screen.
+  const bool withBook = arguments.size() > 1 && !arguments[1].empty();
+  if (withBook) {
     if (!doc_->OnOpenDocument(arguments[1])) {
       MessageBoxes().Show(nullptr,
                           QStringLiteral("无法打开文档“%1”。").arg(QString::fromStdString(arguments[1])),
@@ -55,7 +70,42 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     frame_->move(area.topLeft());
   }
   frame_->activateWindow();  // keys go to the reader at once, even without a window manager
+  if (withBook) frame_->SideBar()->OpenPath(arguments[1]);
+  started_ = true;
+  ServeHandOvers();
   return true;
+}
+
+void CVarneloApp::OnHandOver(const std::string& book) {
+  handedOver_.push_back(book);
+  // Not inside the socket's own signal: opening may ask a question and wait for the user.
+  handOverTimer_->start(0);
+}
+
+void CVarneloApp::ServeHandOvers() {
+  if (handedOver_.empty()) return;
+  // A book must not open under an open dialog or a question, nor before the start is done.
+  if (!started_ || frame_ == nullptr || QApplication::activeModalWidget() != nullptr) {
+    handOverTimer_->start(kHandOverRetryMs);
+    return;
+  }
+  const std::vector<std::string> books = std::move(handedOver_);
+  handedOver_.clear();
+  BringToFront();
+  for (const std::string& book : books) {
+    if (!book.empty()) frame_->SideBar()->OpenPath(book);
+  }
+}
+
+void CVarneloApp::BringToFront() {
+  if (frame_->TrayIcon() != nullptr && frame_->TrayIcon()->isVisible()) {
+    frame_->RestoreFromTray();
+    return;
+  }
+  if (frame_->isMinimized()) frame_->setWindowState(frame_->windowState() & ~Qt::WindowMinimized);
+  frame_->show();
+  frame_->raise();
+  frame_->activateWindow();
 }
 
 bool CVarneloApp::HandlesCommand(int id) const {

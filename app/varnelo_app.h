@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -29,6 +30,10 @@ class CVarneloApp : public CommandTarget {
   CMainFrame* MainFrame() const { return frame_.get(); }
   CVarneloDoc* Document() const { return doc_.get(); }
 
+  // A later start's request (see SingleInstance): the window comes to the front and the
+  // book, when one is named, opens as Ctrl+O opens it. Waits while a modal window is open.
+  void OnHandOver(const std::string& book);
+
   // The program folder, ending with the separator; computed by the frame at creation.
   std::string GetProgramFolder();
 
@@ -43,6 +48,12 @@ class CVarneloApp : public CommandTarget {
   SharedSettings settings_;
   std::unique_ptr<CVarneloDoc> doc_;
   std::unique_ptr<CMainFrame> frame_;
+  std::vector<std::string> handedOver_;  // books (empty: none) waiting for a free window
+  std::unique_ptr<QTimer> handOverTimer_;
+  bool started_ = false;
+
+  void ServeHandOvers();
+  void BringToFront();
 };
 
 }  // namespace varnelo

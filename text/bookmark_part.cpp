@@ -40,6 +40,10 @@ bool BookmarkPart::ReturnToLastPosition() {
   return true;
 }
 
+// The remembered line belongs to the last book: another book opened before it is applied
+// (the one named on the command line) must not be scrolled by it.
+void BookmarkPart::OnBookLoaded() { view_.Timers().KillTimer(kRestoreLineTimer); }
+
 void BookmarkPart::RestoreMarkLine() {
   view_.Timers().KillTimer(kRestoreLineTimer);
   if (restoreLine_ != -1) return;

@@ -23,6 +23,7 @@ class BookmarkPart : public ViewPart {
   void OnAddBookmark();
   void OnOpenBookmark(int id);
   void OnDeleteBookmark(int id);
+  void OnBookLoaded() override;
 
  private:
   void RestoreMarkLine();

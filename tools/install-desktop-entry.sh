@@ -34,11 +34,11 @@ reader="$build_dir/varnelo"
 
 QT_QPA_PLATFORM=offscreen "$build_dir/varnelo-icons" "$icons"
 
-# Exec is quoted, with the characters the desktop entry format reserves escaped; no file
-# argument: a file named on the command line is only checked, not shown.
+# Exec is quoted, with the characters the desktop entry format reserves escaped; %f is the
+# book chosen with "Open with".
 string_escape() { printf '%s' "$1" | sed -e 's/\\/\\\\/g'; }
 quoted=$(printf '%s' "$reader" | sed -e 's/[\\"`$]/\\&/g' -e 's/%/%%/g')
-exec_line=$(string_escape "\"$quoted\"")
+exec_line=$(string_escape "\"$quoted\" %f")
 try_exec=$(string_escape "$reader")
 mkdir -p "$data/applications"
 sed -e "s|@EXEC@|$(printf '%s' "$exec_line" | sed 's/[|&\\]/\\&/g')|" \

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QToolTip>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -29,6 +30,7 @@
 #include "platform/window_timers.h"
 #include "store/config_store.h"
 #include "tests/gui/test_support.h"
+#include "text/bookmark_part.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -421,19 +423,40 @@ TEST_F(MainFrameTest, UnreadableFileOnCommandLineEndsStart) {
   EXPECT_TRUE(Frame() == nullptr || !Frame()->isVisible());
 }
 
-TEST_F(MainFrameTest, ReadableFileOnCommandLineLoadsNoBook) {
-  const QString book = folder_.filePath(QStringLiteral("book.txt"));
-  QFile file(book);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("\xb5\xda\xd2\xbb\xd5\xc2\r\nabc\r\n");
-  file.close();
+// The book named on the command line is the one on screen, opened as Ctrl+O opens it,
+// after the return to the last book; the last book's remembered line is not applied to it.
+TEST_F(MainFrameTest, ReadableFileOnCommandLineOpensAfterTheLastBook) {
+  const auto write = [this](const char* name, const std::string& bytes) {
+    const QString path = folder_.filePath(QString::fromLatin1(name));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    return path.toStdString();
+  };
+  std::string lines;
+  for (int i = 0; i < 120; ++i) lines += "\xd2\xbb\xd0\xd0 line " + std::to_string(i) + "\r\n";
+  const std::string last = write("last.txt", lines);
+  const std::string book = write("book.txt", "\xb5\xda\xd2\xbb\xd5\xc2\r\nabc\r\n");
+  Set(ConfigKey::LastPosition, "last.txt,P2,09:00,05/March >" + last);
+  Set(ConfigKey::MarkLine, "30");
 
-  ASSERT_TRUE(Start({"varnelo", book.toStdString()}));
-  EXPECT_TRUE(boxes_.shown.empty());
-  const CVarneloView* view = Frame()->View();
-  EXPECT_TRUE(view->Text().empty());
-  EXPECT_EQ(view->PageCount(), 0);
-  EXPECT_TRUE(view->CurrentPath().empty());
+  ASSERT_TRUE(Start({"varnelo", book}));
+  for (const ShownBox& box : boxes_.shown) ADD_FAILURE() << box.text.toStdString();
+  CVarneloView* view = Frame()->View();
+  EXPECT_EQ(view->CurrentPath(), book);
+  EXPECT_EQ(view->CurrentPage(), 1);
+  ASSERT_EQ(view->LibraryList()->count(), 1);
+  EXPECT_EQ(view->LibraryList()->item(0)->text(), QStringLiteral("book.txt"));
+  EXPECT_FALSE(view->Timers().IsActive(BookmarkPart::kRestoreLineTimer))
+      << "the last book's line would scroll this one";
+
+  // A file the reader refuses (not a book) leaves the reader running on the last book.
+  app_.reset();
+  boxes_.shown.clear();
+  const std::string notText = write("empty.txt", "");
+  ASSERT_TRUE(Start({"varnelo", notText}));
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(Frame()->View()->CurrentPath(), last);
 }
 
 }  // namespace

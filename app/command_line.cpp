@@ -1,0 +1,66 @@
+#include "app/command_line.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace varnelo {
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  bool help = false;
+  bool version = false;
+  bool optionsEnded = false;
+  CommandLine line;
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument.empty()) continue;  // an empty %f from a launcher names no book
+    if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
+      if (argument == "--") {
+        optionsEnded = true;
+      } else if (argument == "-h" || argument == "--help") {
+        help = true;
+      } else if (argument == "-v" || argument == "--version") {
+        version = true;
+      } else if (line.error.empty()) {
+        line.error = "未知的选项“" + argument + "”";
+      }
+      continue;
+    }
+    if (line.book.empty()) {
+      line.book = argument;
+    } else if (line.error.empty()) {
+      line.error = "一次只能打开一本书";
+    }
+  }
+  if (help) {
+    line.action = CommandLine::Action::Help;
+  } else if (version) {
+    line.action = CommandLine::Action::Version;
+  } else if (!line.error.empty()) {
+    line.action = CommandLine::Action::Error;
+  }
+  return line;
+}
+
+std::string HelpText() {
+  return "用法：varnelo [选项] [书.txt]\n"
+         "阅读 TXT 长篇小说。给出一本书时，先回到上次读到的地方，再打开这本书。\n"
+         "已有阅读器在使用同一个设置文件夹时，书交给它打开，它的窗口来到前面。\n"
+         "\n"
+         "选项：\n"
+         "  -h, --help       显示本帮助后退出\n"
+         "  -v, --version    显示版本后退出\n"
+         "\n"
+         "设置保存在 Config.ini 中：设了环境变量 VARNELO_HOME 时在该文件夹；否则程序所在的\n"
+         "文件夹可写时（编译目录或便携版）在那里；否则在 $XDG_CONFIG_HOME/varnelo/\n"
+         "（默认 ~/.config/varnelo/）。\n";
+}
+
+std::string VersionText() { return std::string("Varnelo 小说阅读器 ") + VARNELO_VERSION + "\n"; }
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
+}
+
+}  // namespace varnelo
