@@ -28,8 +28,8 @@ bool WriteString(std::string_view section, std::string_view key, std::string_vie
                  const std::string& path);
 
 // Several keys of one section in one read and one write of the file: the same bytes as
-// writing them one by one in this order (a key given twice keeps its last value), but all
-// or nothing. Any key or value WriteString would refuse refuses the whole list.
+// writing them one by one in this order (a key given twice is written once, with its last
+// value), but all or nothing. Any key or value WriteString would refuse refuses the whole list.
 using Entry = std::pair<std::string, std::string>;
 bool WriteStrings(std::string_view section, const std::vector<Entry>& entries,
                   const std::string& path);
