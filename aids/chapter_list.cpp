@@ -43,7 +43,7 @@ int ChapterModel::rowCount(const QModelIndex& parent) const {
 QVariant ChapterModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= chapters_.pageCount) return {};
   if (role == Qt::DisplayRole) {
-    const std::string_view title = chapters_.TitleOf(index.row() + 1);
+    const std::string_view title = chapters_.TitleOf(text_, index.row() + 1);
     return QString::number(index.row() + 1) + QStringLiteral("　") +
            QString::fromStdU16String(DecodeBookBytes(title));
   }

@@ -9,10 +9,16 @@
 
 namespace varnelo {
 
-void ReportOpenFailure(QWidget* owner, int code) {
+bool OpenAddress(QWidget* owner, const QString& address) {
+  const UrlOpenResult result = UrlOpener().OpenUrl(address);
+  if (result == UrlOpenResult::Opened) return true;
   QApplication::beep();
-  MessageBoxes().Show(owner, QString::fromStdString(LinkFailureText(code)), QString(),
-                      MessageButtons::Ok, MessageIcon::Exclamation);
+  const std::string text = result == UrlOpenResult::NoApplication
+                               ? LinkFailureText(kLinkNoAssociation)
+                               : std::string(kLaunchFailedText);
+  MessageBoxes().Show(owner, QString::fromStdString(text), QString(), MessageButtons::Ok,
+                      MessageIcon::Exclamation);
+  return false;
 }
 
 CLinkLabel::CLinkLabel(QWidget* parent)
@@ -109,12 +115,7 @@ void CLinkLabel::keyPressEvent(QKeyEvent* event) {
 }
 
 void CLinkLabel::OnLinkClicked() {
-  if (UrlOpener().OpenUrl(LinkTarget())) {
-    MarkVisited(true);
-    return;
-  }
-  MarkVisited(false);
-  ReportOpenFailure(this, kLinkNoAssociation);
+  MarkVisited(OpenAddress(this, LinkTarget()));
 }
 
 }  // namespace varnelo

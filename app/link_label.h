@@ -10,8 +10,10 @@
 
 namespace varnelo {
 
-// The exclamation beep and "Unable to open hyperlink:" with the failure table's text.
-void ReportOpenFailure(QWidget* owner, int code);
+// Hands the address to the desktop. When that fails: the exclamation beep and a message
+// that says why, "Unable to open hyperlink:" with the failure table's text when nothing
+// takes such an address, a launch failure of its own when the program did not start.
+bool OpenAddress(QWidget* owner, const QString& address);
 
 class CLinkLabel : public QLabel {
   Q_OBJECT

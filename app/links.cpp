@@ -28,9 +28,11 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-std::string Utf8Of(std::u16string_view text) {
+// Lone surrogates count one character each, as they end up one U+FFFD each.
+std::string Utf8Of(std::u16string_view text, std::size_t maxCharacters) {
   std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = 0, characters = 0; i < text.size() && characters < maxCharacters;
+       ++i, ++characters) {
     const char16_t unit = text[i];
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
@@ -97,7 +99,7 @@ constexpr std::array kFailures = {
 std::string WebSearchAddress(std::u16string_view selection) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string address(kSearchQuery);
-  for (const char byte : Utf8Of(selection)) {
+  for (const char byte : Utf8Of(selection, kMaxSearchCharacters)) {
     const auto c = static_cast<unsigned char>(byte);
     if (Unreserved(c)) {
       address += static_cast<char>(c);

@@ -22,10 +22,6 @@ QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-void Open(QWidget* owner, const QString& address) {
-  if (!UrlOpener().OpenUrl(address)) ReportOpenFailure(owner, kLinkNoAssociation);
-}
-
 }  // namespace
 
 PageContextMenu::PageContextMenu(CVarneloView& view, const CommandRouter& router, RunCommand run)
@@ -68,7 +64,7 @@ void PageContextMenu::SearchSelection() {
   QString selection = view_.Pane()->textCursor().selectedText();
   selection.replace(QChar::ParagraphSeparator, u'\n');
   selection.replace(QChar::LineSeparator, u'\n');
-  Open(&view_, QString::fromStdString(WebSearchAddress(selection.toStdU16String())));
+  OpenAddress(&view_, QString::fromStdString(WebSearchAddress(selection.toStdU16String())));
 }
 
 // Ctrl+Enter as if typed: it goes the way of the user's own keys, to the accelerator.
@@ -95,7 +91,7 @@ void PageContextMenu::OfferNavigationSite() {
   if (MessageBoxes().Show(&view_, name + QStringLiteral("：实用、简洁、没有广告。现在就打开看看吗？"),
                           name, MessageButtons::YesNo,
                           MessageIcon::Exclamation) == MessageResult::Yes) {
-    Open(&view_, Utf8(kNavigationSiteAddress));
+    OpenAddress(&view_, Utf8(kNavigationSiteAddress));
   }
 }
 

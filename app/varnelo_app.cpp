@@ -135,7 +135,7 @@ void CVarneloApp::OpenWebLink(const QString& message, const QString& address) {
                           MessageIcon::Exclamation) != MessageResult::Ok) {
     return;
   }
-  if (!UrlOpener().OpenUrl(address)) ReportOpenFailure(frame_.get(), kLinkNoAssociation);
+  OpenAddress(frame_.get(), address);
 }
 
 }  // namespace varnelo

@@ -135,6 +135,19 @@ int main(int argc, char** argv) {
     Report("chapter-paging-sparse", sparse, BestSeconds([] {}, [&] {
              gSink = gSink + varnelo::PaginateByChapters(sparse, 1).pageCount;
            }));
+    // Nothing but headings, "第回" and "第a回" by turns: the most chapters a book can hold,
+    // and what their table costs beyond the book.
+    std::string headings;
+    while (headings.size() < kBookBytes / 5) headings += "\xB5\xDA\xBB\xD8\n\xB5\xDA" "a\xBB\xD8\n";
+    Report("chapter-paging-headings", headings, BestSeconds([] {}, [&] {
+             gSink = gSink + varnelo::PaginateByChapters(headings, 3).pageCount;
+           }));
+    {
+      const varnelo::Pagination table = varnelo::PaginateByChapters(headings, 3);
+      std::printf("chapter-table: %d chapters; %.1f bytes per chapter (at most 16)\n",
+                  table.pageCount,
+                  static_cast<double>(table.StorageBytes()) / std::max(table.pageCount, 1));
+    }
     varnelo::bench::ReportEncodedLoad(book, std::filesystem::read_symlink("/proc/self/exe").string(), kRuns);
 
     // A word found once, near the end (lead byte B5 with these trails is never drawn), by

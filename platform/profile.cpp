@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -100,49 +102,61 @@ Parsed Classify(const std::string& text, const Line& line) {
   return p;
 }
 
-struct Location {
+// Counted by every read, write and line scan below, so a test can see how the work grows.
+struct Counters {
+  std::atomic<std::uint64_t> fileReads{0};
+  std::atomic<std::uint64_t> fileWrites{0};
+  std::atomic<std::uint64_t> linesParsed{0};
+};
+Counters gCounters;
+
+// Where a section's keys are: the first line of each wanted key, and where a new key of
+// the section goes. Duplicate sections are searched in file order, so a read and a later
+// write agree on which line they mean; new keys go to the first of them.
+struct SectionScan {
   std::vector<Line> lines;
-  std::optional<std::size_t> keyLine;   // index into lines
-  std::size_t equals = 0;               // offset of the key's '='
-  std::string_view value;               // the key's trimmed value
-  std::optional<std::size_t> header;    // first matching section header
-  std::size_t insertAfter = 0;          // last non-comment line of that section
+  std::optional<std::size_t> header;  // first matching section header
+  std::size_t insertAfter = 0;        // last non-comment line of that section
 };
 
-// Duplicate sections are searched in file order, so a read and a later write agree on
-// which line they mean; new keys go to the first of them.
-Location Locate(const std::string& text, std::string_view section, std::string_view key) {
-  Location loc;
-  loc.lines = SplitLines(text);
+// Calls `onEntry(lineIndex, parsed)` for every entry of the matching sections, in file
+// order, until it returns false. The whole file is scanned once.
+template <typename OnEntry>
+SectionScan ScanSection(const std::string& text, std::string_view section, OnEntry onEntry) {
+  SectionScan scan;
+  scan.lines = SplitLines(text);
+  gCounters.linesParsed.fetch_add(scan.lines.size(), std::memory_order_relaxed);
   bool inMatch = false;
   bool inFirst = false;
-  for (std::size_t i = 0; i < loc.lines.size(); ++i) {
-    const Parsed p = Classify(text, loc.lines[i]);
+  for (std::size_t i = 0; i < scan.lines.size(); ++i) {
+    const Parsed p = Classify(text, scan.lines[i]);
     if (p.kind == Kind::kSection) {
       inMatch = SameName(p.name, section);
-      if (inMatch && !loc.header) {
-        loc.header = i;
-        loc.insertAfter = i;
+      if (inMatch && !scan.header) {
+        scan.header = i;
+        scan.insertAfter = i;
       }
-      inFirst = inMatch && loc.header == i;
+      inFirst = inMatch && scan.header == i;
       continue;
     }
     if (!inMatch) continue;
-    if (inFirst && (p.kind == Kind::kEntry || p.kind == Kind::kOther)) loc.insertAfter = i;
-    if (p.kind == Kind::kEntry && SameName(p.name, key)) {
-      loc.keyLine = i;
-      loc.equals = p.equals;
-      loc.value = p.value;
-      break;
-    }
+    if (inFirst && (p.kind == Kind::kEntry || p.kind == Kind::kOther)) scan.insertAfter = i;
+    if (p.kind == Kind::kEntry && !onEntry(i, p)) break;
   }
-  return loc;
+  return scan;
+}
+
+std::string LowerName(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) c = LowerAscii(c);
+  return lower;
 }
 
 enum class ReadStatus { kOk, kMissing, kError };
 
 ReadStatus ReadFile(const std::string& path, std::string& out) {
   out.clear();
+  gCounters.fileReads.fetch_add(1, std::memory_order_relaxed);
   if (path.empty()) return ReadStatus::kMissing;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? ReadStatus::kMissing : ReadStatus::kError;
@@ -166,25 +180,17 @@ std::optional<std::string> ReadValue(std::string_view section, std::string_view 
                                      const std::string& path) {
   std::string text;
   if (ReadFile(path, text) != ReadStatus::kOk) return std::nullopt;
-  const Location loc = Locate(text, Trim(section), Trim(key));
-  if (!loc.keyLine) return std::nullopt;
-  return std::string(Unquote(loc.value));
+  key = Trim(key);
+  std::optional<std::string> value;
+  ScanSection(text, Trim(section), [&](std::size_t, const Parsed& p) {
+    if (!SameName(p.name, key)) return true;
+    value = std::string(Unquote(p.value));
+    return false;
+  });
+  return value;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
-
-}  // namespace
-
-int GetInt(std::string_view section, std::string_view key, int defaultValue,
-           const std::string& path) {
-  const std::optional<std::string> value = ReadValue(section, key, path);
+int IntOf(const std::optional<std::string>& value, int defaultValue) {
   if (!value) return defaultValue;
   std::size_t i = 0;
   bool negative = false;
@@ -201,22 +207,66 @@ int GetInt(std::string_view section, std::string_view key, int defaultValue,
   return static_cast<int>(accumulated);
 }
 
-std::string GetString(std::string_view section, std::string_view key,
-                      std::string_view defaultValue, const std::string& path) {
-  const std::optional<std::string> value = ReadValue(section, key, path);
+std::string StringOf(const std::optional<std::string>& value, std::string_view defaultValue) {
   if (!value) return std::string(defaultValue.substr(0, kMaxStringRead));
   return value->substr(0, kMaxStringRead);
 }
 
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool HasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+}  // namespace
+
+int GetInt(std::string_view section, std::string_view key, int defaultValue,
+           const std::string& path) {
+  return IntOf(ReadValue(section, key, path), defaultValue);
+}
+
+std::string GetString(std::string_view section, std::string_view key,
+                      std::string_view defaultValue, const std::string& path) {
+  return StringOf(ReadValue(section, key, path), defaultValue);
+}
+
 bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                  const std::string& path) {
+  return WriteStrings(section, {{std::string(key), std::string(value)}}, path);
+}
+
+bool WriteStrings(std::string_view section, const std::vector<Entry>& entries,
+                  const std::string& path) {
   section = Trim(section);
-  key = Trim(key);
   // Anything that would not read back as the same section, key and value is refused.
-  if (path.empty() || key.empty() || key.find('=') != std::string_view::npos ||
-      key.front() == ';' || key.front() == '[' || section.find(']') != std::string_view::npos ||
-      HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) {
+  if (path.empty() || section.find(']') != std::string_view::npos || HasLineBreak(section)) {
     return false;
+  }
+  // Each key once, in the order given; a repeated key takes its last value.
+  struct Wanted {
+    std::string_view key;
+    std::string_view value;
+    std::optional<std::size_t> line;  // its line in the file
+    std::size_t equals = 0;           // offset of its '='
+  };
+  std::vector<Wanted> wanted;
+  std::unordered_map<std::string, std::size_t> byName;
+  for (const Entry& entry : entries) {
+    const std::string_view key = Trim(entry.first);
+    const std::string_view value = entry.second;
+    if (key.empty() || key.find('=') != std::string_view::npos || key.front() == ';' ||
+        key.front() == '[' || HasLineBreak(key) || HasLineBreak(value)) {
+      return false;
+    }
+    const auto [at, added] = byName.emplace(LowerName(key), wanted.size());
+    if (added) {
+      wanted.push_back({key, value, std::nullopt, 0});
+    } else {
+      wanted[at->second].value = value;
+    }
   }
 
   std::string text;
@@ -229,36 +279,90 @@ bool WriteString(std::string_view section, std::string_view key, std::string_vie
           ? "\n"
           : "\r\n";
 
-  const Location loc = Locate(text, section, key);
-  std::string updated;
-  if (loc.keyLine) {
-    // Keep the key's spelling and the blanks after '='; only the value changes.
-    const Line& line = loc.lines[*loc.keyLine];
-    std::size_t valueStart = loc.equals + 1;
-    if (!value.empty()) {
-      while (valueStart < line.end && (text[valueStart] == ' ' || text[valueStart] == '\t')) {
-        ++valueStart;
-      }
+  std::size_t found = 0;
+  const SectionScan scan = ScanSection(text, section, [&](std::size_t i, const Parsed& p) {
+    const auto match = byName.find(LowerName(p.name));
+    if (match != byName.end() && !wanted[match->second].line) {
+      wanted[match->second].line = i;
+      wanted[match->second].equals = p.equals;
+      ++found;
     }
-    updated.reserve(text.size() + value.size());
-    updated.append(text, 0, valueStart);
-    updated.append(value);
-    updated.append(text, line.end, std::string::npos);
-  } else if (loc.header) {
-    const Line& after = loc.lines[loc.insertAfter];
-    updated.append(text, 0, after.next);
-    if (after.next == after.end) updated.append(eol);  // last line had no line break
-    updated.append(key).append("=").append(value).append(eol);
-    updated.append(text, after.next, std::string::npos);
-  } else {
-    updated = text;
-    if (!updated.empty() && updated.back() != '\n') updated.append(eol);
-    updated.append("[").append(section).append("]").append(eol);
-    updated.append(key).append("=").append(value).append(eol);
+    return true;
+  });
+  std::vector<const Wanted*> onLine(scan.lines.size(), nullptr);
+  for (const Wanted& w : wanted) {
+    if (w.line) onLine[*w.line] = &w;
   }
 
+  std::string added;  // the keys the section does not have yet, in the order given
+  if (found < wanted.size()) {
+    const bool openLastLine = scan.header && scan.lines[scan.insertAfter].next ==
+                                                 scan.lines[scan.insertAfter].end;
+    if (!scan.header) {
+      if (!text.empty() && text.back() != '\n') added.append(eol);
+      added.append("[").append(section).append("]").append(eol);
+    } else if (openLastLine) {
+      added.append(eol);  // last line had no line break
+    }
+    for (const Wanted& w : wanted) {
+      if (!w.line) added.append(w.key).append("=").append(w.value).append(eol);
+    }
+  }
+
+  std::string updated;
+  updated.reserve(text.size() + added.size());
+  for (std::size_t i = 0; i < scan.lines.size(); ++i) {
+    const Line& line = scan.lines[i];
+    if (const Wanted* w = onLine[i]) {
+      // Keep the key's spelling and the blanks after '='; only the value changes.
+      std::size_t valueStart = w->equals + 1;
+      if (!w->value.empty()) {
+        while (valueStart < line.end && (text[valueStart] == ' ' || text[valueStart] == '\t')) {
+          ++valueStart;
+        }
+      }
+      updated.append(text, line.begin, valueStart - line.begin);
+      updated.append(w->value);
+      updated.append(text, line.end, line.next - line.end);
+    } else {
+      updated.append(text, line.begin, line.next - line.begin);
+    }
+    if (scan.header && i == scan.insertAfter) updated.append(added);
+  }
+  if (!scan.header) updated.append(added);
+
   if (status == ReadStatus::kOk && updated == text) return true;
+  gCounters.fileWrites.fetch_add(1, std::memory_order_relaxed);
   return WriteFileAtomically(path, updated);
+}
+
+SectionReader::SectionReader(std::string_view section, const std::string& path) {
+  std::string text;
+  if (ReadFile(path, text) != ReadStatus::kOk) return;
+  ScanSection(text, Trim(section), [&](std::size_t, const Parsed& p) {
+    values_.emplace(LowerName(p.name), std::string(Unquote(p.value)));  // the first one counts
+    return true;
+  });
+}
+
+std::optional<std::string> SectionReader::Find(std::string_view key) const {
+  const auto at = values_.find(LowerName(Trim(key)));
+  if (at == values_.end()) return std::nullopt;
+  return at->second;
+}
+
+int SectionReader::GetInt(std::string_view key, int defaultValue) const {
+  return IntOf(Find(key), defaultValue);
+}
+
+std::string SectionReader::GetString(std::string_view key, std::string_view defaultValue) const {
+  return StringOf(Find(key), defaultValue);
+}
+
+Traffic TrafficSoFar() {
+  return {gCounters.fileReads.load(std::memory_order_relaxed),
+          gCounters.fileWrites.load(std::memory_order_relaxed),
+          gCounters.linesParsed.load(std::memory_order_relaxed)};
 }
 
 bool GetStruct(std::string_view section, std::string_view key, void* data, std::size_t size,

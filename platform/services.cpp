@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QUrl>
 
@@ -194,10 +195,23 @@ class QtDialogs : public DialogService {
 
 class DesktopUrlOpener : public UrlOpenerService {
  public:
-  bool OpenUrl(const QString& address) override {
+  UrlOpenResult OpenUrl(const QString& address) override {
     // The addresses come percent-encoded already; take them as they are.
     const QUrl url = QUrl::fromEncoded(address.toUtf8(), QUrl::StrictMode);
-    return url.isValid() && QDesktopServices::openUrl(url);
+    if (!url.isValid()) return UrlOpenResult::LaunchFailed;
+    if (QDesktopServices::openUrl(url)) return UrlOpenResult::Opened;
+    // Qt says only that it failed. With the desktop's opener or a named browser on hand,
+    // a program was there and did not start (an address too long for a command line).
+    return HandlerOnHand() ? UrlOpenResult::LaunchFailed : UrlOpenResult::NoApplication;
+  }
+
+ private:
+  static bool HandlerOnHand() {
+    for (const char* variable : {"BROWSER", "DEFAULT_BROWSER"}) {
+      const QString named = qEnvironmentVariable(variable).split(u':').value(0);
+      if (!named.isEmpty() && !QStandardPaths::findExecutable(named).isEmpty()) return true;
+    }
+    return !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty();
   }
 };
 

@@ -61,11 +61,18 @@ class DialogService {
                               std::function<void(const FindRequest&)> onRequest) = 0;
 };
 
+// What became of an address handed to the desktop.
+enum class UrlOpenResult {
+  Opened,
+  NoApplication,  // no program here takes such an address
+  LaunchFailed,   // a program takes it, but it could not be started with this address
+};
+
 class UrlOpenerService {
  public:
   virtual ~UrlOpenerService() = default;
-  // Hands an address to the desktop (browser, mail program); false when nothing took it.
-  virtual bool OpenUrl(const QString& address) = 0;
+  // Hands an address to the desktop (browser, mail program).
+  virtual UrlOpenResult OpenUrl(const QString& address) = 0;
 };
 
 class TrayService {

@@ -123,53 +123,48 @@ bool CConfigStore::DeleteBookmark(int id) {
   return ok;
 }
 
+// The lists below are read and written in one pass of the file each: a key at a time
+// would read the whole file once per record.
 void CConfigStore::LoadReadRecords() {
   records_.clear();
-  const int count = profile::GetInt(kTimePad, kTimePadNum, 0, settingsPath_);
+  const profile::SectionReader section(kTimePad, settingsPath_);
+  const int count = section.GetInt(kTimePadNum, 0);
   for (int i = 1; i <= count; ++i) {
-    std::string value = profile::GetString(kTimePad, Key(i), kMissing, settingsPath_);
+    std::string value = section.GetString(Key(i), kMissing);
     if (value == kMissing) break;
     RecordFields fields = ParseRecord(value);
     records_.push_back({std::move(value), std::move(fields)});
   }
 }
 
+// The count and the record go in one write: a count naming a record that was never
+// written would read an empty one.
 bool CConfigStore::SaveReadRecord(int count, int number, const std::string& name,
                                   const std::string& total, const std::string& first,
                                   const std::string& last) {
-  const std::string previous = profile::GetString(kTimePad, kTimePadNum, kMissing, settingsPath_);
-  if (!profile::WriteString(kTimePad, kTimePadNum, Key(count), settingsPath_)) return false;
-  if (profile::WriteString(kTimePad, Key(number), RecordValue(name, total, first, last),
-                           settingsPath_)) {
-    return true;
-  }
-  // A count naming a record that was never written would read an empty one.
-  profile::WriteString(kTimePad, kTimePadNum, previous == kMissing ? "0" : previous,
-                       settingsPath_);
-  return false;
+  return profile::WriteStrings(
+      kTimePad, {{kTimePadNum, Key(count)}, {Key(number), RecordValue(name, total, first, last)}},
+      settingsPath_);
 }
 
 bool CConfigStore::DeleteReadRecord(int index) {
   const int n = ReadRecordCount();
   if (index < 0 || index >= n) return true;
-  std::vector<std::string> values;
-  for (const StoredRecord& record : records_) values.push_back(record.value);
-  values.erase(values.begin() + index);
-  values.emplace_back();
-  bool ok = true;
-  for (int j = 0; ok && j < n; ++j) {
-    ok = profile::WriteString(kTimePad, Key(j + 1), values[static_cast<std::size_t>(j)],
-                              settingsPath_);
+  std::vector<profile::Entry> entries;
+  entries.reserve(static_cast<std::size_t>(n) + 1);
+  for (int j = 0; j < n; ++j) {
+    const int from = j < index ? j : j + 1;  // the later records move up one key
+    entries.emplace_back(Key(j + 1), from < n ? records_[static_cast<std::size_t>(from)].value
+                                              : std::string());
   }
-  return ok && profile::WriteString(kTimePad, kTimePadNum, Key(n - 1), settingsPath_);
+  entries.emplace_back(kTimePadNum, Key(n - 1));
+  return profile::WriteStrings(kTimePad, entries, settingsPath_);
 }
 
 bool CConfigStore::DeleteAllReadRecords() {
-  bool ok = profile::WriteString(kTimePad, kTimePadNum, "", settingsPath_);
-  for (int i = 1; ok && i <= ReadRecordCount(); ++i) {
-    ok = profile::WriteString(kTimePad, Key(i), "", settingsPath_);
-  }
-  return ok;
+  std::vector<profile::Entry> entries{{kTimePadNum, ""}};
+  for (int i = 1; i <= ReadRecordCount(); ++i) entries.emplace_back(Key(i), "");
+  return profile::WriteStrings(kTimePad, entries, settingsPath_);
 }
 
 }  // namespace varnelo

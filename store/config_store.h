@@ -61,7 +61,8 @@ class CConfigStore {
   // Reads TimePadNum and the records up to it; a missing key ends the list early, so a
   // hand-edited count of millions reads only the records that exist. More than 100 is fine.
   void LoadReadRecords();
-  // Writes TimePadNum = count and the record under key `number`; does not reload.
+  // Writes TimePadNum = count and the record under key `number`, both or neither; does
+  // not reload.
   bool SaveReadRecord(int count, int number, const std::string& name, const std::string& total,
                       const std::string& first, const std::string& last);
   // Removes record `index` (0-based, as last read); the later ones move up one key.

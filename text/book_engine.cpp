@@ -148,10 +148,18 @@ bool Pagination::HasPage(int page) const {
   return page >= 0 && page <= pageCount && static_cast<std::size_t>(page) < starts.size();
 }
 
-const std::string& Pagination::TitleOf(int page) const {
-  static const std::string kNone;
-  if (page < 0 || static_cast<std::size_t>(page) >= titles.size()) return kNone;
-  return titles[static_cast<std::size_t>(page)];
+std::string_view Pagination::TitleOf(std::string_view text, int page) const {
+  if (page < 0 || static_cast<std::size_t>(page) >= titleLengths.size() ||
+      static_cast<std::size_t>(page) >= starts.size()) {
+    return {};
+  }
+  const std::int64_t start = starts[static_cast<std::size_t>(page)];
+  if (start < 0 || static_cast<std::uint64_t>(start) >= text.size()) return {};
+  return text.substr(static_cast<std::size_t>(start), titleLengths[static_cast<std::size_t>(page)]);
+}
+
+std::size_t Pagination::StorageBytes() const {
+  return starts.capacity() * sizeof(starts[0]) + titleLengths.capacity() * sizeof(titleLengths[0]);
 }
 
 Pagination PaginateByLines(std::string_view text) {
@@ -204,10 +212,10 @@ Pagination PaginateByChapters(std::string_view text, int rule) {
         }
       }
       if (titleLength <= kMaxTitleBytes) {
-        std::string_view title = text.substr(marker, titleLength);
-        if (pages.pageCount == 0 || title != pages.titles.back()) {
+        const std::string_view title = text.substr(marker, titleLength);
+        if (pages.pageCount == 0 || title != pages.TitleOf(text, pages.pageCount)) {
           pages.starts.push_back(static_cast<std::int64_t>(marker));
-          pages.titles.emplace_back(title);
+          pages.titleLengths.push_back(static_cast<std::uint8_t>(titleLength));
           ++pages.pageCount;
         }
       }
@@ -217,6 +225,9 @@ Pagination PaginateByChapters(std::string_view text, int rule) {
     }
   }
 
+  // Growth leaves up to twice the room needed; a book of millions of headings keeps it all.
+  pages.starts.shrink_to_fit();
+  pages.titleLengths.shrink_to_fit();
   pages.charCount = CountHighBytes(data, length) / 2;
   pages.firstPage = (pages.pageCount >= 1 && pages.starts[1] == 0) ? 1 : 0;
   return pages;

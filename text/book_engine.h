@@ -67,20 +67,28 @@ int ValidChapterRule(int rule);
 
 // The page table of one paging pass. Entry k of `starts` is where page k begins; entry 0
 // is always 0. Page k ends where page k + 1 starts, the last page at the text length.
+// A chapter's title is the heading the chapter starts with, so the table keeps only its
+// length and the bytes stay in the book: a book of nothing but headings costs 9 bytes a
+// chapter here, not a string each.
 struct Pagination {
   int mode = kLinePaging;
   int pageCount = 0;
   std::vector<std::int64_t> starts{0};
-  std::vector<std::string> titles{std::string()};  // chapter paging only; entry 0 empty
-  std::int64_t charCount = 0;                     // high bytes / 2
-  int firstPage = 1;                              // the page a fresh pass opens on
-  bool fellBack = false;                          // chapter pass fell back to lines
+  std::vector<std::uint8_t> titleLengths{0};  // chapter paging only; entry 0 is 0
+  std::int64_t charCount = 0;                 // high bytes / 2
+  int firstPage = 1;                          // the page a fresh pass opens on
+  bool fellBack = false;                      // chapter pass fell back to lines
 
   std::int64_t PageStart(int page) const;
   std::int64_t PageEnd(int page, std::int64_t textLength) const;
   bool HasPage(int page) const;  // 0..pageCount in chapter paging, 1..pageCount in lines
-  const std::string& TitleOf(int page) const;  // empty outside chapter paging
+  // The one way to a chapter's title: bytes of `text`, the book this table was made from.
+  // Empty outside chapter paging and for a page the table does not hold.
+  std::string_view TitleOf(std::string_view text, int page) const;
+  // What the table itself holds in memory, beyond the book.
+  std::size_t StorageBytes() const;
 };
+static_assert(kMaxTitleBytes <= UINT8_MAX, "a title's length fits its byte");
 
 // A new page after every 50th line feed that is not the last byte.
 Pagination PaginateByLines(std::string_view text);

@@ -308,7 +308,7 @@ QString CVarneloView::ReadingStatus() const {
       text_.empty() ? 0.0 : position * 100.0 / static_cast<double>(text_.size());
   QString status = QString::asprintf("[%4.2f%%] ", percentage) + QStringLiteral("正在阅读：");
   if (pagingMode_ == kChapterPaging) {
-    const std::string& title = pages_.TitleOf(currentPage_);
+    const std::string_view title = pages_.TitleOf(text_, currentPage_);
     status += QString::fromStdU16String(DecodeBookBytes(title));
   } else {
     status += QString::fromStdString(FileNameOf(currentPath_));

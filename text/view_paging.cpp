@@ -191,7 +191,7 @@ void CVarneloView::RecordReadingState() {
   book.fileName = FileNameOf(currentPath_);
   book.page = currentPage_;
   book.pagingMode = pagingMode_;
-  if (pagingMode_ == kChapterPaging) book.chapterTitle = pages_.TitleOf(currentPage_);
+  if (pagingMode_ == kChapterPaging) book.chapterTitle = pages_.TitleOf(text_, currentPage_);
   settings_.appearance = appearance_;
 }
 

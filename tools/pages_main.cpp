@@ -31,7 +31,7 @@ bool ParseInt(const char* text, int& value) {
   return true;
 }
 
-std::string Hex(const std::string& bytes) {
+std::string Hex(std::string_view bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string out;
   out.reserve(bytes.size() * 2);
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
   for (int k = first; k <= pages.pageCount; ++k) {
     if (pages.mode == varnelo::kChapterPaging && k >= 1) {
       std::printf("page %d %lld %s\n", k, static_cast<long long>(pages.PageStart(k)),
-                  Hex(pages.TitleOf(k)).c_str());
+                  Hex(pages.TitleOf(text, k)).c_str());
     } else {
       std::printf("page %d %lld\n", k, static_cast<long long>(pages.PageStart(k)));
     }

@@ -30,11 +30,23 @@ std::string Lines(int count, const std::string& line = "x") {
   return out;
 }
 
-// The chapter rule done the slow way: both searches restart at every step.
-Pagination SlowChapters(const std::string& t, int rule) {
+// Every title the table reads back, page 0 to the last.
+std::vector<std::string> Titles(const std::string& text, const Pagination& p) {
+  std::vector<std::string> titles;
+  for (int k = 0; k <= p.pageCount; ++k) titles.emplace_back(p.TitleOf(text, k));
+  return titles;
+}
+
+// The chapter rule done the slow way, with every title copied out as the table once kept
+// them: both searches restart at every step.
+struct SlowPages {
+  int pageCount = 0;
+  std::vector<std::int64_t> starts;
+  std::vector<std::string> titles;
+};
+SlowPages SlowChapters(const std::string& t, int rule) {
   const RuleCharacter rc = SelectRuleCharacter(rule);
-  Pagination p;
-  p.mode = kChapterPaging;
+  SlowPages p;
   std::vector<std::int64_t> starts{0};
   std::vector<std::string> titles{""};
   int count = 0;
@@ -329,8 +341,8 @@ TEST(ChapterPaging, TitlesDropsAndTheOpeningPage) {
   const Pagination p = PaginateByChapters(book, 1);
   ASSERT_EQ(p.pageCount, 12);
   EXPECT_EQ(p.starts[1], 0);
-  EXPECT_EQ(p.titles[1], kDi + "1" + kZhang);
-  EXPECT_EQ(p.titles[12], kDi + "12" + kZhang);
+  EXPECT_EQ(p.TitleOf(book, 1), kDi + "1" + kZhang);
+  EXPECT_EQ(p.TitleOf(book, 12), kDi + "12" + kZhang);
   EXPECT_EQ(p.firstPage, 1);  // the book begins with a heading
   EXPECT_EQ(PageText(book, p, 0), "");
   EXPECT_EQ(PageText(book, p, 12), kDi + "12" + kZhang);
@@ -342,7 +354,7 @@ TEST(ChapterPaging, TitlesDropsAndTheOpeningPage) {
   const std::string twoOnALine = kDi + "1" + kZhang + " " + kDi + "2" + kZhang + "\n";
   const Pagination two = PaginateByChapters(twoOnALine, 1);
   ASSERT_EQ(two.pageCount, 2);
-  EXPECT_EQ(two.titles[2], kDi + "2" + kZhang);
+  EXPECT_EQ(two.TitleOf(twoOnALine, 2), kDi + "2" + kZhang);
 }
 
 TEST(ChapterPaging, FallsBackToLinesBelowTenChapters) {
@@ -367,10 +379,10 @@ TEST(ChapterPaging, MatchesTheStepByStepRuleOnRandomBooks) {
     const std::string book = RandomBook(rng, 1 + rng() % 400);
     for (int rule : {1, 3}) {
       const Pagination fast = PaginateByChapters(book, rule);
-      const Pagination slow = SlowChapters(book, rule);
+      const SlowPages slow = SlowChapters(book, rule);
       ASSERT_EQ(fast.pageCount, slow.pageCount) << "round " << round;
       ASSERT_EQ(fast.starts, slow.starts) << "round " << round;
-      ASSERT_EQ(fast.titles, slow.titles) << "round " << round;
+      ASSERT_EQ(Titles(book, fast), slow.titles) << "round " << round;
     }
   }
 }
@@ -380,7 +392,24 @@ TEST(ChapterPaging, GrowsPastEightThousandChapters) {
   for (int i = 0; i < 8500; ++i) book += kDi + std::to_string(i) + kZhang + "\n";
   const Pagination p = PaginateByChapters(book, 1);
   EXPECT_EQ(p.pageCount, 8500);
-  EXPECT_EQ(p.titles.size(), 8501u);
+  EXPECT_EQ(p.titleLengths.size(), 8501u);
+}
+
+// A book of nothing but headings: the table holds a start and a length per chapter, the
+// titles stay in the book.
+TEST(ChapterPaging, ABookOfHeadingsCostsAtMostSixteenBytesAChapter) {
+  const std::string pair = kDi + kHui + "\n" + kDi + "a" + kHui + "\n";  // 第回 第a回
+  std::string book;
+  while (book.size() < (std::size_t{4} << 20)) book += pair;
+  const Pagination p = PaginateByChapters(book, 3);
+  ASSERT_EQ(p.pageCount, static_cast<int>(book.size() / pair.size() * 2));
+  EXPECT_LE(p.StorageBytes(), std::size_t{16} * static_cast<std::size_t>(p.pageCount + 1));
+  EXPECT_EQ(p.TitleOf(book, 1), kDi + kHui);
+  EXPECT_EQ(p.TitleOf(book, p.pageCount), kDi + "a" + kHui);
+  for (int k : {-1, p.pageCount + 1}) EXPECT_EQ(p.TitleOf(book, k), "") << k;
+  // A table read against a shorter text never reads past its end.
+  EXPECT_EQ(p.TitleOf(std::string_view(book).substr(0, 5), 2), "");
+  EXPECT_EQ(PaginateByLines(book).TitleOf(book, 1), "");
 }
 
 TEST(ChapterPaging, RulesOutsideOneToSixReadAsRuleOne) {
@@ -414,7 +443,11 @@ TEST(Corpus, RealNovelsPageByTheirHeadings) {
   const Pagination byHui = Paginate(text, kChapterPaging, 3);
   EXPECT_EQ(byHui.pageCount, 120);
   EXPECT_EQ(byHui.firstPage, 0);
-  EXPECT_EQ(byHui.titles[1].substr(0, 6), kDi + "\xD2\xBB" + kHui);  // 第一回
+  EXPECT_EQ(byHui.TitleOf(text, 1).substr(0, 6), kDi + "\xD2\xBB" + kHui);  // 第一回
+  // Every title reads as the copied-out titles of the step-by-step rule.
+  const SlowPages slow = SlowChapters(text, 3);
+  EXPECT_EQ(byHui.starts, slow.starts);
+  EXPECT_EQ(Titles(text, byHui), slow.titles);
   const Pagination byZhang = Paginate(text, kChapterPaging, 1);
   EXPECT_TRUE(byZhang.fellBack);
   // Every page's text put together is the book (apart from the LF LF rewrite).

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -133,6 +134,53 @@ TEST_F(ConfigStoreTest, RecordsGrowPastAHundredAndAHugeCountReadsOnlyWhatExists)
   store_.LoadReadRecords();
   ASSERT_EQ(store_.ReadRecordCount(), 101);
   EXPECT_EQ(store_.ReadRecord(100).name, "b,101.txt");
+}
+
+// Each step reads the file once and writes it at most once, however many records it
+// holds: a key at a time made 20,000 records cost seconds at start and at exit.
+TEST_F(ConfigStoreTest, TwentyThousandRecordsTakeOneReadAndOneWritePerStep) {
+  constexpr int kRecords = 20000;
+  std::string file = "[Style]\r\ntxtsize=270\r\n[TimePad]\r\nTimePadNum=20000\r\n";
+  for (int i = 1; i <= kRecords; ++i) {
+    file += std::to_string(i) + "=b" + std::to_string(i) + ".txt,60,2010/5/3 14:05, \r\n";
+  }
+  Put(file);
+  const std::uint64_t lines = kRecords + 4;
+  struct Step {
+    const char* what;
+    std::function<bool()> run;
+    std::uint64_t writes;
+  } steps[] = {
+      {"load", [&] { store_.LoadReadRecords(); return store_.ReadRecordCount() == kRecords; }, 0},
+      {"delete the first", [&] { return store_.DeleteReadRecord(0); }, 1},
+      {"save the last", [&] {
+         return store_.SaveReadRecord(kRecords - 1, kRecords - 1, "b20000.txt", "75",
+                                      "2010/5/3 14:05", "2010/5/4 9:00");
+       }, 1},
+      {"reload", [&] { store_.LoadReadRecords(); return store_.ReadRecordCount() == kRecords - 1; }, 0},
+  };
+  for (const Step& step : steps) {
+    const profile::Traffic before = profile::TrafficSoFar();
+    ASSERT_TRUE(step.run()) << step.what;
+    const profile::Traffic after = profile::TrafficSoFar();
+    EXPECT_EQ(after.fileReads - before.fileReads, 1u) << step.what;
+    EXPECT_EQ(after.fileWrites - before.fileWrites, step.writes) << step.what;
+    EXPECT_LE(after.linesParsed - before.linesParsed, lines) << step.what;
+  }
+  EXPECT_EQ(store_.ReadRecord(0).name, "b2.txt");
+  EXPECT_EQ(store_.ReadRecord(kRecords - 2).total, "75");
+  EXPECT_EQ(store_.ReadRecord(kRecords - 2).last, "2010/5/4 9:00");
+  // The file reads back as the key-by-key format: key 20000 left empty, the count lowered.
+  EXPECT_EQ(profile::GetString(config_names::kTimePad, "20000", "none", path_), "");
+  EXPECT_EQ(profile::GetString(config_names::kTimePad, "1", "", path_),
+            "b2.txt,60,2010/5/3 14:05,");
+  EXPECT_EQ(Contents().rfind("[Style]\r\ntxtsize=270\r\n[TimePad]\r\nTimePadNum=19999\r\n1=b2", 0), 0u);
+
+  const profile::Traffic before = profile::TrafficSoFar();
+  ASSERT_TRUE(store_.DeleteAllReadRecords());
+  EXPECT_EQ(profile::TrafficSoFar().fileWrites - before.fileWrites, 1u);
+  store_.LoadReadRecords();
+  EXPECT_EQ(store_.ReadRecordCount(), 0);
 }
 
 TEST(ProgramFolder, OverrideOrExecutableFolder) {

@@ -27,6 +27,25 @@ TEST(Links, SelectionIsPercentEncodedUtf8InAFixedQuery) {
   }
 }
 
+TEST(Links, OnlyTheFirstCharactersAreSearched) {
+  const std::string query = "https://www.baidu.com/s?ie=utf-8&wd=";
+  const std::u16string full(kMaxSearchCharacters, u'a');
+  const std::u16string pair = u"\U00020000";
+  const struct {
+    std::u16string selection;
+    std::string encoded;
+  } cases[] = {
+      {full, std::string(kMaxSearchCharacters, 'a')},
+      {full + u"b", std::string(kMaxSearchCharacters, 'a')},
+      // The last character kept is a pair of surrogates: both halves stay.
+      {full.substr(1) + pair + u"b", std::string(kMaxSearchCharacters - 1, 'a') + "%F0%A0%80%80"},
+      {full.substr(1) + u"\xDC81" + u"b", std::string(kMaxSearchCharacters - 1, 'a') + "%EF%BF%BD"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(WebSearchAddress(c.selection), query + c.encoded) << c.selection.size();
+  }
+}
+
 TEST(Links, FailureTextsByCode) {
   const std::string prefix = "Unable to open hyperlink:\n\n";
   EXPECT_EQ(LinkFailureText(26), prefix + "A sharing violation occurred. ");

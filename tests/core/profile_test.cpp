@@ -123,6 +123,49 @@ TEST_F(ProfileTest, NewKeysGoToTheirSectionOrANewOne) {
   }
 }
 
+// A list written at once must leave the bytes a key-by-key write leaves, and a section
+// read at once must answer as the single reads do.
+TEST_F(ProfileTest, ListsReadAndWrittenAtOnceMatchKeyByKey) {
+  const std::vector<profile::Entry> entries = {
+      {"y", "2"}, {"new", "n"}, {"X", ""}, {" z ", "3"}, {"other", "o"}};
+  const char* files[] = {
+      nullptr,
+      "",
+      "[A]\r\nx = 1\r\ny=\"q\"\r\n\r\n;c\r\n[B]\r\nnew=b\r\n",
+      "\xEF\xBB\xBF[a]\nz=9\n[B]\n[A]\ny=old\nx=0",
+      "[B]\nb=1",
+      "[A]\r\nx=1",
+  };
+  for (const char* before : files) {
+    const std::string label = before ? before : "(no file)";
+    std::vector<std::pair<std::string, int>> reads;  // GetString and GetInt, key by key
+    fs::remove(path_);
+    if (before != nullptr) Put(before);
+    for (const char* key : {"x", "Y", "z", "new", "none"}) {
+      reads.emplace_back(profile::GetString("A", key, "d", path_),
+                         profile::GetInt("a", key, -1, path_));
+    }
+    const profile::SectionReader section(" a ", path_);
+    for (std::size_t i = 0; const char* key : {"x", "Y", "z", "new", "none"}) {
+      EXPECT_EQ(section.GetString(key, "d"), reads[i].first) << label << key;
+      EXPECT_EQ(section.GetInt(key, -1), reads[i++].second) << label << key;
+    }
+    for (const auto& [key, value] : entries) ASSERT_TRUE(profile::WriteString("A", key, value, path_));
+    const std::string oneByOne = Contents();
+    fs::remove(path_);
+    if (before != nullptr) Put(before);
+    const profile::Traffic start = profile::TrafficSoFar();
+    ASSERT_TRUE(profile::WriteStrings("A", entries, path_)) << label;
+    EXPECT_EQ(Contents(), oneByOne) << label;
+    EXPECT_EQ(profile::TrafficSoFar().fileReads - start.fileReads, 1u) << label;
+  }
+  // All or nothing: one bad key keeps every other one out too.
+  const std::string before = Contents();
+  EXPECT_FALSE(profile::WriteStrings("A", {{"y", "9"}, {"a=b", "1"}}, path_));
+  EXPECT_FALSE(profile::WriteStrings("A", {{"y", "9"}, {"k", "1\n[B]"}}, path_));
+  EXPECT_EQ(Contents(), before);
+}
+
 TEST_F(ProfileTest, RefusedOrFailedWritesLeaveTheOldFile) {
   const std::string before = "[A]\r\nx=1\r\n";
   Put(before);

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <memory>
 
 #include "app/about_dlg.h"
@@ -208,6 +209,50 @@ TEST_F(ShellTest, ContextMenuRowsFollowTheRoutingAndTheSelection) {
   const QByteArray query = opener_.opened[0].mid(prefix.size()).toUtf8();
   EXPECT_EQ(QString::fromLatin1(query).toUtf8(), query) << "nothing but ASCII in the address";
   EXPECT_EQ(QUrl::fromPercentEncoding(query), text.mid(start, end - start));
+}
+
+// Ctrl+A on a page of thousands of characters searches the first 256, the character
+// beyond the basic plane at the limit kept whole; a launch that fails says so.
+TEST_F(ShellTest, SearchOfAWholePageTakesItsStartAndReportsHowItFailed) {
+  const std::string book = home_.Folder() + "wide.txt";
+  std::string bytes;
+  for (int i = 0; i < 255; ++i) bytes += "\xBC\xD7";  // 甲
+  bytes += "\x95\x32\x82\x36";                      // U+20000, four bytes in GB18030
+  for (int line = 0; line < 40; ++line) bytes += std::string(200, 'z') + "\xD2\xD2\r\n";
+  std::ofstream(book, std::ios::binary) << bytes;
+  ASSERT_TRUE(Start());
+  dialogs_.files.push_back(QString::fromStdString(book));
+  Press(Pane(), Qt::ControlModifier | Qt::Key_O);
+  const QString expected = QString(255, QChar(u'甲')) + QString::fromUcs4(U"\U00020000");
+  ASSERT_TRUE(Pane()->toPlainText().startsWith(expected));
+
+  const struct {
+    bool opens;
+    UrlOpenResult failure;
+    std::string message;  // empty: none
+  } cases[] = {
+      {true, UrlOpenResult::NoApplication, ""},
+      {false, UrlOpenResult::NoApplication, LinkFailureText(kLinkNoAssociation)},
+      {false, UrlOpenResult::LaunchFailed, "打开网页失败！浏览器未能启动，请稍后再试！"},
+  };
+  for (const auto& c : cases) {
+    opener_.opened.clear();
+    opener_.succeed = c.opens;
+    opener_.failure = c.failure;
+    boxes_.shown.clear();
+    Press(Pane(), Qt::ControlModifier | Qt::Key_A);
+    ASSERT_GT(Pane()->textCursor().selectedText().size(), 8000) << "the whole page";
+    Row(RightClick(), cmd::kWebSearch)->trigger();
+    ASSERT_EQ(opener_.opened.size(), 1u);
+    const QString prefix = QStringLiteral("https://www.baidu.com/s?ie=utf-8&wd=");
+    EXPECT_EQ(QUrl::fromPercentEncoding(opener_.opened[0].mid(prefix.size()).toUtf8()), expected);
+    if (c.message.empty()) {
+      EXPECT_TRUE(boxes_.shown.empty());
+    } else {
+      ASSERT_EQ(boxes_.shown.size(), 1u) << c.message;
+      EXPECT_EQ(boxes_.shown[0].text.toStdString(), c.message);
+    }
+  }
 }
 
 TEST_F(ShellTest, HelpLinksAskThenOpen) {

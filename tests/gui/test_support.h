@@ -120,12 +120,13 @@ class FakeClock : public Clock {
 // Records every address instead of starting a browser.
 class RecordingUrlOpener : public UrlOpenerService {
  public:
-  bool OpenUrl(const QString& address) override {
+  UrlOpenResult OpenUrl(const QString& address) override {
     opened.push_back(address);
-    return succeed;
+    return succeed ? UrlOpenResult::Opened : failure;
   }
   std::vector<QString> opened;
   bool succeed = true;
+  UrlOpenResult failure = UrlOpenResult::NoApplication;  // what a failure is
 };
 
 class FixedTray : public TrayService {
