@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QTextBlock>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -95,6 +97,35 @@ TEST_F(PageEditorTest, CtrlSWritesOnlyTheTypedBytesAndComesBack) {
   EXPECT_TRUE(Action(108)->isChecked());
   EXPECT_FALSE(view_->Pane()->IsModified());
   EXPECT_TRUE(view_->Pane()->PaneText().contains("xyz"));
+}
+
+// The blank line before "------章节内容开始-------" shows as two spaces at the start of
+// that line: a letter typed between them is written beside its line break, not over it.
+TEST_F(PageEditorTest, TypingInsideABlankLinesSpacesKeepsItsLineBreak) {
+  Action(108)->trigger();
+  RichPane* pane = view_->Pane();
+  const QString line = QStringLiteral("------章节内容开始-------");
+  const int at = static_cast<int>(pane->PaneText().indexOf(line));
+  ASSERT_GT(at, 0);
+  QTextCursor inLine(pane->document());
+  inLine.setPosition(at + 8);
+  const QPoint point = pane->cursorRect(inLine).center();
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent event(type, point, pane->viewport()->mapToGlobal(point), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(pane->viewport(), &event);
+  }
+  ASSERT_EQ(pane->textCursor().block().text().trimmed(), line);
+  Press(QKeyCombination(Qt::Key_Home));
+  Press(QKeyCombination(Qt::Key_Right));
+  Type("Z");
+  Press(Qt::ControlModifier | Qt::Key_S);
+  EXPECT_TRUE(boxes_.shown.empty());
+  // Right after the blank line's CR LF, before the line's own space.
+  std::string expected = original_;
+  expected.insert(original_.find(EncodeBookText(u" " + line.toStdU16String())), "Z");
+  EXPECT_TRUE(Read(book_) == expected);
 }
 
 TEST_F(PageEditorTest, LeavingEditModeWithNoBringsThePageBack) {
