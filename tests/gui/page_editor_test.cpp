@@ -18,6 +18,10 @@
 #include <sstream>
 #include <tuple>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
 #include "platform/codepage.h"
@@ -126,6 +130,31 @@ TEST_F(PageEditorTest, TypingInsideABlankLinesSpacesKeepsItsLineBreak) {
   std::string expected = original_;
   expected.insert(original_.find(EncodeBookText(u" " + line.toStdU16String())), "Z");
   EXPECT_TRUE(Read(book_) == expected);
+}
+
+// A save past the file-size limit fails and says so; the reader, the book and the folder
+// stay as they were (in a child, which the limit would otherwise end).
+TEST_F(PageEditorTest, ASavePastTheFileSizeLimitIsReportedAndLeavesNoTemporaryFile) {
+  StartEditing("q");
+  Type("q");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit limit{1 << 16, 1 << 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    Press(Qt::ControlModifier | Qt::Key_S);
+    int fault = 0;
+    if (boxes_.shown.size() != 1 || !boxes_.shown[0].text.contains(QStringLiteral("无法写入")))
+      fault |= 1;
+    if (Read(book_) != original_) fault |= 2;
+    for (const auto& entry : fs::directory_iterator(home_.Folder()))
+      if (entry.path().filename().string().find(".~") != std::string::npos) fault |= 4;
+    ::_exit(fault);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no message, 2: book changed, 4: temporary file left";
 }
 
 TEST_F(PageEditorTest, LeavingEditModeWithNoBringsThePageBack) {
