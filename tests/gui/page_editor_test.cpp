@@ -256,6 +256,37 @@ TEST_F(PageEditorTest, SaveAsWritesTheSameBytesUnderTheChosenName) {
   EXPECT_EQ(view_->LibraryList()->item(0)->text(), QStringLiteral("copy.txt"));
 }
 
+// The edits can always go to a new name, though the book's own file was deleted or
+// another file renamed over it; in place, a replaced book is still not overwritten.
+TEST_F(PageEditorTest, SaveAsWorksAfterTheBookIsDeletedOrReplaced) {
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "deleted");
+    const std::string book = view_->CurrentPath();
+    const std::string expected = StartEditing(replaced ? "r" : "d");
+    Type(replaced ? "r" : "d");
+    boxes_.shown.clear();
+    if (replaced) {
+      std::ofstream(home_.Folder() + "other.txt") << "another book";
+      fs::rename(home_.Folder() + "other.txt", book);
+      Press(Qt::ControlModifier | Qt::Key_S);
+      ASSERT_EQ(boxes_.shown.size(), 1u);
+      EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("被改动")));
+      EXPECT_EQ(Read(book), "another book");
+      boxes_.shown.clear();
+    } else {
+      fs::remove(book);
+    }
+    const std::string target = home_.Folder() + (replaced ? "second.txt" : "first.txt");
+    dialogs_.saveFiles.push_back(QString::fromStdString(target));
+    Action(57604)->trigger();
+    ASSERT_FALSE(boxes_.shown.empty());
+    EXPECT_EQ(boxes_.shown.back().text, QString::fromStdString("文件已另保存为: " + target));
+    EXPECT_TRUE(Read(target) == expected);
+    EXPECT_EQ(view_->CurrentPath(), target);
+    original_ = expected;
+  }
+}
+
 TEST_F(PageEditorTest, FindTwiceOnThePageWithCtrlF) {
   const QString text = view_->Pane()->PaneText();
   const QString word = QStringLiteral("刘备");
