@@ -14,6 +14,7 @@
 #include "res/command_ids.h"
 #include "text/book_encoding_part.h"
 #include "text/book_engine.h"
+#include "text/bookmark_part.h"
 #include "text/page_write_back.h"
 #include "text/varnelo_view.h"
 
@@ -132,6 +133,7 @@ void PageEditor::ToggleEditMode() {
     } else if (pane->TextGeneration() == shownGeneration_ && view_.CurrentPage() == shownPage_) {
       // The page as it was shown, at the same line.
       const int line = pane->FirstVisibleLine();
+      view_.Bookmarks().SetRestoreLine(line);
       view_.ShowPage(view_.CurrentPage());
       pane->LineScroll(line);
     }
@@ -225,6 +227,7 @@ bool PageEditor::SaveText() {
   const Outcome outcome = WriteBack();
   if (outcome != Outcome::Written) return outcome == Outcome::Nothing;
   const int line = view_.Pane()->FirstVisibleLine();
+  view_.Bookmarks().SetRestoreLine(line);
   const int page = view_.CurrentPage();
   if (view_.LoadText(view_.CurrentPath())) ComeBack(page, line, true);
   return true;

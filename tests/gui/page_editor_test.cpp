@@ -25,7 +25,10 @@
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
 #include "platform/codepage.h"
+#include "platform/window_timers.h"
+#include "store/config_schema.h"
 #include "tests/gui/test_support.h"
+#include "text/bookmark_part.h"
 #include "text/page_editor.h"
 #include "text/varnelo_view.h"
 
@@ -304,6 +307,46 @@ TEST_F(PageEditorTest, FindTwiceOnThePageWithCtrlF) {
     EXPECT_EQ(view_->Pane()->textCursor().selectionStart(), selected) << what.toStdString();
   }
   EXPECT_EQ(view_->Pane()->textCursor().selectedText(), word);
+}
+
+// At start-up the last book's scroll line comes back 500 ms late (timer 101), unless a line
+// was chosen for the pane by then: leaving edit mode with No, or Ctrl+S, chooses one.
+TEST(PageEditorRestoreLine, ASaveOrADiscardKeepsTheLineFromTheLateRestore) {
+  for (const bool save : {false, true}) {
+    SCOPED_TRACE(save ? "Ctrl+S" : "No");
+    testing::ScriptedSession session;
+    const std::string book = session.home_.Folder() + "sanguo.txt";
+    fs::copy_file(testing::CorpusBook("三国演义.txt"), book);
+    testing::SetKey(ConfigKey::LastPosition, "sanguo.txt,P2,09:00,05/March >" + book,
+                    session.home_.ConfigPath());
+    testing::SetKey(ConfigKey::MarkLine, "3", session.home_.ConfigPath());
+    CVarneloApp app;
+    ASSERT_TRUE(app.InitInstance({"varnelo"}));
+    CVarneloView* view = app.MainFrame()->View();
+    RichPane* pane = view->Pane();
+    ASSERT_TRUE(view->Timers().IsActive(BookmarkPart::kRestoreLineTimer));
+    for (int i = 0; i < 5; ++i) testing::PressKey(pane, QKeyCombination(Qt::Key_Down));
+    app.MainFrame()->ActionOf(108)->trigger();
+    const QPoint point(20, pane->viewport()->height() / 2);  // the caret in mid-screen
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent event(type, point, pane->viewport()->mapToGlobal(point), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                        Qt::NoModifier);
+      QApplication::sendEvent(pane->viewport(), &event);
+    }
+    testing::PressKey(pane, QKeyCombination(Qt::Key_Q), QStringLiteral("q"));
+    ASSERT_EQ(pane->FirstVisibleLine(), 5);
+    if (save) {
+      testing::PressKey(pane, Qt::ControlModifier | Qt::Key_S);
+    } else {
+      session.boxes_.answers.push_back(MessageResult::No);
+      app.MainFrame()->ActionOf(108)->trigger();
+    }
+    EXPECT_EQ(pane->FirstVisibleLine(), 5);
+    view->OnTimer(BookmarkPart::kRestoreLineTimer);  // the restore's tick, due or late
+    EXPECT_EQ(pane->FirstVisibleLine(), 5);
+    EXPECT_EQ(view->EditMode(), save);
+  }
 }
 
 TEST(FindInPageText, CaseWholeWordsAndDirection) {
