@@ -349,6 +349,27 @@ TEST(PageEditorRestoreLine, ASaveOrADiscardKeepsTheLineFromTheLateRestore) {
   }
 }
 
+// A reader killed while saving left temporary files beside its book and its Config.ini;
+// the next start removes them.
+TEST(PageEditorStartUp, RemovesWhatAKilledSaveLeft) {
+  testing::ScriptedSession session;
+  const std::string book = session.home_.Folder() + "sanguo.txt";
+  fs::copy_file(testing::CorpusBook("三国演义.txt"), book);
+  testing::SetKey(ConfigKey::LastPosition, "sanguo.txt,P2,09:00,05/March >" + book,
+                  session.home_.ConfigPath());
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string suffix = ".~" + std::to_string(gone) + "-0";
+  for (const std::string& target : {book, session.home_.ConfigPath()})
+    std::ofstream(target + suffix) << "half a write";
+  CVarneloApp app;
+  ASSERT_TRUE(app.InitInstance({"varnelo"}));
+  EXPECT_EQ(app.MainFrame()->View()->CurrentPath(), book);
+  EXPECT_FALSE(fs::exists(book + suffix));
+  EXPECT_FALSE(fs::exists(session.home_.ConfigPath() + suffix));
+}
+
 TEST(FindInPageText, CaseWholeWordsAndDirection) {
   const QString text = QStringLiteral("Cat cat concat 猫猫 cat_x");
   struct Case {
