@@ -43,6 +43,15 @@ std::string Read(const std::string& path) {
   return bytes.str();
 }
 
+void Click(RichPane* pane, QPoint at) {
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent event(type, at, pane->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(pane->viewport(), &event);
+  }
+}
+
 class PageEditorTest : public ::testing::Test, protected testing::ScriptedSession {
  protected:
   void SetUp() override {
@@ -116,13 +125,7 @@ TEST_F(PageEditorTest, TypingInsideABlankLinesSpacesKeepsItsLineBreak) {
   ASSERT_GT(at, 0);
   QTextCursor inLine(pane->document());
   inLine.setPosition(at + 8);
-  const QPoint point = pane->cursorRect(inLine).center();
-  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-    QMouseEvent event(type, point, pane->viewport()->mapToGlobal(point), Qt::LeftButton,
-                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                      Qt::NoModifier);
-    QApplication::sendEvent(pane->viewport(), &event);
-  }
+  Click(pane, pane->cursorRect(inLine).center());
   ASSERT_EQ(pane->textCursor().block().text().trimmed(), line);
   Press(QKeyCombination(Qt::Key_Home));
   Press(QKeyCombination(Qt::Key_Right));
@@ -327,13 +330,7 @@ TEST(PageEditorRestoreLine, ASaveOrADiscardKeepsTheLineFromTheLateRestore) {
     ASSERT_TRUE(view->Timers().IsActive(BookmarkPart::kRestoreLineTimer));
     for (int i = 0; i < 5; ++i) testing::PressKey(pane, QKeyCombination(Qt::Key_Down));
     app.MainFrame()->ActionOf(108)->trigger();
-    const QPoint point(20, pane->viewport()->height() / 2);  // the caret in mid-screen
-    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-      QMouseEvent event(type, point, pane->viewport()->mapToGlobal(point), Qt::LeftButton,
-                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                        Qt::NoModifier);
-      QApplication::sendEvent(pane->viewport(), &event);
-    }
+    Click(pane, QPoint(20, pane->viewport()->height() / 2));  // the caret in mid-screen
     testing::PressKey(pane, QKeyCombination(Qt::Key_Q), QStringLiteral("q"));
     ASSERT_EQ(pane->FirstVisibleLine(), 5);
     if (save) {
