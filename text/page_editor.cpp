@@ -161,10 +161,15 @@ std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
   std::string bytes;
   std::string file;
   BookForm form;
-  const std::string source = asLoaded && loadedFile_ >= 0
-                                 ? "/proc/self/fd/" + std::to_string(loadedFile_)
-                                 : path;
-  const LoadStatus status = ReadBook(source, view_.Form().encoding, bytes, form, &file);
+  // The loaded file by its descriptor's name, which reaches it even once deleted; by its
+  // path where there is no such name.
+  LoadStatus status = LoadStatus::Missing;
+  if (asLoaded && loadedFile_ >= 0) {
+    status = ReadBook("/proc/self/fd/" + std::to_string(loadedFile_), view_.Form().encoding,
+                      bytes, form, &file);
+  }
+  if (status == LoadStatus::Missing)
+    status = ReadBook(path, view_.Form().encoding, bytes, form, &file);
   if (status == LoadStatus::Missing || status == LoadStatus::Unreadable) {
     Tell(QStringLiteral("警告！无法读取这本书，未保存！\n") + PathText(path));
     return std::nullopt;
