@@ -299,8 +299,9 @@ void LibrarySideBar::OnBookSavedAs() {
   list->clear();
   openedPaths_.clear();
   currentFolder_.clear();  // the new name may be in another folder
-  list->addItem(QString::fromStdString(FileNameOf(view_.CurrentPath())));
+  AddEntry(view_.CurrentPath(), false);
   filling_ = false;
+  lastTipEntry_ = -1;
 }
 
 }  // namespace varnelo

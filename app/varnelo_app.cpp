@@ -5,12 +5,15 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
+#include <csignal>
+
 #include "aids/library_side_bar.h"
 #include "app/about_dlg.h"
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/main_frame.h"
 #include "app/varnelo_doc.h"
+#include "platform/atomic_file.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
@@ -44,6 +47,9 @@ std::string CVarneloApp::GetProgramFolder() {
 }
 
 bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
+  // A save past the file-size limit fails and is reported, instead of ending the reader
+  // and leaving its temporary file behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   doc_ = std::make_unique<CVarneloDoc>();
   frame_ = std::make_unique<CMainFrame>(*this);
   // A file on the command line must be readable, or the program ends; the view returns to
@@ -61,6 +67,9 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     doc_->OnNewDocument();
   }
   frame_->View()->OnInitialUpdate();
+  // What a reader killed while saving left beside its settings and its book.
+  RemoveStaleTemporaries(frame_->View()->Store().SettingsPath());
+  RemoveStaleTemporaries(frame_->View()->CurrentPath());
   frame_->UpdateCommandUI();  // the check marks the start-up set, such as night mode's
 
   frame_->show();

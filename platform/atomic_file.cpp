@@ -1,12 +1,14 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <string>
 
 namespace varnelo {
 namespace {
@@ -41,10 +43,30 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 // A long book name plus the suffix must still fit the 255-byte name limit.
-std::string TempName(const fs::path& target, unsigned serial) {
-  std::string name = target.filename().string().substr(0, 200);
-  return name + ".~" + std::to_string(::getpid()) + "-" + std::to_string(serial);
+std::string TempPrefix(const fs::path& target) {
+  return target.filename().string().substr(0, 200) + ".~";
 }
+
+std::string TempName(const fs::path& target, unsigned serial) {
+  return TempPrefix(target) + std::to_string(::getpid()) + "-" + std::to_string(serial);
+}
+
+// The process a temporary file name of `prefix` names ("<prefix><pid>-<serial>"); 0 for
+// any other name.
+pid_t WriterOf(std::string_view name, std::string_view prefix) {
+  if (name.substr(0, prefix.size()) != prefix) return 0;
+  name.remove_prefix(prefix.size());
+  const std::size_t dash = name.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash > 9 || dash + 1 == name.size())
+    return 0;
+  const auto digits = [](std::string_view s) {
+    return s.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1))) return 0;
+  return static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
+}
+
+bool Runs(pid_t pid) { return pid == ::getpid() || ::kill(pid, 0) == 0 || errno == EPERM; }
 
 // The rename is only durable once the folder entry is on disk. Some file systems refuse
 // to sync a folder; the new bytes are in place by then, so this cannot fail the write.
@@ -56,6 +78,22 @@ void SyncFolder(const fs::path& folder) {
 }
 
 }  // namespace
+
+void RemoveStaleTemporaries(const std::string& requestedPath) {
+  fs::path path = requestedPath;
+  std::error_code ec;
+  if (path.empty() || !FollowLinks(path, ec)) return;
+  const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+  const std::string prefix = TempPrefix(path);
+  fs::directory_iterator entries(folder, ec);
+  for (; !ec && entries != fs::directory_iterator(); entries.increment(ec)) {
+    const pid_t writer = WriterOf(entries->path().filename().string(), prefix);
+    if (writer <= 0 || Runs(writer)) continue;
+    std::error_code ignored;
+    if (entries->symlink_status(ignored).type() == fs::file_type::regular)
+      fs::remove(entries->path(), ignored);
+  }
+}
 
 bool WriteFileAtomically(const std::string& requestedPath, std::string_view bytes,
                          std::error_code* error) {
@@ -77,6 +115,7 @@ bool WriteFileAtomically(const std::string& requestedPath, std::string_view byte
     existed = false;
   }
 
+  RemoveStaleTemporaries(path.string());
   static std::atomic<unsigned> serial{0};
   const fs::path folder = path.parent_path();
   fs::path temp;

@@ -14,4 +14,9 @@ namespace varnelo {
 bool WriteFileAtomically(const std::string& path, std::string_view bytes,
                          std::error_code* error = nullptr);
 
+// Removes the temporary files that writes to `path` left beside it when their process was
+// killed mid-write: those named for a process that no longer runs. One whose process
+// still runs may be a write in progress and stays. Every write calls this first.
+void RemoveStaleTemporaries(const std::string& path);
+
 }  // namespace varnelo

@@ -24,6 +24,9 @@ class BookmarkPart : public ViewPart {
   void OnOpenBookmark(int id);
   void OnDeleteBookmark(int id);
   void OnBookLoaded() override;
+  // The line a save or a discarded edit returns the pane to: the late restore of the
+  // start-up leaves it alone from then on.
+  void SetRestoreLine(int line) { restoreLine_ = line; }
 
  private:
   void RestoreMarkLine();

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
@@ -12,6 +14,7 @@
 #include "res/command_ids.h"
 #include "text/book_encoding_part.h"
 #include "text/book_engine.h"
+#include "text/bookmark_part.h"
 #include "text/page_write_back.h"
 #include "text/varnelo_view.h"
 
@@ -84,9 +87,22 @@ PageEditor::PageEditor(CVarneloView& view) : view_(view) {
   view_.SetEditSaver([this] { return SaveEditsInPlace(); }, [this] { return SaveText(); });
 }
 
+PageEditor::~PageEditor() {
+  if (loadedFile_ >= 0) ::close(loadedFile_);
+}
+
 void PageEditor::OnBookLoaded() {
   ++loads_;
   loadedPath_ = view_.CurrentPath();
+  if (loadedFile_ >= 0) ::close(loadedFile_);
+  // Whatever happens to the name, this still reads the loaded bytes; a file swapped in
+  // between the load and this open is caught by the comparison with the buffer.
+  loadedFile_ = ::open(loadedPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  struct stat info {};
+  if (loadedFile_ >= 0 && (::fstat(loadedFile_, &info) != 0 || !S_ISREG(info.st_mode))) {
+    ::close(loadedFile_);
+    loadedFile_ = -1;
+  }
 }
 
 void PageEditor::OnPageShown() {
@@ -117,6 +133,7 @@ void PageEditor::ToggleEditMode() {
     } else if (pane->TextGeneration() == shownGeneration_ && view_.CurrentPage() == shownPage_) {
       // The page as it was shown, at the same line.
       const int line = pane->FirstVisibleLine();
+      view_.Bookmarks().SetRestoreLine(line);
       view_.ShowPage(view_.CurrentPage());
       pane->LineScroll(line);
     }
@@ -124,7 +141,7 @@ void PageEditor::ToggleEditMode() {
   view_.SetEditMode(false);
 }
 
-std::optional<std::string> PageEditor::EditedBook() {
+std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
   const std::string& path = view_.CurrentPath();
   if (path.empty()) {
     Tell(kNoBook);
@@ -144,7 +161,15 @@ std::optional<std::string> PageEditor::EditedBook() {
   std::string bytes;
   std::string file;
   BookForm form;
-  const LoadStatus status = ReadBook(path, view_.Form().encoding, bytes, form, &file);
+  // The loaded file by its descriptor's name, which reaches it even once deleted; by its
+  // path where there is no such name.
+  LoadStatus status = LoadStatus::Missing;
+  if (asLoaded && loadedFile_ >= 0) {
+    status = ReadBook("/proc/self/fd/" + std::to_string(loadedFile_), view_.Form().encoding,
+                      bytes, form, &file);
+  }
+  if (status == LoadStatus::Missing)
+    status = ReadBook(path, view_.Form().encoding, bytes, form, &file);
   if (status == LoadStatus::Missing || status == LoadStatus::Unreadable) {
     Tell(QStringLiteral("警告！无法读取这本书，未保存！\n") + PathText(path));
     return std::nullopt;
@@ -188,7 +213,7 @@ bool PageEditor::WriteBook(const std::string& path, const std::string& bytes) {
 
 PageEditor::Outcome PageEditor::WriteBack() {
   if (!view_.EditMode() || !view_.Pane()->IsModified()) return Outcome::Nothing;
-  const std::optional<std::string> book = EditedBook();
+  const std::optional<std::string> book = EditedBook(false);
   if (!book) return Outcome::Failed;
   return WriteBook(view_.CurrentPath(), *book) ? Outcome::Written : Outcome::Failed;
 }
@@ -207,6 +232,7 @@ bool PageEditor::SaveText() {
   const Outcome outcome = WriteBack();
   if (outcome != Outcome::Written) return outcome == Outcome::Nothing;
   const int line = view_.Pane()->FirstVisibleLine();
+  view_.Bookmarks().SetRestoreLine(line);
   const int page = view_.CurrentPage();
   if (view_.LoadText(view_.CurrentPath())) ComeBack(page, line, true);
   return true;
@@ -247,7 +273,7 @@ void PageEditor::SaveTextAs() {
                           MessageIcon::Exclamation) != MessageResult::Yes) {
     return;
   }
-  const std::optional<std::string> book = EditedBook();
+  const std::optional<std::string> book = EditedBook(true);
   if (!book || !WriteBook(target, *book)) return;
   // The book is read back from its new name, so that a later save goes there too.
   const int line = view_.Pane()->FirstVisibleLine();

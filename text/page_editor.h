@@ -29,6 +29,9 @@ int FindInPageText(const QString& text, const QString& what, int from, const Fin
 class PageEditor : public ViewPart {
  public:
   explicit PageEditor(CVarneloView& view);
+  ~PageEditor() override;
+  PageEditor(const PageEditor&) = delete;
+  PageEditor& operator=(const PageEditor&) = delete;
 
   void OnBookLoaded() override;
   void OnPageShown() override;
@@ -47,9 +50,10 @@ class PageEditor : public ViewPart {
  private:
   enum class Outcome { Nothing, Written, Failed };
   Outcome WriteBack();
-  // The book's bytes with the pane's edits, from the file as it is now; nothing (and the
-  // user told why) when that cannot be done safely.
-  std::optional<std::string> EditedBook();
+  // The book's bytes with the pane's edits, from the file as it is now (with `asLoaded`,
+  // from the file the book was loaded from, even if deleted or replaced since); nothing
+  // (and the user told why) when that cannot be done safely.
+  std::optional<std::string> EditedBook(bool asLoaded);
   bool WriteBook(const std::string& path, const std::string& bytes);
   void Tell(const QString& text);
   void ComeBack(int page, int line, bool editing);
@@ -57,6 +61,7 @@ class PageEditor : public ViewPart {
 
   CVarneloView& view_;
   std::string loadedPath_;
+  int loadedFile_ = -1;  // kept open, so a new name can be written after a delete
   int loads_ = 0;
   int behindSinceLoad_ = -1;  // loads_ when a save in place left the buffer behind its file
   int shownPage_ = -1;

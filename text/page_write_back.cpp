@@ -273,14 +273,22 @@ std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdi
 
   const std::size_t base = edit.start;
   const auto byteOf = [&](Index unit) { return starts[U(unit)]; };
-  // A kept run may only begin or end where a character of the file does, and never
-  // between the CR and the LF of a pair the pane shows as two spaces (a blank line).
+  // The CR LF pairs (and the odd CR pairs) that loading turned into the two spaces of a
+  // blank line. A page never starts inside one, so a walk from its start finds each first
+  // byte: a CR in the file where the shown bytes hold a space.
+  std::vector<bool> pairMiddle(edit.shownBytes.size() + 1, false);
+  for (std::size_t i = 0; i < edit.shownBytes.size(); ++i) {
+    if (edit.shownBytes[i] == ' ' && fileNow[base + i] == '\r') pairMiddle[++i] = true;
+  }
+  const auto insidePair = [&](std::size_t byte) {
+    return byte < pairMiddle.size() && pairMiddle[byte];
+  };
+  // Where a character of the file begins (the second half of a surrogate pair has no bytes).
+  const auto characterStart = [&](Index unit) {
+    return unit == 0 || byteOf(unit) != byteOf(unit - 1);
+  };
   const auto boundary = [&](Index unit) {
-    if (unit == 0) return true;
-    const std::size_t at = byteOf(unit);
-    if (at == byteOf(unit - 1)) return false;
-    return !(at < edit.shownBytes.size() && edit.shownBytes[at - 1] == ' ' &&
-             fileNow[base + at - 1] == '\r' && fileNow[base + at] == '\n');
+    return characterStart(unit) && !insidePair(byteOf(unit));
   };
 
   Index n = static_cast<Index>(shown.size());
@@ -303,26 +311,39 @@ std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdi
     SharedRunsBetween(shown, edited, prefix, n - suffix, prefix, m - suffix, runs);
   if (suffix > 0) runs.push_back({n - suffix, m - suffix, suffix});
 
-  // Kept runs come from the file as it is now; everything between them is typed text.
+  // Kept runs come from the file as it is now; everything between them is typed text. The
+  // two halves of a blank line's pair are one line break: a run that keeps either half
+  // keeps the whole pair, so text typed between the halves goes after the break (before
+  // it when the first half was replaced), and only deleting both halves deletes the break.
   const std::string_view lineBreak = LineBreakOf(fileNow, base);
   std::string out(fileNow.substr(0, base));
+  std::size_t copied = 0;  // shown bytes already copied from the file
+  const auto copy = [&](std::size_t from, std::size_t to) {
+    if (insidePair(from)) --from;
+    if (insidePair(to)) ++to;
+    from = std::max(from, copied);
+    if (to > from) out.append(fileNow.substr(base + from, to - from));
+    copied = std::max(copied, to);
+  };
   Index x = 0;
   Index y = 0;
   for (Run run : runs) {
-    while (run.length > 0 && !boundary(run.x)) {
+    while (run.length > 0 && !characterStart(run.x)) {
       ++run.x;
       ++run.y;
       --run.length;
     }
-    while (run.length > 0 && !boundary(run.x + run.length)) --run.length;
+    while (run.length > 0 && !characterStart(run.x + run.length)) --run.length;
     if (run.length <= 0 || run.x < x || run.y < y) continue;
     AppendTyped(edited.substr(U(y), U(run.y - y)), lineBreak, out);
-    out.append(fileNow.substr(base + byteOf(run.x), byteOf(run.x + run.length) - byteOf(run.x)));
+    copy(byteOf(run.x), byteOf(run.x + run.length));
     x = run.x + run.length;
     y = run.y + run.length;
   }
   AppendTyped(edited.substr(U(y), U(m - y)), lineBreak, out);
-  out.append(fileNow.substr(base + byteOf(n)));
+  std::size_t rest = byteOf(n);
+  if (insidePair(rest)) --rest;
+  copy(rest, fileNow.size() - base);
   return out;
 }
 

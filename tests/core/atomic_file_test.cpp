@@ -1,10 +1,14 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 #include <string>
 
@@ -82,6 +86,46 @@ TEST_F(AtomicFileTest, NewFilesAndFailures) {
   fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
   EXPECT_FALSE(WriteFileAtomically(path_, "lost"));
   EXPECT_EQ(Contents(), "fresh");
+}
+
+int readyPipe = -1;
+
+// Holds a writer at the file-size limit, in the middle of its write, until it is killed.
+void ParkAtTheLimit(int) {
+  (void)::write(readyPipe, "!", 1);
+  for (;;) ::pause();
+}
+
+// kill -9 in the middle of a write leaves its temporary file; the next write removes it,
+// but not a temporary file whose process still runs.
+TEST_F(AtomicFileTest, AWriterKilledMidwayLeavesNoTemporaryFileAfterTheNextSave) {
+  Put("old");
+  const std::string live = path_ + ".~" + std::to_string(::getppid()) + "-0";
+  std::ofstream(live) << "a write in progress";
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    readyPipe = ready[1];
+    ::signal(SIGXFSZ, ParkAtTheLimit);
+    const rlimit limit{1 << 16, 1 << 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    WriteFileAtomically(path_, std::string(1 << 20, 'x'));
+    ::_exit(1);
+  }
+  char mark = 0;
+  EXPECT_EQ(::read(ready[0], &mark, 1), 1);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  ASSERT_EQ(Entries(), 3) << "the killed writer's temporary file";
+
+  EXPECT_TRUE(WriteFileAtomically(path_, "new"));
+  EXPECT_EQ(Contents(), "new");
+  EXPECT_EQ(Entries(), 2);
+  EXPECT_TRUE(fs::exists(live));
 }
 
 }  // namespace

@@ -147,4 +147,27 @@ TEST_F(LibraryTest, TheReturnedBooksFolderComesBackWithItsEntrySelected) {
   }
 }
 
+// After "另存为..." the list's only entry stands for the book under its new name: its tip
+// names that file, folder and size, and choosing it reads that file again.
+TEST_F(LibraryTest, TheEntryLeftBySaveAsOpensTheNewFile) {
+  Start();
+  dialogs_.files.push_back(books_.filePath("a.txt"));
+  Action(57601)->trigger();
+  const QString folder = books_.filePath("sub.txt");
+  dialogs_.saveFiles.push_back(folder + "/copy");
+  Action(57604)->trigger();
+  ASSERT_EQ(Entries(List()), "copy.txt");
+  Send(List()->viewport(), QEvent::MouseMove, List()->visualItemRect(List()->item(0)).center());
+  EXPECT_EQ(List()->toolTip().toStdString(),
+            QStringLiteral("小说：copy.txt\n位置：%1\n大小：600 B").arg(folder).toStdString());
+
+  QFile copy(folder + "/copy.txt");
+  ASSERT_TRUE(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  copy.write("\xb5\xda\xb6\xfe\xd5\xc2 again");
+  copy.close();
+  Click(0);
+  EXPECT_EQ(View()->Text(), "\xb5\xda\xb6\xfe\xd5\xc2 again");
+  EXPECT_EQ(View()->CurrentPath(), (folder + "/copy.txt").toStdString());
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QTextBlock>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -16,10 +18,17 @@
 #include <sstream>
 #include <tuple>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
 #include "platform/codepage.h"
+#include "platform/window_timers.h"
+#include "store/config_schema.h"
 #include "tests/gui/test_support.h"
+#include "text/bookmark_part.h"
 #include "text/page_editor.h"
 #include "text/varnelo_view.h"
 
@@ -32,6 +41,15 @@ std::string Read(const std::string& path) {
   std::stringstream bytes;
   bytes << std::ifstream(path, std::ios::binary).rdbuf();
   return bytes.str();
+}
+
+void Click(RichPane* pane, QPoint at) {
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent event(type, at, pane->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(pane->viewport(), &event);
+  }
 }
 
 class PageEditorTest : public ::testing::Test, protected testing::ScriptedSession {
@@ -95,6 +113,54 @@ TEST_F(PageEditorTest, CtrlSWritesOnlyTheTypedBytesAndComesBack) {
   EXPECT_TRUE(Action(108)->isChecked());
   EXPECT_FALSE(view_->Pane()->IsModified());
   EXPECT_TRUE(view_->Pane()->PaneText().contains("xyz"));
+}
+
+// The blank line before "------章节内容开始-------" shows as two spaces at the start of
+// that line: a letter typed between them is written beside its line break, not over it.
+TEST_F(PageEditorTest, TypingInsideABlankLinesSpacesKeepsItsLineBreak) {
+  Action(108)->trigger();
+  RichPane* pane = view_->Pane();
+  const QString line = QStringLiteral("------章节内容开始-------");
+  const int at = static_cast<int>(pane->PaneText().indexOf(line));
+  ASSERT_GT(at, 0);
+  QTextCursor inLine(pane->document());
+  inLine.setPosition(at + 8);
+  Click(pane, pane->cursorRect(inLine).center());
+  ASSERT_EQ(pane->textCursor().block().text().trimmed(), line);
+  Press(QKeyCombination(Qt::Key_Home));
+  Press(QKeyCombination(Qt::Key_Right));
+  Type("Z");
+  Press(Qt::ControlModifier | Qt::Key_S);
+  EXPECT_TRUE(boxes_.shown.empty());
+  // Right after the blank line's CR LF, before the line's own space.
+  std::string expected = original_;
+  expected.insert(original_.find(EncodeBookText(u" " + line.toStdU16String())), "Z");
+  EXPECT_TRUE(Read(book_) == expected);
+}
+
+// A save past the file-size limit fails and says so; the reader, the book and the folder
+// stay as they were (in a child, which the limit would otherwise end).
+TEST_F(PageEditorTest, ASavePastTheFileSizeLimitIsReportedAndLeavesNoTemporaryFile) {
+  StartEditing("q");
+  Type("q");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlimit limit{1 << 16, 1 << 16};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    Press(Qt::ControlModifier | Qt::Key_S);
+    int fault = 0;
+    if (boxes_.shown.size() != 1 || !boxes_.shown[0].text.contains(QStringLiteral("无法写入")))
+      fault |= 1;
+    if (Read(book_) != original_) fault |= 2;
+    for (const auto& entry : fs::directory_iterator(home_.Folder()))
+      if (entry.path().filename().string().find(".~") != std::string::npos) fault |= 4;
+    ::_exit(fault);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no message, 2: book changed, 4: temporary file left";
 }
 
 TEST_F(PageEditorTest, LeavingEditModeWithNoBringsThePageBack) {
@@ -196,6 +262,37 @@ TEST_F(PageEditorTest, SaveAsWritesTheSameBytesUnderTheChosenName) {
   EXPECT_EQ(view_->LibraryList()->item(0)->text(), QStringLiteral("copy.txt"));
 }
 
+// The edits can always go to a new name, though the book's own file was deleted or
+// another file renamed over it; in place, a replaced book is still not overwritten.
+TEST_F(PageEditorTest, SaveAsWorksAfterTheBookIsDeletedOrReplaced) {
+  for (const bool replaced : {false, true}) {
+    SCOPED_TRACE(replaced ? "replaced" : "deleted");
+    const std::string book = view_->CurrentPath();
+    const std::string expected = StartEditing(replaced ? "r" : "d");
+    Type(replaced ? "r" : "d");
+    boxes_.shown.clear();
+    if (replaced) {
+      std::ofstream(home_.Folder() + "other.txt") << "another book";
+      fs::rename(home_.Folder() + "other.txt", book);
+      Press(Qt::ControlModifier | Qt::Key_S);
+      ASSERT_EQ(boxes_.shown.size(), 1u);
+      EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("被改动")));
+      EXPECT_EQ(Read(book), "another book");
+      boxes_.shown.clear();
+    } else {
+      fs::remove(book);
+    }
+    const std::string target = home_.Folder() + (replaced ? "second.txt" : "first.txt");
+    dialogs_.saveFiles.push_back(QString::fromStdString(target));
+    Action(57604)->trigger();
+    ASSERT_FALSE(boxes_.shown.empty());
+    EXPECT_EQ(boxes_.shown.back().text, QString::fromStdString("文件已另保存为: " + target));
+    EXPECT_TRUE(Read(target) == expected);
+    EXPECT_EQ(view_->CurrentPath(), target);
+    original_ = expected;
+  }
+}
+
 TEST_F(PageEditorTest, FindTwiceOnThePageWithCtrlF) {
   const QString text = view_->Pane()->PaneText();
   const QString word = QStringLiteral("刘备");
@@ -213,6 +310,61 @@ TEST_F(PageEditorTest, FindTwiceOnThePageWithCtrlF) {
     EXPECT_EQ(view_->Pane()->textCursor().selectionStart(), selected) << what.toStdString();
   }
   EXPECT_EQ(view_->Pane()->textCursor().selectedText(), word);
+}
+
+// At start-up the last book's scroll line comes back 500 ms late (timer 101), unless a line
+// was chosen for the pane by then: leaving edit mode with No, or Ctrl+S, chooses one.
+TEST(PageEditorRestoreLine, ASaveOrADiscardKeepsTheLineFromTheLateRestore) {
+  for (const bool save : {false, true}) {
+    SCOPED_TRACE(save ? "Ctrl+S" : "No");
+    testing::ScriptedSession session;
+    const std::string book = session.home_.Folder() + "sanguo.txt";
+    fs::copy_file(testing::CorpusBook("三国演义.txt"), book);
+    testing::SetKey(ConfigKey::LastPosition, "sanguo.txt,P2,09:00,05/March >" + book,
+                    session.home_.ConfigPath());
+    testing::SetKey(ConfigKey::MarkLine, "3", session.home_.ConfigPath());
+    CVarneloApp app;
+    ASSERT_TRUE(app.InitInstance({"varnelo"}));
+    CVarneloView* view = app.MainFrame()->View();
+    RichPane* pane = view->Pane();
+    ASSERT_TRUE(view->Timers().IsActive(BookmarkPart::kRestoreLineTimer));
+    for (int i = 0; i < 5; ++i) testing::PressKey(pane, QKeyCombination(Qt::Key_Down));
+    app.MainFrame()->ActionOf(108)->trigger();
+    Click(pane, QPoint(20, pane->viewport()->height() / 2));  // the caret in mid-screen
+    testing::PressKey(pane, QKeyCombination(Qt::Key_Q), QStringLiteral("q"));
+    ASSERT_EQ(pane->FirstVisibleLine(), 5);
+    if (save) {
+      testing::PressKey(pane, Qt::ControlModifier | Qt::Key_S);
+    } else {
+      session.boxes_.answers.push_back(MessageResult::No);
+      app.MainFrame()->ActionOf(108)->trigger();
+    }
+    EXPECT_EQ(pane->FirstVisibleLine(), 5);
+    view->OnTimer(BookmarkPart::kRestoreLineTimer);  // the restore's tick, due or late
+    EXPECT_EQ(pane->FirstVisibleLine(), 5);
+    EXPECT_EQ(view->EditMode(), save);
+  }
+}
+
+// A reader killed while saving left temporary files beside its book and its Config.ini;
+// the next start removes them.
+TEST(PageEditorStartUp, RemovesWhatAKilledSaveLeft) {
+  testing::ScriptedSession session;
+  const std::string book = session.home_.Folder() + "sanguo.txt";
+  fs::copy_file(testing::CorpusBook("三国演义.txt"), book);
+  testing::SetKey(ConfigKey::LastPosition, "sanguo.txt,P2,09:00,05/March >" + book,
+                  session.home_.ConfigPath());
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string suffix = ".~" + std::to_string(gone) + "-0";
+  for (const std::string& target : {book, session.home_.ConfigPath()})
+    std::ofstream(target + suffix) << "half a write";
+  CVarneloApp app;
+  ASSERT_TRUE(app.InitInstance({"varnelo"}));
+  EXPECT_EQ(app.MainFrame()->View()->CurrentPath(), book);
+  EXPECT_FALSE(fs::exists(book + suffix));
+  EXPECT_FALSE(fs::exists(session.home_.ConfigPath() + suffix));
 }
 
 TEST(FindInPageText, CaseWholeWordsAndDirection) {
