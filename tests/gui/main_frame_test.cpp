@@ -5,9 +5,12 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QListWidget>
 #include <QToolTip>
 #include <QRegularExpression>
@@ -28,6 +31,7 @@
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "platform/window_timers.h"
+#include "res/command_table.h"
 #include "store/config_store.h"
 #include "tests/gui/test_support.h"
 #include "text/bookmark_part.h"
@@ -390,6 +394,66 @@ TEST_F(MainFrameTest, ToolBarTipsOnlyWhereTheCommandHasOne) {
     EXPECT_EQ(QToolTip::isVisible(), !untipped) << action->text().toStdString();
   }
   QToolTip::hideText();
+}
+
+// The message pane shows the prompt of what is highlighted, an empty one too; the idle
+// text comes back when nothing is highlighted any more.
+TEST_F(MainFrameTest, MessagePaneShowsTheHighlightedItemsPromptEvenAnEmptyOne) {
+  ASSERT_TRUE(Start());
+  CMainFrame* frame = Frame();
+  const QString idle = QString::fromUtf8(std::string(IdleText()).c_str());
+  QLabel* pane = frame->MessagePane();
+  const struct {
+    int id;
+    const char* prompt;
+  } items[] = {{32773, "打开文件夹"}, {32771, ""}, {32800, ""}, {57665, "退出应用程序；提示保存文档"}};
+  for (const auto& item : items) {
+    QAction* action = frame->ActionOf(item.id);
+    ASSERT_NE(action, nullptr) << item.id;
+    auto* menu = qobject_cast<QMenu*>(action->associatedObjects().value(0));
+    ASSERT_NE(menu, nullptr) << item.id;
+    frame->menuBar()->setActiveAction(menu->menuAction());
+    ASSERT_TRUE(menu->isVisible()) << item.id;
+    menu->setActiveAction(action);
+    EXPECT_EQ(pane->text(), QString::fromUtf8(item.prompt)) << item.id;
+    menu->close();
+    EXPECT_EQ(pane->text(), idle) << item.id;
+  }
+  // A tool-bar button, here one whose prompt is empty, while the pointer is on it.
+  QToolBar* bar = frame->ToolBar();
+  QWidget* sideBar = nullptr;
+  for (QAction* action : bar->actions()) {
+    if (action->text() == QStringLiteral("侧边栏")) sideBar = bar->widgetForAction(action);
+  }
+  ASSERT_NE(sideBar, nullptr);
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), sideBar->mapToGlobal(QPointF(5, 5)));
+  QCoreApplication::sendEvent(sideBar, &enter);
+  EXPECT_EQ(pane->text(), QString());
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(sideBar, &leave);
+  EXPECT_EQ(pane->text(), idle);
+}
+
+// A mode that is off shows no box beside its item; on, it shows the check mark.
+TEST_F(MainFrameTest, ModeItemsAreCheckedOnlyWhileOn) {
+  ASSERT_TRUE(Start());
+  // Night mode, auto-scroll and chapter paging are off at first; the tool bar and line
+  // paging on.
+  const struct {
+    int id;
+    bool on;
+  } modes[] = {{32774, false}, {32823, false}, {32797, false}, {59392, true}, {32798, true}};
+  for (const auto& mode : modes) {
+    QAction* action = Frame()->ActionOf(mode.id);
+    ASSERT_NE(action, nullptr) << mode.id;
+    EXPECT_EQ(action->isCheckable(), mode.on) << mode.id;
+    EXPECT_EQ(action->isChecked(), mode.on) << mode.id;
+  }
+  QAction* night = Frame()->ActionOf(32774);
+  night->trigger();
+  EXPECT_TRUE(night->isCheckable() && night->isChecked());
+  night->trigger();
+  EXPECT_FALSE(night->isCheckable() || night->isChecked());
 }
 
 TEST_F(MainFrameTest, AMaximisedWindowComesBackMaximised) {

@@ -3,6 +3,7 @@
 // context menu, the help menu's links and offer, and the About box.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -209,6 +210,43 @@ TEST_F(ShellTest, ContextMenuRowsFollowTheRoutingAndTheSelection) {
   const QByteArray query = opener_.opened[0].mid(prefix.size()).toUtf8();
   EXPECT_EQ(QString::fromLatin1(query).toUtf8(), query) << "nothing but ASCII in the address";
   EXPECT_EQ(QUrl::fromPercentEncoding(query), text.mid(start, end - start));
+}
+
+// Copy and cut want a selection, paste something on the clipboard the pane takes; the
+// read-only page answers as the editable one would.
+TEST_F(ShellTest, ContextMenuEditingRowsFollowTheSelectionAndTheClipboard) {
+  ASSERT_TRUE(Start());
+  dialogs_.files.push_back(QString::fromStdString(testing::CorpusBook("三国演义.txt")));
+  Press(Pane(), Qt::ControlModifier | Qt::Key_O);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const auto emptied = qScopeGuard([clipboard] { clipboard->clear(); });
+  const struct {
+    bool selected;
+    bool fullClipboard;
+    bool editMode;
+  } cases[] = {{false, false, false}, {true, false, false}, {false, true, false},
+               {true, true, false},   {false, false, true}, {false, true, true}};
+  for (const auto& c : cases) {
+    if (Frame()->View()->EditMode() != c.editMode) Frame()->ActionOf(cmd::kEditMode)->trigger();
+    if (c.fullClipboard) {
+      clipboard->setText(QStringLiteral("滚滚长江"));
+    } else {
+      clipboard->clear();
+    }
+    QTextCursor cursor = Pane()->textCursor();
+    cursor.setPosition(0);
+    if (c.selected) cursor.setPosition(4, QTextCursor::KeepAnchor);
+    Pane()->setTextCursor(cursor);
+    QMenu* menu = RightClick();
+    ASSERT_NE(menu, nullptr);
+    const std::string row = std::to_string(c.selected) + std::to_string(c.fullClipboard) +
+                            std::to_string(c.editMode);
+    EXPECT_EQ(Row(menu, cmd::kCopy)->isEnabled(), c.selected) << row;
+    EXPECT_EQ(Row(menu, cmd::kCut)->isEnabled(), c.selected) << row;
+    EXPECT_EQ(Row(menu, cmd::kPaste)->isEnabled(), c.fullClipboard) << row;
+    EXPECT_TRUE(Row(menu, cmd::kFind)->isEnabled()) << row;
+    menu->close();
+  }
 }
 
 // Ctrl+A on a page of thousands of characters searches the first 256, the character
