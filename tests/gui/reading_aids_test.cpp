@@ -195,7 +195,7 @@ TEST_F(ReadingAidsTest, ScrollKindIsAnEditableDropDown) {
   const struct {
     const char* typed;
     int rollType;
-  } cases[] = {{"按页滚屏", 2}, {"按行", -1}, {"按像素滚屏", 0}};
+  } cases[] = {{"按页滚屏", 2}, {"按行", -1}};
   for (const auto& c : cases) {
     ASSERT_TRUE(WithSettings([&](CSettingsDlg& d) {
       auto* box = Find<QComboBox>(d, "combo1044");
