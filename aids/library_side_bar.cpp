@@ -1,11 +1,13 @@
 #include "aids/library_side_bar.h"
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QEvent>
 #include <QFile>
-#include <QHelpEvent>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QMimeData>
+#include <QTextLayout>
 #include <QToolTip>
 #include <QUrl>
 
@@ -27,6 +29,8 @@ constexpr int kFolderEntryRole = Qt::UserRole + 1;
 
 const QString kTipHint = QStringLiteral("单击文件名可查看详细信息！");
 constexpr int kTipShownMs = 8000;
+constexpr int kTipDelayMs = 800;
+constexpr int kTipMaxWidth = 300;  // the whole tip, its margins included
 
 std::string PathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -34,6 +38,33 @@ QString Shown(const std::string& bytes) { return QFile::decodeName(QByteArray::f
 
 std::string PathOf(const QListWidgetItem* item) {
   return item->data(kPathRole).toByteArray().toStdString();
+}
+
+// The tip's lines broken to `width` pixels in the tip's font, between words where they
+// can be and anywhere else (a long folder path has no blanks), as rich text.
+QString WrappedTipText(const QString& text, int width) {
+  QStringList lines;
+  for (const QString& paragraph : text.split(u'\n')) {
+    QTextLayout layout(paragraph, QToolTip::font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(width);
+      lines << paragraph.mid(line.textStart(), line.textLength()).toHtmlEscaped();
+    }
+    layout.endLayout();
+  }
+  return lines.join(QStringLiteral("<br>"));
+}
+
+// The tip window Qt shows, once it shows.
+const QWidget* TipWindow() {
+  for (const QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->isVisible() && widget->objectName() == QLatin1String("qtooltip_label")) return widget;
+  }
+  return nullptr;
 }
 
 std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
@@ -68,6 +99,11 @@ LibrarySideBar::LibrarySideBar(CVarneloView& view) : view_(view) {
   list->viewport()->setMouseTracking(true);
   list->installEventFilter(this);
   list->setToolTip(kTipHint);
+  // Timed here, not by Qt, whose tips wait for an active window: this one shows in an
+  // inactive window too.
+  tipDelay_.setSingleShot(true);
+  tipDelay_.setInterval(kTipDelayMs);
+  connect(&tipDelay_, &QTimer::timeout, this, &LibrarySideBar::ShowTip);
   connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0 && !filling_ && !pressing_) OpenChosenEntry();
   });
@@ -182,7 +218,8 @@ void LibrarySideBar::OpenChosenEntry() {
   const QListWidgetItem* item = view_.LibraryList()->currentItem();
   if (item == nullptr) return;
   if (!view_.OfferToSaveEdits()) return;
-  if (item->data(kFolderEntryRole).toBool()) selectedEntry_ = view_.LibraryList()->row(item) + 1;
+  // In folder mode every choice counts, the entry a drop left in the list too.
+  if (!currentFolder_.empty()) selectedEntry_ = view_.LibraryList()->row(item) + 1;
   view_.LoadText(PathOf(item));
 }
 
@@ -232,12 +269,20 @@ void LibrarySideBar::RefreshTip() {
                      FileSizeText(path))));
 }
 
-void LibrarySideBar::ShowTip(const QHelpEvent& help) {
+void LibrarySideBar::ShowTip() {
   QListWidget* list = view_.LibraryList();
-  const QString lines = list->toolTip().toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
-  QToolTip::showText(help.globalPos(),
-                     QStringLiteral("<span style=\"color:#0000ff\">%1</span>").arg(lines), list,
-                     QRect(), kTipShownMs);
+  // The tip's own margins are what the style gives its label: measured on a tip that
+  // shows, and the text wrapped narrower by as much when they would make it too wide.
+  int width = kTipMaxWidth;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    QToolTip::showText(tipAt_,
+                       QStringLiteral("<span style=\"color:#0000ff\">%1</span>")
+                           .arg(WrappedTipText(list->toolTip(), width)),
+                       list, QRect(), kTipShownMs);
+    const QWidget* tip = TipWindow();
+    if (tip == nullptr || tip->width() <= kTipMaxWidth) break;
+    width -= tip->width() - kTipMaxWidth;
+  }
 }
 
 bool LibrarySideBar::TakeFileDrop(QEvent* event) {
@@ -279,12 +324,14 @@ bool LibrarySideBar::eventFilter(QObject* watched, QEvent* event) {
     // Not only while the list has the focus: choosing a book gives the focus to the page,
     // and the pointer resting on the list still asks about the chosen book.
     if (type == QEvent::MouseMove || type == QEvent::MouseButtonRelease) RefreshTip();
+    if (type == QEvent::MouseMove) {
+      tipAt_ = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+      if (!QToolTip::isVisible()) tipDelay_.start();
+    }
+    if (type == QEvent::Leave) tipDelay_.stop();
   }
-  if ((watched == list->viewport() || watched == list) && type == QEvent::ToolTip) {
-    RefreshTip();
-    ShowTip(*static_cast<QHelpEvent*>(event));
-    return true;
-  }
+  // Qt's own tip timing is not used.
+  if ((watched == list->viewport() || watched == list) && type == QEvent::ToolTip) return true;
   return QObject::eventFilter(watched, event);
 }
 

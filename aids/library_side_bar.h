@@ -5,13 +5,13 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
+#include <QTimer>
 
 #include <string>
 #include <vector>
 
 #include "text/view_part.h"
-
-class QHelpEvent;
 
 namespace varnelo {
 
@@ -51,7 +51,7 @@ class LibrarySideBar : public QObject, public ViewPart {
   void ClearRecentFolders();
   void RefreshTip();
   void ResetTip();
-  void ShowTip(const QHelpEvent& help);
+  void ShowTip();
   bool TakeFileDrop(QEvent* event);
 
   CVarneloView& view_;
@@ -59,6 +59,8 @@ class LibrarySideBar : public QObject, public ViewPart {
   std::vector<std::string> openedPaths_;
   int selectedEntry_ = 0;  // 1-based entry last chosen in folder mode
   int lastTipEntry_ = -1;
+  QTimer tipDelay_;  // the pointer rests on the list this long before the tip shows
+  QPoint tipAt_;     // where the pointer was last seen on the list, in screen pixels
   bool filling_ = false;   // list changes of our own, not the user's choice
   bool pressing_ = false;  // a mouse press is selecting, its item-pressed signal follows
 };

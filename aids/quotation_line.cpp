@@ -1,6 +1,9 @@
 #include "aids/quotation_line.h"
 
+#include <QEvent>
 #include <QLabel>
+#include <QPainter>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -24,6 +27,42 @@ QString Utf8(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Draws the line as a centred static control draws its text: broken between words (or
+// anywhere in a word longer than the line), each line centred, from the top. A line one
+// text line high thus shows the beginning of a long maxim, never a middle cut at both ends.
+class CentredWrappedText : public QObject {
+ public:
+  explicit CentredWrappedText(QLabel* label) : QObject(label), label_(label) {
+    label_->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != label_ || event->type() != QEvent::Paint) return QObject::eventFilter(watched, event);
+    const QRect area = label_->contentsRect();
+    QTextLayout layout(label_->text(), label_->font());
+    QTextOption option(Qt::AlignHCenter);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    qreal y = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(area.width());
+      line.setPosition(QPointF(0, y));
+      y += line.height();
+      if (y >= area.height()) break;  // the lines below are not seen
+    }
+    layout.endLayout();
+    QPainter painter(label_);
+    painter.setPen(label_->palette().color(label_->foregroundRole()));
+    layout.draw(&painter, area.topLeft());
+    return true;
+  }
+
+ private:
+  QLabel* label_;
+};
+
 // A file line carries its line break; the one-line label shows it without.
 QString Shown(std::string_view bytes) {
   while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r')) bytes.remove_suffix(1);
@@ -35,7 +74,8 @@ QString Shown(std::string_view bytes) {
 QuotationLine::QuotationLine(CVarneloView& view) : view_(view) {
   // Lines of a user's file are text, never markup.
   view_.QuoteLine()->setTextFormat(Qt::PlainText);
-  view_.QuoteLine()->setAlignment(Qt::AlignCenter);
+  view_.QuoteLine()->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  new CentredWrappedText(view_.QuoteLine());
   for (int id : {kOffTimer, kMaximTimer, kLineTimer, kBandTimer})
     view_.AddTimerHandler(id, [this] { Step(); });
 }

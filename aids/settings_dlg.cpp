@@ -127,6 +127,11 @@ void CSettingsDlg::BuildControls() {
   rollType_->setObjectName(QStringLiteral("combo1044"));
   rollType_->addItems({QStringLiteral("按像素滚屏"), QStringLiteral("按行滚屏"),
                        QStringLiteral("按页滚屏")});
+  // A drop-down with its own edit box, which neither completes what is typed nor makes it
+  // an item.
+  rollType_->setEditable(true);
+  rollType_->setInsertPolicy(QComboBox::NoInsert);
+  rollType_->setCompleter(nullptr);
   place(rollType_, Units(65, 126, 68, 12));
   label(QStringLiteral("时间间隔[毫秒]"), Units(153, 129, 54, 8));
   label(QStringLiteral("提示：1.按像素滚屏时间间隔推荐范围在20-80，深色背景色闪烁小！"),
@@ -232,7 +237,8 @@ void CSettingsDlg::accept() {
   }
   if (off_->isChecked()) quote_.quoteMode = 0;
   quote_.scrollInterval = BoxNumber(interval_->text().toStdString());
-  quote_.rollType = rollType_->currentIndex();
+  // The item the box shows; typed text that names none is no selection.
+  quote_.rollType = rollType_->findText(rollType_->currentText(), Qt::MatchExactly);
   quote_.reminderMinutes = BoxNumber(reminder_->text().toStdString());
   if (reading_ != nullptr) {
     reading_->returnToPlace = returnToPlace_->isChecked() ? 1 : 0;

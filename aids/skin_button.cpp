@@ -1,14 +1,41 @@
 #include "aids/skin_button.h"
 
+#include <QCoreApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPushButton>
 
 #include "platform/installed_face.h"
+#include "platform/rich_pane.h"
 #include "res/skin_strip.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
+
+namespace {
+
+// The keys that page and scroll the book, which a focused button would otherwise take.
+bool IsPagingKey(int key) {
+  switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
 
 CButtonFont::CButtonFont(const std::string& face) {
   font_.setFamily(InstalledFace(face));
@@ -17,10 +44,11 @@ CButtonFont::CButtonFont(const std::string& face) {
   font_.setStyleHint(QFont::Serif, QFont::PreferQuality);
 }
 
-CSkinButton::CSkinButton(QPushButton* button)
-    : QObject(button), button_(button), font_("宋体") {
+CSkinButton::CSkinButton(QPushButton* button, QWidget* keyTarget)
+    : QObject(button), button_(button), keyTarget_(keyTarget), font_("宋体") {
   // The button paints all of itself: nothing behind it needs painting first.
   button_->setAttribute(Qt::WA_OpaquePaintEvent);
+  button_->setFocusPolicy(Qt::ClickFocus);
   button_->installEventFilter(this);
   button_->update();
 }
@@ -73,6 +101,13 @@ bool CSkinButton::eventFilter(QObject* watched, QEvent* event) {
       case QEvent::Paint:
         DrawItem();
         return true;
+      case QEvent::KeyPress:
+        if (keyTarget_ != nullptr && IsPagingKey(static_cast<QKeyEvent*>(event)->key())) {
+          keyTarget_->setFocus(Qt::OtherFocusReason);
+          QCoreApplication::sendEvent(keyTarget_, event);
+          return true;
+        }
+        break;
       case QEvent::Resize:
         // The layout sizes the buttons after the images are first cut: cut them again.
         if (!strip_.isNull()) loaded_ = BuildImages();
@@ -104,7 +139,7 @@ void CSkinButton::DrawItem() {
 SkinnedButtons::SkinnedButtons(CVarneloView& view) {
   for (const char* name : {"button1012", "button1013", "button1052"}) {
     if (auto* button = view.findChild<QPushButton*>(QString::fromLatin1(name))) {
-      buttons_.push_back(new CSkinButton(button));
+      buttons_.push_back(new CSkinButton(button, view.Pane()));
     }
   }
 }

@@ -37,7 +37,9 @@ class CButtonFont {
 class CSkinButton : public QObject {
   Q_OBJECT
  public:
-  explicit CSkinButton(QPushButton* button);
+  // A click gives the button the focus, as a button takes it; the paging keys typed while
+  // it has it go on to `keyTarget` (the page), which takes the focus back.
+  explicit CSkinButton(QPushButton* button, QWidget* keyTarget = nullptr);
 
   // Cuts the normal, pressed, disabled and focused images (frames 0 to 3) of the button's
   // size from `strip`, whose magenta pixels are left out. False when the strip cannot give
@@ -54,6 +56,7 @@ class CSkinButton : public QObject {
   void DrawItem();
 
   QPushButton* button_;
+  QWidget* keyTarget_;
   QImage strip_;
   std::array<QImage, 4> images_;
   int frameCount_ = 0;

@@ -12,8 +12,10 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStatusTipEvent>
 #include <QSystemTrayIcon>
 #include <QToolBar>
+#include <QToolButton>
 #include <QWindow>
 #include <QWindowStateChangeEvent>
 
@@ -221,10 +223,34 @@ void CMainFrame::CreateStatusBar() {
   bar->addPermanentWidget(clockPane_);
   bar->addPermanentWidget(wordCountPane_);
   bar->addPermanentWidget(readingPane_);
-  // When a prompt goes away the idle text comes back, as in any menu-driven program.
-  connect(bar, &QStatusBar::messageChanged, this, [this](const QString& message) {
-    if (message.isEmpty()) messagePane_->setText(Utf8(IdleText()));
-  });
+}
+
+bool CMainFrame::MenuOpen() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()) != nullptr; }
+
+// The pane shows what is highlighted, even when that has no prompt: an item without one,
+// a separator or a sub-menu leaves it empty while the menu is open. Only when nothing is
+// highlighted any more does the idle text come back.
+void CMainFrame::ShowPrompt(const QString& prompt) {
+  if (prompt.isEmpty() && !MenuOpen()) {
+    ShowIdleText();
+    return;
+  }
+  messagePane_->setText(prompt);
+  promptShown_ = true;
+}
+
+void CMainFrame::ShowIdleText() {
+  messagePane_->setText(Utf8(IdleText()));
+  promptShown_ = false;
+}
+
+bool CMainFrame::event(QEvent* event) {
+  // Prompts go to the message pane itself, not over it as a passing message.
+  if (event->type() == QEvent::StatusTip) {
+    ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
+    return true;
+  }
+  return QMainWindow::event(event);
 }
 
 QMenu* CMainFrame::StoreMenuOf(StoreMenu menu) const {
@@ -272,8 +298,11 @@ void CMainFrame::UpdateCommandUI() {
   for (const auto& [id, action] : actions_) {
     const CommandState state = router_.StateOf(id);
     action->setEnabled(state.enabled);
-    action->setCheckable(state.checkable);
-    if (state.checkable) action->setChecked(state.checked);
+    // Checkable only while on: a mode that is off shows no empty box beside its item, only
+    // the check mark when it is on (and its tool-bar button pressed).
+    const bool on = state.checkable && state.checked;
+    action->setCheckable(on);
+    action->setChecked(on);
   }
 }
 
@@ -290,6 +319,24 @@ QKeyCombination CMainFrame::NormalisedKey(QKeyCombination key) {
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::ToolTip && untippedButtons_.count(watched) != 0) return true;
+  // A menu closed without an item highlighted sends no empty prompt of its own.
+  if (event->type() == QEvent::Hide && promptShown_ && qobject_cast<QMenu*>(watched) != nullptr &&
+      !MenuOpen()) {
+    ShowIdleText();
+  }
+  // A tool-bar button shows its prompt, an empty one too, while the pointer is on it; Qt
+  // says nothing for a button without one.
+  if ((event->type() == QEvent::Enter || event->type() == QEvent::Leave) && toolBar_ != nullptr &&
+      watched->parent() == toolBar_) {
+    if (const auto* button = qobject_cast<QToolButton*>(watched); button && button->defaultAction()) {
+      if (event->type() == QEvent::Enter) {
+        messagePane_->setText(button->defaultAction()->statusTip());
+        promptShown_ = true;
+      } else {
+        ShowIdleText();
+      }
+    }
+  }
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->window() == this) {
     const auto* key = static_cast<QKeyEvent*>(event);

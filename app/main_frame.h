@@ -88,6 +88,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   QMenu* StoreMenuOf(StoreMenu menu) const;
 
  protected:
+  bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -101,6 +102,9 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   void CreateToolBar();
   void CreateStatusBar();
   static QKeyCombination NormalisedKey(QKeyCombination key);
+  static bool MenuOpen();
+  void ShowPrompt(const QString& prompt);
+  void ShowIdleText();
 
   CVarneloApp& app_;
   CommandRouter router_;
@@ -128,6 +132,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   QSystemTrayIcon* trayIcon_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   bool statusRefreshPending_ = false;
+  bool promptShown_ = false;  // the message pane shows a prompt, not the idle text
 
   QToolBar* toolBar_ = nullptr;
   QLabel* messagePane_ = nullptr;

@@ -27,7 +27,7 @@ QString Utf8(std::string_view text) {
 PageContextMenu::PageContextMenu(CVarneloView& view, const CommandRouter& router, RunCommand run)
     : view_(view), router_(router), run_(std::move(run)) {
   view_.Commands().Add(cmd::kWebSearch, [this](int) { SearchSelection(); },
-                       [this](int, CommandState& state) { state.enabled = HasSelection(); });
+                       [this](int, CommandState& state) { state.enabled = view_.Pane()->HasSelection(); });
   view_.Commands().Add(cmd::kFullScreenByKeys, [this](int) { SimulateFullScreenKey(); });
   view_.Commands().Add(cmd::kNavigationSite, [this](int) { OfferNavigationSite(); });
 
@@ -35,8 +35,6 @@ PageContextMenu::PageContextMenu(CVarneloView& view, const CommandRouter& router
   pane->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(pane, &QWidget::customContextMenuRequested, this, &PageContextMenu::ShowMenu);
 }
-
-bool PageContextMenu::HasSelection() const { return view_.Pane()->textCursor().hasSelection(); }
 
 void PageContextMenu::ShowMenu(const QPoint& position) {
   RichPane* pane = view_.Pane();

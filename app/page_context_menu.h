@@ -30,7 +30,6 @@ class PageContextMenu : public QObject, public ViewPart {
  private:
   void ShowMenu(const QPoint& position);
   void OfferStartPage();
-  bool HasSelection() const;
 
   CVarneloView& view_;
   const CommandRouter& router_;

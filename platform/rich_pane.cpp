@@ -1,6 +1,9 @@
 #include "platform/rich_pane.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QCoreApplication>
 #include <QPalette>
 #include <QResizeEvent>
@@ -208,6 +211,13 @@ QRect RichPane::FormattingRect() const {
 bool RichPane::IsModified() const { return document()->isModified(); }
 
 void RichPane::SetModified(bool modified) { document()->setModified(modified); }
+
+bool RichPane::HasSelection() const { return textCursor().hasSelection(); }
+
+bool RichPane::CanPaste() const {
+  const QMimeData* content = QGuiApplication::clipboard()->mimeData();
+  return content != nullptr && canInsertFromMimeData(content);
+}
 
 QColor ColourOf(int value) {
   return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);

@@ -41,6 +41,12 @@ class RichPane : public QTextEdit {
   bool IsModified() const;
   void SetModified(bool modified);
 
+  // A non-empty selection, as copy and cut need.
+  bool HasSelection() const;
+  // Whether the clipboard holds something the pane takes, asked of the clipboard alone:
+  // the read-only pane answers as the editable one does.
+  bool CanPaste() const;
+
   // Default character format for the whole text (face, size, spacing and the shown text
   // colour), kept across SetPaneText. The background is not part of it.
   void SetDefaultCharFormat(const TextAppearance& format);

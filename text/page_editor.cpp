@@ -79,10 +79,15 @@ PageEditor::PageEditor(CVarneloView& view) : view_(view) {
       });
   commands.Add(cmd::kSave, [this](int) { SaveText(); });
   commands.Add(cmd::kSaveAs, [this](int) { SaveTextAs(); });
-  // The read-only pane neither cuts nor pastes; copying works in both modes.
-  commands.Add(cmd::kCopy, [this](int) { view_.Pane()->copy(); });
-  commands.Add(cmd::kCut, [this](int) { view_.Pane()->cut(); });
-  commands.Add(cmd::kPaste, [this](int) { view_.Pane()->paste(); });
+  // The read-only pane neither cuts nor pastes; copying works in both modes. Greyed as
+  // the pane would grey them, so the keys and the context menu agree.
+  const auto withSelection = [this](int, CommandState& state) {
+    state.enabled = view_.Pane()->HasSelection();
+  };
+  commands.Add(cmd::kCopy, [this](int) { view_.Pane()->copy(); }, withSelection);
+  commands.Add(cmd::kCut, [this](int) { view_.Pane()->cut(); }, withSelection);
+  commands.Add(cmd::kPaste, [this](int) { view_.Pane()->paste(); },
+               [this](int, CommandState& state) { state.enabled = view_.Pane()->CanPaste(); });
   commands.Add(cmd::kFind, [this](int) { OpenFindDialog(); });
   view_.SetEditSaver([this] { return SaveEditsInPlace(); }, [this] { return SaveText(); });
 }

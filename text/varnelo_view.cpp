@@ -39,7 +39,8 @@ CVarneloView::~CVarneloView() = default;
 void CVarneloView::BuildControls() {
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("list1000"));
-  list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // A list box's scroll bar shows only when its entries overflow.
+  list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
   pane_ = new RichPane(this);
   pane_->setObjectName(QStringLiteral("pane1018"));
@@ -71,7 +72,9 @@ void CVarneloView::BuildControls() {
   nextButton_ = new QPushButton(QStringLiteral("下一页"), this);
   nextButton_->setObjectName(QStringLiteral("button1012"));
   for (QPushButton* button : {previousButton_, screenButton_, nextButton_}) {
-    button->setFocusPolicy(Qt::NoFocus);  // the pane keeps the keys after a click
+    // Until skinned the pane keeps the keys after a click; the skin takes the focus as a
+    // button does and passes the paging keys on.
+    button->setFocusPolicy(Qt::NoFocus);
     button->setAutoDefault(false);
   }
 

@@ -47,9 +47,15 @@ void CVarneloView::resizeEvent(QResizeEvent* event) {
   LayOut();
 }
 
+// Showing or hiding the side bar moves only the list and the page; everything else keeps
+// its place (the quotation line stays where its last step put it).
 void CVarneloView::SetSideBarHidden(bool hidden) {
   sideBarHidden_ = hidden;
-  LayOut();
+  if (list_ == nullptr) return;
+  const FormLayout form = LayOutForm(viewWidth_, viewHeight_, sideBarHidden_, quoteHeight_);
+  Place(list_, form.list);
+  list_->setVisible(!sideBarHidden_);
+  Place(pane_, form.pane);
 }
 
 void CVarneloView::LayOut() {

@@ -7,6 +7,9 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMimeData>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolTip>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -126,6 +129,57 @@ TEST_F(LibraryTest, FolderListedOpenedHiddenFoundUnderRecentFoldersAndDroppedOn)
   EXPECT_EQ(View()->CurrentPage(), 1);
   EXPECT_EQ(LibraryEntryAfterExit(), "0") << "the book on screen is not from the listed folder";
   EXPECT_TRUE(boxes_.shown.empty());
+}
+
+// The list's scroll bar shows only when the entries overflow. Its tip shows after a pause
+// of the pointer, in an inactive window too, never wider than 300 pixels.
+TEST_F(LibraryTest, ScrollBarOnlyWhenNeededAndTheTipInAnInactiveWindow) {
+  const QString deep = books_.filePath(QString(30, QChar(0x4E66)));  // 书书书...
+  ASSERT_TRUE(QDir().mkpath(deep));
+  for (int i = 0; i < 40; ++i) WriteBook(QStringLiteral("%1/%2.txt").arg(deep).arg(i, 2, 10, QChar(u'0')));
+  Start();
+  for (const QString& folder : {books_.path(), deep}) {
+    dialogs_.folders.push_back(folder);
+    Press(Qt::ControlModifier | Qt::Key_N);
+    QApplication::processEvents();
+    EXPECT_EQ(List()->verticalScrollBar()->isVisible(), folder == deep) << List()->count();
+  }
+  Click(0);
+
+  QWidget other;
+  other.show();
+  QApplication::setActiveWindow(&other);
+  ASSERT_FALSE(app_->MainFrame()->isActiveWindow());
+  QToolTip::hideText();
+  Send(List()->viewport(), QEvent::MouseMove, List()->visualItemRect(List()->item(0)).center());
+  EXPECT_FALSE(QToolTip::isVisible()) << "not before the pause";
+  ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 3000));
+  EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("00.txt")));
+  EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("大小：600 B")));
+  for (const QWidget* tip : QApplication::topLevelWidgets()) {
+    if (tip->isVisible() && tip->inherits("QLabel")) {
+      EXPECT_LE(tip->width(), 300);
+    }
+  }
+  QToolTip::hideText();
+}
+
+// After a drop, choosing the listed entry in folder mode counts as any choice does.
+TEST_F(LibraryTest, ChoosingTheDroppedEntryInFolderModeSetsTheSelectedEntry) {
+  Start();
+  dialogs_.folders.push_back(books_.path());
+  Press(Qt::ControlModifier | Qt::Key_N);
+  Click(1);
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(books_.filePath("c.txt"))});
+  QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(View()->Pane()->viewport(), &enter);
+  QDropEvent drop(QPointF(300, 200), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(View()->Pane()->viewport(), &drop);
+  QApplication::processEvents();
+  ASSERT_EQ(Entries(List()), "c.txt");
+  Click(0);
+  EXPECT_EQ(LibraryEntryAfterExit(), "1");
 }
 
 // The start-up return loads the last book first; the side bar then lists it, and with

@@ -5,9 +5,12 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QListWidget>
 #include <QToolTip>
 #include <QRegularExpression>
@@ -21,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/varnelo_app.h"
@@ -28,6 +32,7 @@
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "platform/window_timers.h"
+#include "res/command_table.h"
 #include "store/config_store.h"
 #include "tests/gui/test_support.h"
 #include "text/bookmark_part.h"
@@ -390,6 +395,58 @@ TEST_F(MainFrameTest, ToolBarTipsOnlyWhereTheCommandHasOne) {
     EXPECT_EQ(QToolTip::isVisible(), !untipped) << action->text().toStdString();
   }
   QToolTip::hideText();
+}
+
+// The message pane shows the prompt of what is highlighted, an empty one too; the idle
+// text comes back when nothing is highlighted any more.
+TEST_F(MainFrameTest, MessagePaneShowsTheHighlightedItemsPromptEvenAnEmptyOne) {
+  ASSERT_TRUE(Start());
+  CMainFrame* frame = Frame();
+  const QString idle = QString::fromUtf8(std::string(IdleText()).c_str());
+  QLabel* pane = frame->MessagePane();
+  const struct {
+    int id;
+    const char* prompt;
+  } items[] = {{32773, "打开文件夹"}, {32771, ""}, {32800, ""}};
+  for (const auto& item : items) {
+    QAction* action = frame->ActionOf(item.id);
+    ASSERT_NE(action, nullptr) << item.id;
+    auto* menu = qobject_cast<QMenu*>(action->associatedObjects().value(0));
+    ASSERT_NE(menu, nullptr) << item.id;
+    frame->menuBar()->setActiveAction(menu->menuAction());
+    ASSERT_TRUE(menu->isVisible()) << item.id;
+    menu->setActiveAction(action);
+    EXPECT_EQ(pane->text(), QString::fromUtf8(item.prompt)) << item.id;
+    menu->close();
+    EXPECT_EQ(pane->text(), idle) << item.id;
+  }
+  // A tool-bar button, here one whose prompt is empty, while the pointer is on it.
+  QToolBar* bar = frame->ToolBar();
+  QWidget* sideBar = nullptr;
+  for (QAction* action : bar->actions()) {
+    if (action->text() == QStringLiteral("侧边栏")) sideBar = bar->widgetForAction(action);
+  }
+  ASSERT_NE(sideBar, nullptr);
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), sideBar->mapToGlobal(QPointF(5, 5)));
+  QCoreApplication::sendEvent(sideBar, &enter);
+  EXPECT_EQ(pane->text(), QString());
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(sideBar, &leave);
+  EXPECT_EQ(pane->text(), idle);
+}
+
+// A mode that is off shows no box beside its item; on, it shows the check mark.
+TEST_F(MainFrameTest, ModeItemsAreCheckedOnlyWhileOn) {
+  ASSERT_TRUE(Start());
+  // Night mode and chapter paging are off at first, line paging on; then night mode on.
+  for (bool night : {false, true}) {
+    if (night) Frame()->ActionOf(32774)->trigger();
+    const std::pair<int, bool> modes[] = {{32774, night}, {32797, false}, {32798, true}};
+    for (const auto& [id, on] : modes) {
+      EXPECT_EQ(Frame()->ActionOf(id)->isCheckable(), on) << id;
+      EXPECT_EQ(Frame()->ActionOf(id)->isChecked(), on) << id;
+    }
+  }
 }
 
 TEST_F(MainFrameTest, AMaximisedWindowComesBackMaximised) {

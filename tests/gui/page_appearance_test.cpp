@@ -2,6 +2,9 @@
 // running reader, and the same look after quitting and starting again.
 #include <QAbstractTextDocumentLayout>
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
 #include <QFile>
 #include <QFontInfo>
 #include <QPushButton>
@@ -220,6 +223,25 @@ TEST_F(PageAppearanceTest, BottomBarButtonsAreDrawnFromTheSkinAndStillPage) {
   EXPECT_EQ(Frame()->View()->CurrentPage(), 2) << "the click still turns the page";
   next->setEnabled(false);
   EXPECT_TRUE(shows(kDisabledFrame));
+}
+
+// A click leaves the focus on the button, which then draws its focused frame; the paging
+// keys typed next still page the book.
+TEST_F(PageAppearanceTest, AClickedButtonDrawsTheFocusAndPassesThePagingKeysOn) {
+  Start();
+  Choose(cmd::kOpenFile, QString::fromStdString(testing::CorpusBook("三国演义.txt")));
+  QApplication::setActiveWindow(Frame());
+  auto* screen = Frame()->View()->findChild<QPushButton*>(QStringLiteral("button1052"));
+  ASSERT_NE(screen, nullptr);
+  QTest::mouseClick(screen, Qt::LeftButton);
+  ASSERT_EQ(Frame()->View()->CurrentPage(), 1) << "one screen on, the page stays";
+  EXPECT_TRUE(screen->hasFocus());
+  const QImage strip = ButtonSkinStrip();
+  EXPECT_TRUE(Near(screen->grab().toImage().pixelColor(2, 10), strip.pixelColor(kFocusedFrame * 55 + 2, 11)));
+  QKeyEvent right(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+  QCoreApplication::sendEvent(QApplication::focusWidget(), &right);
+  EXPECT_EQ(Frame()->View()->CurrentPage(), 2);
+  EXPECT_TRUE(Pane()->hasFocus());
 }
 
 }  // namespace

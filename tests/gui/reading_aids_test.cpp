@@ -158,6 +158,58 @@ TEST_F(ReadingAidsTest, QuotationLineAndSettingsDialog) {
   EXPECT_TRUE(boxes_.shown[1].text.contains(QStringLiteral("阅读 40 分钟")));
 }
 
+// A maxim longer than the line wraps as in a centred static line: the line shows its
+// beginning, which looks exactly as that beginning alone would. F1 leaves the line in place.
+TEST_F(ReadingAidsTest, ALongMaximShowsItsBeginningAndTheSideBarLeavesTheLineInPlace) {
+  Start();
+  QLabel* line = view_->QuoteLine();
+  view_->OnTimer(11);
+  const QString maxim = line->text();
+  app_->MainFrame()->resize(525 + line->fontMetrics().horizontalAdvance(maxim) * 2 / 3 +
+                                (app_->MainFrame()->width() - view_->width()),
+                            app_->MainFrame()->height());
+  QApplication::processEvents();
+  view_->OnTimer(11);
+  view_->OnTimer(11);  // the third maxim, at the place a step gives the line
+  const QString longer = line->text();
+  ASSERT_GT(line->fontMetrics().horizontalAdvance(longer), line->width() + 20) << "wider than the line";
+  const QImage shown = line->grab().toImage();
+  bool beginning = false;
+  for (qsizetype n = longer.size() - 1; n > 0 && !beginning; --n) {
+    line->setText(longer.left(n));
+    beginning = line->grab().toImage() == shown;
+  }
+  EXPECT_TRUE(beginning);
+
+  const QRect at = line->geometry();
+  for (int press = 0; press < 2; ++press) {
+    Press(view_->Pane(), QKeyCombination(Qt::Key_F1));
+    EXPECT_EQ(line->geometry(), at) << press;
+  }
+}
+
+// The scrolling kind is a drop-down with its own edit box: a typed name that is one of the
+// items chooses it, other text none.
+TEST_F(ReadingAidsTest, ScrollKindIsAnEditableDropDown) {
+  Start();
+  const struct {
+    const char* typed;
+    int rollType;
+  } cases[] = {{"按页滚屏", 2}, {"按行", -1}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(WithSettings([&](CSettingsDlg& d) {
+      auto* box = Find<QComboBox>(d, "combo1044");
+      ASSERT_TRUE(box->isEditable());
+      QLineEdit* edit = box->lineEdit();
+      Press(edit, Qt::ControlModifier | Qt::Key_A);
+      Press(edit, QKeyCombination(Qt::Key_unknown), QString::fromUtf8(c.typed));
+      EXPECT_EQ(box->currentText(), QString::fromUtf8(c.typed));
+      Find<QPushButton>(d, "button1")->click();
+    }));
+    EXPECT_EQ(Quote().rollType, c.rollType) << c.typed;
+  }
+}
+
 TEST_F(ReadingAidsTest, AutoScrollTurnsPagesWhereSpaceWouldAndStepsByPixelAndLine) {
   Set(ConfigKey::RollType, "2");
   Set(ConfigKey::ScrollInterval, "30000");

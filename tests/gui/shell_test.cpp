@@ -3,6 +3,7 @@
 // context menu, the help menu's links and offer, and the About box.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -209,6 +210,34 @@ TEST_F(ShellTest, ContextMenuRowsFollowTheRoutingAndTheSelection) {
   const QByteArray query = opener_.opened[0].mid(prefix.size()).toUtf8();
   EXPECT_EQ(QString::fromLatin1(query).toUtf8(), query) << "nothing but ASCII in the address";
   EXPECT_EQ(QUrl::fromPercentEncoding(query), text.mid(start, end - start));
+}
+
+// Copy and cut want a selection, paste something on the clipboard the pane takes; the
+// read-only page answers as the editable one would.
+TEST_F(ShellTest, ContextMenuEditingRowsFollowTheSelectionAndTheClipboard) {
+  ASSERT_TRUE(Start());
+  dialogs_.files.push_back(QString::fromStdString(testing::CorpusBook("三国演义.txt")));
+  Press(Pane(), Qt::ControlModifier | Qt::Key_O);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  const auto emptied = qScopeGuard([clipboard] { clipboard->clear(); });
+  // Selected, clipboard full, edit mode.
+  const bool cases[][3] = {{false, false, false}, {true, false, false}, {false, true, false},
+                           {true, true, true},    {false, false, true}};
+  for (const auto& [selected, full, edit] : cases) {
+    if (Frame()->View()->EditMode() != edit) Frame()->ActionOf(cmd::kEditMode)->trigger();
+    full ? clipboard->setText(QStringLiteral("滚滚长江")) : clipboard->clear();
+    QTextCursor cursor = Pane()->textCursor();
+    cursor.setPosition(0);
+    cursor.setPosition(selected ? 4 : 0, QTextCursor::KeepAnchor);
+    Pane()->setTextCursor(cursor);
+    QMenu* menu = RightClick();
+    ASSERT_NE(menu, nullptr);
+    const int row = selected * 100 + full * 10 + edit;
+    EXPECT_EQ(Row(menu, cmd::kCopy)->isEnabled(), selected) << row;
+    EXPECT_EQ(Row(menu, cmd::kCut)->isEnabled(), selected) << row;
+    EXPECT_EQ(Row(menu, cmd::kPaste)->isEnabled(), full) << row;
+    menu->close();
+  }
 }
 
 // Ctrl+A on a page of thousands of characters searches the first 256, the character
