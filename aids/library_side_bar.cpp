@@ -202,6 +202,22 @@ void LibrarySideBar::OpenDroppedFiles(const std::vector<std::string>& paths) {
 
 void LibrarySideBar::ToggleSideBar() { view_.SetSideBarHidden(!view_.SideBarHidden()); }
 
+void LibrarySideBar::ResetToOneBook(const std::string& path) {
+  filling_ = true;
+  view_.LibraryList()->clear();
+  openedPaths_.clear();
+  currentFolder_.clear();
+  selectedEntry_ = 0;  // a folder listed again later has no entry chosen yet
+  if (!path.empty()) AddEntry(path, false);
+  filling_ = false;
+  lastTipEntry_ = -1;
+}
+
+// A refused bookmark still leaves the list empty: it was emptied before the book was read.
+void LibrarySideBar::OnBookmarkOpened(bool loaded) {
+  ResetToOneBook(loaded ? view_.CurrentPath() : std::string());
+}
+
 int LibrarySideBar::LibraryEntryAtExit() const {
   return FolderOf(view_.CurrentPath()) == currentFolder_ ? selectedEntry_ : 0;
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <iterator>
 #include <string>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/profile.h"
+#include "platform/write_error.h"
 #include "tests/core/ini_file_fixture.h"
 
 namespace fs = std::filesystem;
@@ -82,6 +84,28 @@ TEST_F(AtomicFileTest, NewFilesAndFailures) {
   fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
   EXPECT_FALSE(WriteFileAtomically(path_, "lost"));
   EXPECT_EQ(Contents(), "fresh");
+}
+
+}  // namespace
+
+namespace {
+
+// Why a write failed is told in the reader's language, whatever the session's is.
+TEST(WriteErrorReason, CommonCausesInOurWordsOthersWithTheSystemsText) {
+  const struct {
+    int code;
+    const char* reason;
+  } cases[] = {
+      {EACCES, "没有写入这个文件或文件夹的权限"}, {EPERM, "没有写入这个文件或文件夹的权限"},
+      {ENOSPC, "磁盘已满（或磁盘配额已用完）"},   {EDQUOT, "磁盘已满（或磁盘配额已用完）"},
+      {EROFS, "文件所在的磁盘是只读的"},          {ENOENT, "文件或它所在的文件夹不存在"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WriteErrorReason(c.code), c.reason) << c.code;
+  EXPECT_EQ(WriteErrorReason(EIO), "写入时出错：" + std::generic_category().message(EIO));
+  // The atomic writer's error is the errno the reason is looked up by.
+  std::error_code error;
+  ASSERT_FALSE(WriteFileAtomically("/no-such-folder-of-varnelo/book.txt", "x", &error));
+  EXPECT_EQ(WriteErrorReason(error.value()), "文件或它所在的文件夹不存在");
 }
 
 }  // namespace
