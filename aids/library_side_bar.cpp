@@ -239,6 +239,22 @@ void LibrarySideBar::OpenDroppedFiles(const std::vector<std::string>& paths) {
 
 void LibrarySideBar::ToggleSideBar() { view_.SetSideBarHidden(!view_.SideBarHidden()); }
 
+void LibrarySideBar::ResetToOneBook(const std::string& path) {
+  filling_ = true;
+  view_.LibraryList()->clear();
+  openedPaths_.clear();
+  currentFolder_.clear();
+  selectedEntry_ = 0;  // a folder listed again later has no entry chosen yet
+  if (!path.empty()) AddEntry(path, false);
+  filling_ = false;
+  lastTipEntry_ = -1;
+}
+
+// A refused bookmark still leaves the list empty: it was emptied before the book was read.
+void LibrarySideBar::OnBookmarkOpened(bool loaded) {
+  ResetToOneBook(loaded ? view_.CurrentPath() : std::string());
+}
+
 int LibrarySideBar::LibraryEntryAtExit() const {
   return FolderOf(view_.CurrentPath()) == currentFolder_ ? selectedEntry_ : 0;
 }
@@ -335,20 +351,9 @@ bool LibrarySideBar::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
-}  // namespace varnelo
-
-namespace varnelo {
-
 // The list holds only the book under its new name; choosing it reads the book again.
 void LibrarySideBar::OnBookSavedAs() {
-  QListWidget* list = view_.LibraryList();
-  filling_ = true;
-  list->clear();
-  openedPaths_.clear();
-  currentFolder_.clear();  // the new name may be in another folder
-  AddEntry(view_.CurrentPath(), false);
-  filling_ = false;
-  lastTipEntry_ = -1;
+  ResetToOneBook(view_.CurrentPath());  // the new name may be in another folder
 }
 
 }  // namespace varnelo

@@ -32,6 +32,9 @@ class LibrarySideBar : public QObject, public ViewPart {
   void OpenChosenEntry();
   void OpenDroppedFiles(const std::vector<std::string>& paths);
   void ToggleSideBar();
+  // Forgets the opened files, the listed folder and its chosen entry; then the list holds
+  // the book at `path` alone, or nothing when `path` is empty.
+  void ResetToOneBook(const std::string& path);
 
   // `shukuflag` as the exit save writes it: the entry last chosen in the listed folder
   // while the book on screen lives in that folder, else 0.
@@ -40,6 +43,7 @@ class LibrarySideBar : public QObject, public ViewPart {
 
   void OnStartup(StartupStep step) override;
   void OnBookSavedAs() override;
+  void OnBookmarkOpened(bool loaded) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,7 +1,5 @@
 // Varnelo: a reader for long plain-text novels.
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include <cstdio>
 #include <string>
@@ -10,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/single_instance.h"
 #include "app/varnelo_app.h"
+#include "platform/chinese_locale.h"
 #include "platform/program_folder.h"
 
 int main(int argc, char** argv) {
@@ -23,7 +22,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // Qt takes the session's locale as it starts: the reader's is Chinese whatever it is.
+  varnelo::ChineseLocale chinese;
   QApplication qt(argc, argv);
+  chinese.Install();
   QApplication::setApplicationName(QStringLiteral("Varnelo"));
   // Qt has taken its own options (-platform, -style, ...) out of argv by now.
   const CommandLine line = varnelo::ParseCommandLine({argv, argv + argc});
@@ -44,13 +46,6 @@ int main(int argc, char** argv) {
       break;
   }
 
-  // The interface is Chinese throughout, so Qt's own dialogs (open file, message box
-  // buttons, the pane's edit menu) speak Chinese too when the translation is installed.
-  QTranslator qtTexts;
-  if (qtTexts.load(QStringLiteral("qtbase_zh_CN"),
-                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTexts);
-  }
   varnelo::CVarneloApp app;
   instance.Listen([&app](const std::string& handed) { app.OnHandOver(handed); });
   std::vector<std::string> arguments{argv[0]};

@@ -577,7 +577,10 @@ bool CMainFrame::SaveAllSettings() {
     MessageBoxes().Show(this, NotWrittenMessage(settingsPath, QStringLiteral("本次的设置未能保存")),
                         QString(), MessageButtons::Ok, MessageIcon::Exclamation);
   }
-  return view_->OfferToSaveEdits();
+  if (view_->OfferToSaveEditsAtExit(this)) return true;
+  // The window stays open with the edits: the reading period closed above starts again.
+  view_->ResumeReadingPeriod();
+  return false;
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <utility>
 
 namespace varnelo {
 
@@ -36,7 +37,46 @@ bool SameName(std::string_view a, std::string_view b) {
          });
 }
 
+// Style words as fonts spell them, one word or two ("ExtraLight", "Extra Light").
+const std::pair<std::string_view, std::string_view> kStyleWords[] = {
+    {"regular", "常规"},     {"normal", "常规"},     {"book", "常规"},       {"roman", "常规"},
+    {"bold", "粗体"},        {"italic", "斜体"},     {"oblique", "倾斜"},    {"light", "细体"},
+    {"extralight", "特细"},  {"ultralight", "特细"}, {"thin", "极细"},       {"hairline", "极细"},
+    {"demilight", "半细"},   {"semilight", "半细"},  {"medium", "中等"},     {"semibold", "半粗"},
+    {"demibold", "半粗"},    {"extrabold", "特粗"},  {"ultrabold", "特粗"},
+    {"black", "特黑"},       {"heavy", "特黑"},      {"condensed", "窄体"},  {"expanded", "宽体"},
+};
+
+std::string_view StyleWord(std::string_view word) {
+  for (const auto& [english, chinese] : kStyleWords) {
+    if (SameName(word, english)) return chinese;
+  }
+  return {};
+}
+
 }  // namespace
+
+std::string ChineseStyleName(const std::string& style) {
+  std::vector<std::string_view> words;
+  for (std::size_t at = 0; at < style.size();) {
+    const std::size_t end = std::min(style.find(' ', at), style.size());
+    if (end > at) words.emplace_back(style.data() + at, end - at);
+    at = end + 1;
+  }
+  std::string shown;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    std::string_view chinese = StyleWord(words[i]);
+    // "Extra Light" is one style word written as two.
+    if (chinese.empty() && i + 1 < words.size()) {
+      chinese = StyleWord(std::string(words[i]) + std::string(words[i + 1]));
+      if (!chinese.empty()) ++i;
+    }
+    if (chinese.empty()) return style;
+    if (!shown.empty()) shown += ' ';
+    shown += chinese;
+  }
+  return shown.empty() ? style : shown;
+}
 
 std::vector<std::string> FaceCandidates(const std::string& face) {
   std::vector<std::string> candidates{face};

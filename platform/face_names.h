@@ -11,4 +11,8 @@ namespace varnelo {
 // face (Chinese or English name, letter case ignored), faces of the same style.
 std::vector<std::string> FaceCandidates(const std::string& face);
 
+// A font's style name as the font dialog shows it: "Regular" is "常规", "Bold Italic" is
+// "粗体 斜体". A name with a word not known here is shown as the font gives it.
+std::string ChineseStyleName(const std::string& style);
+
 }  // namespace varnelo

@@ -10,13 +10,17 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QStandardPaths>
+#include <QStyledItemDelegate>
 #include <QSystemTrayIcon>
 #include <QUrl>
 
+#include "platform/face_names.h"
 #include "platform/find_dialog.h"
 
 namespace varnelo {
@@ -76,6 +80,37 @@ class EmbeddedFontDialog : public QFontDialog {
   QDialog* outer_;
 };
 
+QString ChineseStyle(const QString& style) {
+  return QString::fromStdString(ChineseStyleName(style.toStdString()));
+}
+
+// The style list shows Chinese names; the names the dialog chooses by stay the font's own.
+class ChineseStyleDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QString displayText(const QVariant& value, const QLocale&) const override {
+    return ChineseStyle(value.toString());
+  }
+};
+
+// Qt's font dialog shows the font's own (English) style names and a Latin sample.
+void ShowInChinese(QFontDialog& fonts) {
+  // The family, style and size lists and boxes, in the order the dialog makes them.
+  const QList<QListView*> lists = fonts.findChildren<QListView*>(Qt::FindDirectChildrenOnly);
+  const QList<QLineEdit*> boxes = fonts.findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly);
+  if (lists.size() == 3) lists[1]->setItemDelegate(new ChineseStyleDelegate(lists[1]));
+  if (boxes.size() == 3) {
+    QLineEdit* style = boxes[1];
+    const auto show = [style](const QString& text) {
+      if (const QString chinese = ChineseStyle(text); chinese != text) style->setText(chinese);
+    };
+    QObject::connect(style, &QLineEdit::textChanged, style, show);
+    show(style->text());
+  }
+  if (auto* sample = fonts.findChild<QLineEdit*>(QStringLiteral("qt_fontDialog_sampleEdit")))
+    sample->setText(QStringLiteral("中文字体示例 AaBbYyZz"));
+}
+
 // Both dialogs open where the user last chose something in either of them, as the
 // platform's own common dialogs do.
 class QtDialogs : public DialogService {
@@ -133,6 +168,7 @@ class QtDialogs : public DialogService {
     QFont initial(choice.face);
     if (choice.pixelHeight > 0) initial.setPixelSize(choice.pixelHeight);
     fonts->setCurrentFont(initial);
+    ShowInChinese(*fonts);
 
     QColor colour = ColourFromValue(choice.colour);
     auto* swatch = new QLabel(&dialog);

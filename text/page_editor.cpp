@@ -11,6 +11,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/rich_pane.h"
+#include "platform/write_error.h"
 #include "res/command_ids.h"
 #include "text/book_encoding_part.h"
 #include "text/book_engine.h"
@@ -212,7 +213,7 @@ bool PageEditor::WriteBook(const std::string& path, const std::string& bytes) {
     return true;
   }
   Tell(QStringLiteral("警告！文件无法写入，未保存！\n%1\n（%2）")
-           .arg(PathText(path), QString::fromStdString(error.message())));
+           .arg(PathText(path), QString::fromStdString(WriteErrorReason(error.value()))));
   return false;
 }
 

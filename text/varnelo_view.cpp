@@ -109,13 +109,13 @@ void CVarneloView::SetEditMode(bool on) {
   emit StatusChanged();  // the check mark of edit mode follows
 }
 
-std::optional<bool> CVarneloView::AskToSaveText() {
+std::optional<bool> CVarneloView::AskToSaveText(QWidget* owner) {
   // A timer (automatic scrolling) may turn the page while the question is open: it stays.
   if (askingToSave_) return std::nullopt;
   askingToSave_ = true;
-  const MessageResult answer =
-      MessageBoxes().Show(this, QStringLiteral("是否保存文本？"), QString(),
-                          MessageButtons::YesNo, MessageIcon::Exclamation);
+  const MessageResult answer = MessageBoxes().Show(
+      owner != nullptr ? owner : this, QStringLiteral("是否保存文本？"), QString(),
+      MessageButtons::YesNo, MessageIcon::Exclamation);
   askingToSave_ = false;
   return answer == MessageResult::Yes;
 }
@@ -123,6 +123,12 @@ std::optional<bool> CVarneloView::AskToSaveText() {
 bool CVarneloView::OfferToSaveEdits() {
   if (editMode_ == 0 || !pane_->IsModified()) return true;
   const std::optional<bool> yes = AskToSaveText();
+  return yes && (!*yes || !saveEditsInPlace_ || saveEditsInPlace_());
+}
+
+bool CVarneloView::OfferToSaveEditsAtExit(QWidget* owner) {
+  if (editMode_ == 0) return true;
+  const std::optional<bool> yes = AskToSaveText(owner);
   return yes && (!*yes || !saveEditsInPlace_ || saveEditsInPlace_());
 }
 

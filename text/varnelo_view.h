@@ -115,6 +115,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // Ends the running reading period and adds it to the book's record. False when the
   // record could not be written.
   bool UpdateReadRecord();
+  // Starts a reading period again when none is running and the book on screen has a
+  // record: an exit that was refused goes on counting the session.
+  void ResumeReadingPeriod();
 
   // ---- Commands ----
   bool HandlesCommand(int id) const override;
@@ -143,7 +146,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   bool EditMode() const { return editMode_ != 0; }
   // Switches edit mode; the pane is writable only while it is on.
   void SetEditMode(bool on);
-  // Before the book on screen is replaced (another book, a folder, a bookmark, the exit):
+  // Before the book on screen is replaced (another book, a folder, a bookmark):
   // if the page holds unsaved edits, asks "是否保存文本？" and on Yes writes them into the
   // book. False when the user said Yes and the edits could not be written: they are still
   // in the pane, and a caller that can should stay.
@@ -151,8 +154,13 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The same question before another page of this book is shown: on Yes the book is saved,
   // read again and the page comes back, so what follows is cut from the saved file.
   bool OfferToSaveBeforeTurning();
-  // Asks "是否保存文本？" (Yes is true). Nothing while that question is already open.
-  std::optional<bool> AskToSaveText();
+  // At the exit, in edit mode, "是否保存文本？" is asked whether or not the page was changed,
+  // in a box `owner` owns; on Yes any edits are written into the book. False when they
+  // could not be written.
+  [[nodiscard]] bool OfferToSaveEditsAtExit(QWidget* owner);
+  // Asks "是否保存文本？" (Yes is true) in a box `owner` owns, by default the view. Nothing
+  // while that question is already open.
+  std::optional<bool> AskToSaveText(QWidget* owner = nullptr);
   void SetEditSaver(std::function<bool()> saveEditsInPlace, std::function<bool()> saveText) {
     saveEditsInPlace_ = std::move(saveEditsInPlace);
     saveText_ = std::move(saveText);

@@ -64,4 +64,10 @@ bool CVarneloView::UpdateReadRecord() {
                                record.first, RecordTime(now));
 }
 
+void CVarneloView::ResumeReadingPeriod() {
+  FindReadRecord();
+  if (periodStart_ == 0 && recordTracked_ && recordNumber_ != 0)
+    periodStart_ = CurrentClock().Now();
+}
+
 }  // namespace varnelo

@@ -8,6 +8,7 @@
 
 #include "aids/appearance_steps.h"
 #include "aids/nine_slice.h"
+#include "platform/face_names.h"
 
 namespace varnelo {
 namespace {
@@ -78,3 +79,16 @@ TEST(NineSlices, PiecesTileTheImageAndStayInTheirFrame) {
 
 }  // namespace
 }  // namespace varnelo
+
+// The font dialog shows style names in Chinese, but only whole names it knows every word of.
+TEST(ChineseStyleName, KnownWordsOnlyTwoWordSpellingsAsOne) {
+  const struct {
+    const char* style;
+    const char* shown;
+  } cases[] = {
+      {"Regular", "常规"},         {"bold italic", "粗体 斜体"}, {"ExtraLight", "特细"},
+      {"Extra Light", "特细"},     {"Demi Bold", "半粗"},        {"Condensed  Bold", "窄体 粗体"},
+      {"Bold Fancy", "Bold Fancy"}, {"W3", "W3"},                 {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(varnelo::ChineseStyleName(c.style), c.shown) << c.style;
+}

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/profile.h"
+#include "platform/write_error.h"
 #include "tests/core/ini_file_fixture.h"
 
 namespace fs = std::filesystem;
@@ -126,6 +128,28 @@ TEST_F(AtomicFileTest, AWriterKilledMidwayLeavesNoTemporaryFileAfterTheNextSave)
   EXPECT_EQ(Contents(), "new");
   EXPECT_EQ(Entries(), 2);
   EXPECT_TRUE(fs::exists(live));
+}
+
+}  // namespace
+
+namespace {
+
+// Why a write failed is told in the reader's language, whatever the session's is.
+TEST(WriteErrorReason, CommonCausesInOurWordsOthersWithTheSystemsText) {
+  const struct {
+    int code;
+    const char* reason;
+  } cases[] = {
+      {EACCES, "没有写入这个文件或文件夹的权限"}, {EPERM, "没有写入这个文件或文件夹的权限"},
+      {ENOSPC, "磁盘已满（或磁盘配额已用完）"},   {EDQUOT, "磁盘已满（或磁盘配额已用完）"},
+      {EROFS, "文件所在的磁盘是只读的"},          {ENOENT, "文件或它所在的文件夹不存在"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WriteErrorReason(c.code), c.reason) << c.code;
+  EXPECT_EQ(WriteErrorReason(EIO), "写入时出错：" + std::generic_category().message(EIO));
+  // The atomic writer's error is the errno the reason is looked up by.
+  std::error_code error;
+  ASSERT_FALSE(WriteFileAtomically("/no-such-folder-of-varnelo/book.txt", "x", &error));
+  EXPECT_EQ(WriteErrorReason(error.value()), "文件或它所在的文件夹不存在");
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
 #include "platform/profile.h"
+#include "res/command_ids.h"
 #include "tests/gui/test_support.h"
 #include "text/varnelo_view.h"
 
@@ -222,6 +223,26 @@ TEST_F(LibraryTest, TheEntryLeftBySaveAsOpensTheNewFile) {
   Click(0);
   EXPECT_EQ(View()->Text(), "\xb5\xda\xb6\xfe\xd5\xc2 again");
   EXPECT_EQ(View()->CurrentPath(), (folder + "/copy.txt").toStdString());
+}
+
+// A bookmark leaves the list holding its book alone, so the exit keeps no entry of the
+// folder listed before, even when the book lives in that folder.
+TEST_F(LibraryTest, ABookmarkLeavesItsBookAloneInTheList) {
+  Start();
+  dialogs_.folders.push_back(books_.path());
+  Press(Qt::ControlModifier | Qt::Key_N);
+  Click(2);
+  Press(QKeyCombination(Qt::Key_F5));
+  Click(1);
+  ASSERT_EQ(View()->CurrentPath(), books_.filePath("BOOK.TXT").toStdString());
+  Action(cmd::kOpenBookmarkFirst)->trigger();
+  EXPECT_EQ(View()->CurrentPath(), books_.filePath("c.txt").toStdString());
+  EXPECT_EQ(Entries(List()), "c.txt");
+  // A bookmark whose book is gone empties the list all the same.
+  QFile::remove(books_.filePath("c.txt"));
+  Action(cmd::kOpenBookmarkFirst)->trigger();
+  EXPECT_EQ(Entries(List()), "");
+  EXPECT_EQ(LibraryEntryAfterExit(), "0");
 }
 
 }  // namespace

@@ -26,6 +26,8 @@
 #include "app/varnelo_app.h"
 #include "platform/codepage.h"
 #include "platform/window_timers.h"
+#include "platform/profile.h"
+#include "res/command_ids.h"
 #include "store/config_schema.h"
 #include "tests/gui/test_support.h"
 #include "text/bookmark_part.h"
@@ -243,6 +245,37 @@ TEST_F(PageEditorTest, ABookChangedSinceLoadingIsNotOverwritten) {
   app_.MainFrame()->close();
   EXPECT_FALSE(app_.MainFrame()->isVisible());
   EXPECT_TRUE(Read(book_) == changed);
+}
+
+// The exit asks in edit mode even when nothing was typed, in a box the frame owns.
+TEST_F(PageEditorTest, QuittingInEditModeAsksWithNothingTyped) {
+  Action(cmd::kEditMode)->trigger();
+  boxes_.answers.push_back(MessageResult::Yes);
+  Action(cmd::kExit)->trigger();
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].text, QStringLiteral("是否保存文本？"));
+  EXPECT_EQ(boxes_.shown[0].owner, app_.MainFrame());
+  EXPECT_FALSE(app_.MainFrame()->isVisible());
+  EXPECT_TRUE(Read(book_) == original_);
+}
+
+// An exit that could not save keeps the window open, and the reading time goes on counting.
+TEST_F(PageEditorTest, AnExitThatCouldNotSaveGoesOnCountingTheReadingTime) {
+  Action(cmd::kReadingTime)->trigger();
+  clock_.now += 100;
+  StartEditing("k");
+  Type("k");
+  std::ofstream(book_, std::ios::app) << "\r\nmore";
+  boxes_.answers = {MessageResult::Yes};
+  app_.MainFrame()->close();
+  ASSERT_TRUE(app_.MainFrame()->isVisible());
+  clock_.now += 50;
+  boxes_.answers = {MessageResult::No};
+  app_.MainFrame()->close();
+  ASSERT_FALSE(app_.MainFrame()->isVisible());
+  const std::string record =
+      profile::GetString(config_names::kTimePad, "1", "", home_.ConfigPath());
+  EXPECT_EQ(record.substr(0, record.find(',', record.find(',') + 1)), "sanguo.txt,150");
 }
 
 TEST_F(PageEditorTest, SaveAsWritesTheSameBytesUnderTheChosenName) {

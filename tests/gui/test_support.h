@@ -29,13 +29,14 @@ struct ShownMessage {
   QString caption;
   MessageButtons buttons;
   MessageIcon icon;
+  QWidget* owner = nullptr;
 };
 
 class ScriptedMessageBoxes : public MessageBoxService {
  public:
-  MessageResult Show(QWidget*, const QString& text, const QString& caption,
+  MessageResult Show(QWidget* owner, const QString& text, const QString& caption,
                      MessageButtons buttons, MessageIcon icon) override {
-    shown.push_back({text, caption, buttons, icon});
+    shown.push_back({text, caption, buttons, icon, owner});
     if (whileShown) whileShown();
     if (!answers.empty()) {
       const MessageResult answer = answers.front();

@@ -1,0 +1,40 @@
+// The reader speaks Chinese whatever the session's language is. Qt's own dialogs take
+// their dates from the session's locale, their file types from the default locale and
+// their words from the translation; all three are made Chinese here.
+#pragma once
+
+#include <QTranslator>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnelo {
+
+class ChineseLocale {
+ public:
+  // Before the QApplication is made: Qt reads the session's locale from the environment,
+  // which names zh_CN from here until Install.
+  ChineseLocale();
+  ChineseLocale(const ChineseLocale&) = delete;
+  ChineseLocale& operator=(const ChineseLocale&) = delete;
+  ~ChineseLocale();
+
+  // Once the QApplication is made: the environment is the session's again (for the
+  // programs the reader starts), the default locale is zh_CN and Qt's Chinese texts are
+  // installed, with the few that its translation lacks.
+  void Install();
+
+ private:
+  struct Saved {
+    const char* name;
+    std::optional<std::string> value;
+  };
+  void Restore();
+
+  std::vector<Saved> saved_;
+  std::vector<std::unique_ptr<QTranslator>> translators_;
+};
+
+}  // namespace varnelo
