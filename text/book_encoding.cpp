@@ -11,6 +11,10 @@
 
 #include "platform/codepage.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace varnelo {
 namespace {
 
@@ -114,6 +118,38 @@ inline std::size_t PutGb(const std::vector<std::uint32_t>& table, char32_t c, By
   out[1] = static_cast<Byte>(0x30 + n % 10);
   out[0] = static_cast<Byte>(0x90 + n / 10);
   return 4;
+}
+
+// The two GB18030 bytes, in memory order, of every BMP code point whose code is two bytes;
+// 0 for the others. Chinese text in UTF-8 is mostly three-byte characters that become two
+// bytes: this table takes them without decoding the general way.
+const std::vector<std::uint16_t>& GbPairs() {
+  static const std::vector<std::uint16_t> pairs = [] {
+    const std::vector<std::uint32_t>& table = GbTable();
+    std::vector<std::uint16_t> t(0x10000, 0);
+    for (std::size_t c = 0x80; c < 0x10000; ++c) {
+      if (table[c] >= 0x8000 && table[c] <= 0xFFFF) {
+        const Byte two[2] = {static_cast<Byte>(table[c] >> 8), static_cast<Byte>(table[c])};
+        std::memcpy(&t[c], two, 2);
+      }
+    }
+    return t;
+  }();
+  return pairs;
+}
+
+// Writes the GB18030 form of `c`, decoded from the `n` source bytes at `source`, at `out`
+// (room for sixteen bytes); returns its length. A character GB18030 lacks, and a real one
+// among the escapes' code points, becomes one escape per source byte, so the text always
+// turns back into exactly the source.
+inline std::size_t PutCharacter(const std::vector<std::uint32_t>& table, char32_t c,
+                                const Byte* source, std::size_t n, Byte* out) {
+  if (n == 1 || c < kEscapeBase) {
+    const std::size_t length = PutGb(table, c, out);
+    if (length != 0) return length;
+  }
+  for (std::size_t k = 0; k < n; ++k) PutGb(table, kEscapeBase + source[k], out + 4 * k);
+  return 4 * n;
 }
 
 // ---- Big5 both ways, from iconv once --------------------------------------------------
@@ -299,13 +335,6 @@ void Walk(BookEncoding encoding, const Byte* data, std::size_t size, std::size_t
   }
 }
 
-// The GB18030 length of one decoded character: escapes and the few unmapped code points
-// take four bytes, as their escape does.
-inline std::size_t GbSize(const std::vector<std::uint32_t>& table, char32_t c, Byte* scratch) {
-  const std::size_t n = PutGb(table, c, scratch);
-  return n != 0 ? n : 4;
-}
-
 bool DetectorSaysBig5(std::string_view bytes) {
   uchardet_t detector = uchardet_new();
   if (detector == nullptr) return false;
@@ -359,6 +388,175 @@ std::u32string ToCodePoints(std::u16string_view text) {
     }
   }
   return out;
+}
+
+// Transcodes a book into GB18030 over its own bytes. The text so far is data[0, out)
+// followed by `pending`: output that did not fit before the unread input (text that grows,
+// such as escapes), moved into place as soon as the input has made room for it.
+struct InPlaceText {
+  InPlaceText(Byte* bytes, std::size_t length, std::size_t from, BookForm& book)
+      : data(bytes), size(length), in(from), form(book) {}
+
+  Byte* data;
+  std::size_t size;
+  std::size_t in;
+  BookForm& form;
+  std::size_t out = 0;
+  std::string pending;
+  std::int64_t nextMark = kMarkStep;
+
+  std::int64_t TextSize() const { return static_cast<std::int64_t>(out + pending.size()); }
+  void MarkIfDue() {
+    if (TextSize() < nextMark) return;
+    form.marks.push_back({TextSize(), static_cast<std::int64_t>(in)});
+    nextMark = TextSize() + kMarkStep;
+  }
+  // The output of a character whose source, up to `in`, has been read.
+  void Put(const Byte* what, std::size_t n) {
+    if (pending.empty() && out + n <= in) {
+      std::memcpy(data + out, what, n);
+      out += n;
+      return;
+    }
+    pending.append(reinterpret_cast<const char*>(what), n);
+    if (in - out >= pending.size()) {
+      std::memcpy(data + out, pending.data(), pending.size());
+      out += pending.size();
+      pending.clear();
+    }
+  }
+  // One character the general way.
+  void Step(const std::vector<std::uint32_t>& table, char32_t c, std::size_t n) {
+    Byte gb[16];
+    const std::size_t length = PutCharacter(table, c, data + in, n, gb);
+    in += n;
+    Put(gb, length);
+  }
+  void Finish(std::string& bytes) {
+    bytes.resize(out);
+    bytes += pending;
+  }
+};
+
+// The UTF-8 pass: checks and transcodes at once. ASCII runs are copied sixteen bytes at a
+// time and three-byte characters with a two-byte code go through GbPairs; everything else
+// is one general step. The census is CountUtf8's; `detecting` gives up as soon as the file
+// can no longer pass LooksLikeUtf8. Returns whether it went to the end.
+bool Utf8Pass(InPlaceText& t, bool detecting, Utf8Census& census) {
+  const std::vector<std::uint32_t>& table = GbTable();
+  const std::uint16_t* pairs = GbPairs().data();
+  Byte* const data = t.data;
+  const std::size_t size = t.size;
+  while (t.in < size) {
+    t.MarkIfDue();
+    if (t.pending.empty()) {
+      std::size_t in = t.in;
+      std::size_t out = t.out;
+      const std::size_t markAt = static_cast<std::size_t>(t.nextMark);
+      std::int64_t characters = 0;
+      bool general = false;
+      while (out < markAt && !general) {
+#if defined(__SSE2__)
+        while (in + 16 <= size && out < markAt) {
+          const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + in));
+          const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
+          if (high == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(data + out), chunk);
+            in += 16;
+            out += 16;
+            continue;
+          }
+          for (const std::size_t ascii = in + static_cast<std::size_t>(__builtin_ctz(high)); in < ascii;)
+            data[out++] = data[in++];
+          break;
+        }
+#endif
+        while (in < size && data[in] < 0x80 && out < markAt) data[out++] = data[in++];
+        // A run of three-byte characters: lead E0-EF, two continuation bytes, a two-byte
+        // code (overlongs and surrogates have none in the table). Two at a time first.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        while (in + 8 <= size && out < markAt) {
+          std::uint64_t w;
+          std::memcpy(&w, data + in, 8);
+          if ((w & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL) break;
+          const std::uint32_t first = pairs[(w & 0xF) << 12 | (w >> 2 & 0xFC0) | (w >> 16 & 0x3F)];
+          const std::uint32_t second = pairs[(w >> 12 & 0xF000) | (w >> 26 & 0xFC0) | (w >> 40 & 0x3F)];
+          if (first == 0 || second == 0) break;
+          const std::uint32_t both = first | second << 16;
+          std::memcpy(data + out, &both, 4);
+          in += 6;
+          out += 4;
+          characters += 2;
+        }
+#endif
+        while (in + 3 <= size && out < markAt) {
+          const Byte b0 = data[in];
+          if (b0 < 0x80) break;
+          const Byte b1 = data[in + 1];
+          const Byte b2 = data[in + 2];
+          std::uint16_t pair = 0;
+          if ((b0 & 0xF0) == 0xE0 && (b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80)
+            pair = pairs[(b0 & 0x0Fu) << 12 | (b1 & 0x3Fu) << 6 | (b2 & 0x3Fu)];
+          if (pair == 0) {
+            general = true;
+            break;
+          }
+          std::memcpy(data + out, &pair, 2);
+          in += 3;
+          out += 2;
+          ++characters;
+        }
+        if (in >= size || (in + 3 > size && data[in] >= 0x80)) general = true;
+      }
+      t.in = in;
+      t.out = out;
+      census.multiByte += characters;
+      if (!general || in >= size) continue;
+    }
+    char32_t c;
+    const Byte* p = data + t.in;
+    const std::size_t n = NextUtf8(p, data + size, c);
+    if (n > 1) {
+      ++census.multiByte;
+    } else if (*p >= 0x80) {
+      if (IsCutUtf8(p, data + size)) {
+        census.cutAtEnd = true;  // kept as escapes, not counted
+        while (t.in < size) t.Step(table, kEscapeBase + data[t.in], 1);
+        break;
+      }
+      ++census.invalid;
+      const std::int64_t mostStill = census.multiByte + static_cast<std::int64_t>(size - t.in) / 2;
+      if (detecting && census.invalid * 10000 > mostStill) return false;
+    }
+    t.Step(table, c, n);
+  }
+  return true;
+}
+
+// The bytes a UTF-8 pass turned into `text`, exactly: iconv decodes what GbTable came
+// from, and each escape is its byte.
+std::string UndoUtf8Pass(std::string_view text) {
+  std::string points(text.size() * 4, '\0');
+  iconv_t cd = iconv_open("UTF-32LE", "GB18030");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* o = points.data();
+  std::size_t outLeft = points.size();
+  iconv(cd, &in, &inLeft, &o, &outLeft);
+  iconv_close(cd);
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  const Byte* u = reinterpret_cast<const Byte*>(points.data());
+  for (std::size_t k = 0; k + 4 <= points.size() - outLeft; k += 4) {
+    const char32_t c = u[k] | u[k + 1] << 8 | u[k + 2] << 16 | static_cast<char32_t>(u[k + 3]) << 24;
+    if (c >= kEscapeBase) {
+      bytes.push_back(static_cast<char>(c - kEscapeBase));
+    } else {
+      AppendUtf8(c, bytes);
+    }
+  }
+  return bytes;
 }
 
 }  // namespace
@@ -443,7 +641,11 @@ bool LooksLikeUtf8(const Utf8Census& census) {
   return census.multiByte > 0 && census.invalid * 10000 <= census.multiByte;
 }
 
-DetectedEncoding DetectEncoding(std::string_view bytes, std::optional<BookEncoding> choice) {
+namespace {
+
+// The user's choice or the byte-order mark, when either decides.
+std::optional<DetectedEncoding> ChoiceOrMark(std::string_view bytes,
+                                             std::optional<BookEncoding> choice) {
   const auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
   const bool utf8Mark = starts("\xEF\xBB\xBF");
   const bool leMark = starts("\xFF\xFE");
@@ -453,16 +655,28 @@ DetectedEncoding DetectEncoding(std::string_view bytes, std::optional<BookEncodi
     if (*choice == BookEncoding::Utf8 && utf8Mark) mark = 3;
     if ((*choice == BookEncoding::Utf16Le && leMark) || (*choice == BookEncoding::Utf16Be && beMark))
       mark = 2;
-    return {*choice, mark};
+    return DetectedEncoding{*choice, mark};
   }
-  if (utf8Mark) return {BookEncoding::Utf8, 3};
-  if (leMark) return {BookEncoding::Utf16Le, 2};
-  if (beMark) return {BookEncoding::Utf16Be, 2};
-  const Utf8Census census = CountUtf8(bytes);
-  if (LooksLikeUtf8(census)) return {BookEncoding::Utf8, 0};
+  if (utf8Mark) return DetectedEncoding{BookEncoding::Utf8, 3};
+  if (leMark) return DetectedEncoding{BookEncoding::Utf16Le, 2};
+  if (beMark) return DetectedEncoding{BookEncoding::Utf16Be, 2};
+  return std::nullopt;
+}
+
+// A book that is not UTF-8: Big5 when the detector says so, else GBK.
+DetectedEncoding NotUtf8(std::string_view bytes, const Utf8Census& census) {
   if (census.multiByte == 0 && census.invalid == 0) return {};  // plain ASCII
   if (DetectorSaysBig5(bytes)) return {BookEncoding::Big5, 0};
   return {};
+}
+
+}  // namespace
+
+DetectedEncoding DetectEncoding(std::string_view bytes, std::optional<BookEncoding> choice) {
+  if (const std::optional<DetectedEncoding> decided = ChoiceOrMark(bytes, choice)) return *decided;
+  const Utf8Census census = CountUtf8(bytes);
+  if (LooksLikeUtf8(census)) return {BookEncoding::Utf8, 0};
+  return NotUtf8(bytes, census);
 }
 
 BookPosition BookForm::Locate(std::string_view file, std::int64_t text, bool roundUp) const {
@@ -472,11 +686,12 @@ BookPosition BookForm::Locate(std::string_view file, std::int64_t text, bool rou
   if (after != marks.begin()) at = *(after - 1);
   if (encoding == BookEncoding::Gbk) return {text, text};
   const std::vector<std::uint32_t>& table = GbTable();
-  Byte scratch[4];
+  Byte scratch[16];
   const Byte* data = reinterpret_cast<const Byte*>(file.data());
   if (static_cast<std::size_t>(at.file) > file.size()) return {text, static_cast<std::int64_t>(file.size())};
   Walk(encoding, data, file.size(), static_cast<std::size_t>(at.file), [&](char32_t c, std::size_t n) {
-    const std::int64_t length = static_cast<std::int64_t>(GbSize(table, c, scratch));
+    const std::int64_t length = static_cast<std::int64_t>(
+        PutCharacter(table, c, data + at.file, n, scratch));
     if (roundUp ? at.text >= text : at.text + length > text) return false;
     at.text += length;
     at.file += static_cast<std::int64_t>(n);
@@ -491,87 +706,19 @@ BookForm TranscodeBook(std::string& bytes, const DetectedEncoding& detected) {
   form.markLength = std::min(detected.markLength, bytes.size());
   form.marks.push_back({0, static_cast<std::int64_t>(form.markLength)});
   if (detected.encoding == BookEncoding::Gbk) return form;
-
-  const std::vector<std::uint32_t>& table = GbTable();
-  Byte* data = reinterpret_cast<Byte*>(bytes.data());
-  const std::size_t size = bytes.size();
-  // Output goes over the input it has read; once a character would overtake the input
-  // (text that grows, such as escapes), the rest goes to `spill`.
-  std::size_t out = 0;
-  std::string spill;
-  bool spilling = false;
-  std::size_t in = form.markLength;
-  std::int64_t nextMark = kMarkStep;
-  Byte gb[4];
-
-  const auto put = [&](const Byte* what, std::size_t n) {
-    if (!spilling && out + n <= in) {
-      for (std::size_t k = 0; k < n; ++k) data[out + k] = what[k];
-      out += n;
-    } else {
-      spilling = true;
-      spill.append(reinterpret_cast<const char*>(what), n);
-    }
-  };
-  const auto textSize = [&] { return static_cast<std::int64_t>(out + spill.size()); };
-  const auto step = [&](char32_t c, std::size_t n) {
-    if (textSize() >= nextMark) {
-      form.marks.push_back({textSize(), static_cast<std::int64_t>(in)});
-      nextMark = textSize() + kMarkStep;
-    }
-    std::size_t length = PutGb(table, c, gb);
-    if (length == 0) length = PutGb(table, kEscapeBase + data[in], gb);  // unmapped: escape
-    in += n;
-    put(gb, length);
-    return true;
-  };
-
+  InPlaceText text{reinterpret_cast<Byte*>(bytes.data()), bytes.size(), form.markLength, form};
   if (detected.encoding == BookEncoding::Utf8) {
-    // ASCII runs and three-byte characters with a two-byte GB18030 form, written straight
-    // over the input they were read from; everything else takes the general step below.
-    while (in < size) {
-      if (static_cast<std::int64_t>(out) >= nextMark) {
-        form.marks.push_back({static_cast<std::int64_t>(out), static_cast<std::int64_t>(in)});
-        nextMark = static_cast<std::int64_t>(out) + kMarkStep;
-      }
-      if (in + 8 <= size) {
-        std::uint64_t word;
-        std::memcpy(&word, data + in, 8);
-        if ((word & 0x8080808080808080ULL) == 0) {
-          std::memcpy(data + out, &word, 8);
-          in += 8;
-          out += 8;
-          continue;
-        }
-      }
-      const Byte b0 = data[in];
-      if (b0 < 0x80) {
-        data[out++] = b0;
-        ++in;
-        continue;
-      }
-      if (in + 3 <= size && b0 >= 0xE1 && b0 != 0xED && b0 <= 0xEF &&
-          (data[in + 1] & 0xC0) == 0x80 && (data[in + 2] & 0xC0) == 0x80) {
-        const char32_t c = (b0 & 0x0Fu) << 12 | (data[in + 1] & 0x3Fu) << 6 | (data[in + 2] & 0x3Fu);
-        const std::uint32_t v = table[c];
-        if (v >= 0x8000 && v <= 0xFFFF) {
-          in += 3;
-          data[out] = static_cast<Byte>(v >> 8);
-          data[out + 1] = static_cast<Byte>(v);
-          out += 2;
-          continue;
-        }
-      }
-      char32_t c;
-      const std::size_t n = NextUtf8(data + in, data + size, c);
-      step(c, n);
-      if (spilling) break;  // what grows goes the general way
-    }
+    Utf8Census census;
+    Utf8Pass(text, false, census);
+  } else {
+    const std::vector<std::uint32_t>& table = GbTable();
+    Walk(detected.encoding, text.data, text.size, text.in, [&](char32_t c, std::size_t n) {
+      text.MarkIfDue();
+      text.Step(table, c, n);
+      return true;
+    });
   }
-  Walk(detected.encoding, data, size, in, step);
-  bytes.resize(out);
-  bytes += spill;
-  bytes.shrink_to_fit();
+  text.Finish(bytes);
   return form;
 }
 
@@ -582,17 +729,37 @@ LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
   if (fileBytes != nullptr) fileBytes->clear();
   const LoadStatus status = ReadBookFile(path, text, true);
   if (status != LoadStatus::Ok) return status;
-  const DetectedEncoding detected = DetectEncoding(text, choice);
-  const bool utf16 = detected.encoding == BookEncoding::Utf16Le ||
-                     detected.encoding == BookEncoding::Utf16Be;
+  const std::optional<DetectedEncoding> decided = ChoiceOrMark(text, choice);
+  const bool utf16 = decided && (decided->encoding == BookEncoding::Utf16Le ||
+                                 decided->encoding == BookEncoding::Utf16Be);
   const bool leMark = text.size() >= 2 && static_cast<Byte>(text[0]) == 0xFF &&
                       static_cast<Byte>(text[1]) == 0xFE;
-  if ((utf16 && !choice) || (detected.encoding == BookEncoding::Gbk && leMark)) {
+  if ((utf16 && !choice) || (choice == BookEncoding::Gbk && leMark)) {
     text.clear();
     return LoadStatus::Unicode;
   }
   if (fileBytes != nullptr) *fileBytes = text;
-  form = TranscodeBook(text, detected);
+  if (decided) {
+    form = TranscodeBook(text, *decided);
+  } else {
+    // Checking for UTF-8 and transcoding are one pass. A file that turns out not to be
+    // UTF-8 (a GBK book fails within its first kilobytes) gets back the bytes it had.
+    form.encoding = BookEncoding::Utf8;
+    InPlaceText utf8{reinterpret_cast<Byte*>(text.data()), text.size(), 0, form};
+    Utf8Census census;
+    if (Utf8Pass(utf8, true, census) && LooksLikeUtf8(census)) {
+      utf8.Finish(text);
+    } else {
+      if (census.multiByte != 0 || census.invalid != 0) {  // else nothing moved
+        std::string done(text, 0, utf8.out);
+        done += utf8.pending;
+        const std::string before = UndoUtf8Pass(done);
+        if (before.size() != utf8.in) return LoadStatus::Unreadable;  // never: the pass is exact
+        std::memcpy(text.data(), before.data(), before.size());
+      }
+      form = TranscodeBook(text, NotUtf8(text, census));
+    }
+  }
   if (text.empty()) return LoadStatus::Empty;  // nothing but a byte-order mark
   return LoadStatus::Ok;
 }
