@@ -120,14 +120,15 @@ inline std::size_t PutGb(const std::vector<std::uint32_t>& table, char32_t c, By
   return 4;
 }
 
-// The two GB18030 bytes, in memory order, of every BMP code point whose code is two bytes;
-// 0 for the others. Chinese text in UTF-8 is mostly three-byte characters that become two
-// bytes: this table takes them without decoding the general way.
+// The two GB18030 bytes, in memory order, of every code point from U+0800 whose code is
+// two bytes; 0 for the others, so an overlong or a surrogate finds none. Chinese text in
+// UTF-8 is mostly three-byte characters that become two bytes: this table takes them
+// without decoding the general way.
 const std::vector<std::uint16_t>& GbPairs() {
   static const std::vector<std::uint16_t> pairs = [] {
     const std::vector<std::uint32_t>& table = GbTable();
     std::vector<std::uint16_t> t(0x10000, 0);
-    for (std::size_t c = 0x80; c < 0x10000; ++c) {
+    for (std::size_t c = 0x800; c < 0x10000; ++c) {
       if (table[c] >= 0x8000 && table[c] <= 0xFFFF) {
         const Byte two[2] = {static_cast<Byte>(table[c] >> 8), static_cast<Byte>(table[c])};
         std::memcpy(&t[c], two, 2);
@@ -533,30 +534,33 @@ bool Utf8Pass(InPlaceText& t, bool detecting, Utf8Census& census) {
   return true;
 }
 
-// The bytes a UTF-8 pass turned into `text`, exactly: iconv decodes what GbTable came
-// from, and each escape is its byte.
-std::string UndoUtf8Pass(std::string_view text) {
-  std::string points(text.size() * 4, '\0');
+// Appends the bytes a UTF-8 pass turned into `text` (whole characters), exactly: iconv
+// decodes what GbTable came from, and each escape is its byte. A piece at a time, so a
+// late failure on a large book costs no more than the bytes it restores.
+void UndoUtf8Pass(std::string_view text, std::string& bytes) {
   iconv_t cd = iconv_open("UTF-32LE", "GB18030");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  if (cd == reinterpret_cast<iconv_t>(-1)) return;
   char* in = const_cast<char*>(text.data());
   std::size_t inLeft = text.size();
-  char* o = points.data();
-  std::size_t outLeft = points.size();
-  iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  const Byte* u = reinterpret_cast<const Byte*>(points.data());
-  for (std::size_t k = 0; k + 4 <= points.size() - outLeft; k += 4) {
-    const char32_t c = u[k] | u[k + 1] << 8 | u[k + 2] << 16 | static_cast<char32_t>(u[k + 3]) << 24;
-    if (c >= kEscapeBase) {
-      bytes.push_back(static_cast<char>(c - kEscapeBase));
-    } else {
-      AppendUtf8(c, bytes);
+  std::array<char32_t, 4096> points;
+  while (inLeft > 0) {
+    char* o = reinterpret_cast<char*>(points.data());
+    std::size_t outLeft = sizeof points;
+    const std::size_t done = iconv(cd, &in, &inLeft, &o, &outLeft);
+    const std::size_t made = (sizeof points - outLeft) / 4;
+    for (std::size_t k = 0; k < made; ++k) {
+      Byte u[4];
+      std::memcpy(u, &points[k], 4);
+      const char32_t c = u[0] | u[1] << 8 | u[2] << 16 | static_cast<char32_t>(u[3]) << 24;
+      if (c >= kEscapeBase) {
+        bytes.push_back(static_cast<char>(c - kEscapeBase));
+      } else {
+        AppendUtf8(c, bytes);
+      }
     }
+    if (done == static_cast<std::size_t>(-1) && errno != E2BIG) break;  // never: our own text
   }
-  return bytes;
+  iconv_close(cd);
 }
 
 }  // namespace
@@ -751,9 +755,10 @@ LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
       utf8.Finish(text);
     } else {
       if (census.multiByte != 0 || census.invalid != 0) {  // else nothing moved
-        std::string done(text, 0, utf8.out);
-        done += utf8.pending;
-        const std::string before = UndoUtf8Pass(done);
+        std::string before;
+        before.reserve(utf8.in);
+        UndoUtf8Pass(std::string_view(text.data(), utf8.out), before);
+        UndoUtf8Pass(utf8.pending, before);
         if (before.size() != utf8.in) return LoadStatus::Unreadable;  // never: the pass is exact
         std::memcpy(text.data(), before.data(), before.size());
       }

@@ -252,6 +252,7 @@ TEST(BookEncoding, EveryKindOfUtf8InputAgainstANaiveReference) {
       {"\xF4\x8F\xBD\x81", true},        // U+10FF41, among the escapes' code points
       {"\xFF", true}, {"\x80", true}, {"\xC0\xAF", true},
       {"\xE0\x80\x80", true},            // overlong
+      {"\xE0\x82\xB7", true},            // overlong of a character with a two-byte code
       {"\xED\xA0\x80", true},            // surrogate
       {"\xF5\x80\x80\x80", true},
   };
