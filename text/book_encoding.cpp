@@ -123,15 +123,20 @@ inline std::size_t PutGb(const std::vector<std::uint32_t>& table, char32_t c, By
 // The two GB18030 bytes, in memory order, of every code point from U+0800 whose code is
 // two bytes; 0 for the others, so an overlong or a surrogate finds none. Chinese text in
 // UTF-8 is mostly three-byte characters that become two bytes: this table takes them
-// without decoding the general way.
+// without decoding the general way. It is indexed by the character's bits as they lie in
+// its three bytes, which takes fewer steps to gather than the code point.
+inline std::size_t PairIndex(std::uint64_t threeBytes) {
+  return (threeBytes & 0x0F) << 14 | (threeBytes >> 8 & 0x3F3F);
+}
+
 const std::vector<std::uint16_t>& GbPairs() {
   static const std::vector<std::uint16_t> pairs = [] {
     const std::vector<std::uint32_t>& table = GbTable();
-    std::vector<std::uint16_t> t(0x10000, 0);
-    for (std::size_t c = 0x800; c < 0x10000; ++c) {
+    std::vector<std::uint16_t> t(std::size_t{1} << 18, 0);
+    for (std::uint64_t c = 0x800; c < 0x10000; ++c) {
       if (table[c] >= 0x8000 && table[c] <= 0xFFFF) {
         const Byte two[2] = {static_cast<Byte>(table[c] >> 8), static_cast<Byte>(table[c])};
-        std::memcpy(&t[c], two, 2);
+        std::memcpy(&t[PairIndex((c >> 12) | (c >> 6 & 0x3F) << 8 | (c & 0x3F) << 16)], two, 2);
       }
     }
     return t;
@@ -476,14 +481,13 @@ bool Utf8Pass(InPlaceText& t, bool detecting, Utf8Census& census) {
         // A run of three-byte characters: lead E0-EF, two continuation bytes, a two-byte
         // code (overlongs and surrogates have none in the table). Two at a time first.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        while (in + 8 <= size && out < markAt) {
+        for (const std::size_t last = size >= 8 ? size - 8 : 0; in <= last && out < markAt;) {
           std::uint64_t w;
           std::memcpy(&w, data + in, 8);
           if ((w & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL) break;
-          const std::uint32_t first = pairs[(w & 0xF) << 12 | (w >> 2 & 0xFC0) | (w >> 16 & 0x3F)];
-          const std::uint32_t second = pairs[(w >> 12 & 0xF000) | (w >> 26 & 0xFC0) | (w >> 40 & 0x3F)];
-          if (first == 0 || second == 0) break;
-          const std::uint32_t both = first | second << 16;
+          const std::uint32_t both = pairs[PairIndex(w)] | std::uint32_t{pairs[PairIndex(w >> 24)]} << 16;
+          // A code's lead byte is 81 or above: one test for both.
+          if ((both & 0x00800080) != 0x00800080) break;
           std::memcpy(data + out, &both, 4);
           in += 6;
           out += 4;
@@ -497,7 +501,7 @@ bool Utf8Pass(InPlaceText& t, bool detecting, Utf8Census& census) {
           const Byte b2 = data[in + 2];
           std::uint16_t pair = 0;
           if ((b0 & 0xF0) == 0xE0 && (b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80)
-            pair = pairs[(b0 & 0x0Fu) << 12 | (b1 & 0x3Fu) << 6 | (b2 & 0x3Fu)];
+            pair = pairs[PairIndex(b0 | b1 << 8 | static_cast<std::uint64_t>(b2) << 16)];
           if (pair == 0) {
             general = true;
             break;
