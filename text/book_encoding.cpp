@@ -26,6 +26,9 @@ constexpr char32_t kEscapeBase = 0x10FF00;
 constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 // A mark every this many bytes of transcoded text.
 constexpr std::int64_t kMarkStep = 4096;
+// Loading looks this far for a sign that a book is not UTF-8 before it transcodes: a GBK
+// book shows one within its first kilobytes.
+constexpr std::size_t kUtf8Lookahead = 64 * 1024;
 // The Big5 detector sees this much of a book: plenty to tell Big5 from GBK.
 constexpr std::size_t kDetectorBytes = 256 * 1024;
 
@@ -601,20 +604,26 @@ std::optional<BookEncoding> EncodingFromName(std::string_view name) {
   return std::nullopt;
 }
 
-Utf8Census CountUtf8(std::string_view bytes) {
+namespace {
+
+// CountUtf8 of the characters that start in the first `limit` bytes; `hopeless` tells
+// whether it stopped because the whole file can no longer pass LooksLikeUtf8.
+Utf8Census CountUtf8Start(std::string_view bytes, std::size_t limit, bool& hopeless) {
+  hopeless = false;
   Utf8Census census;
   const Byte* data = reinterpret_cast<const Byte*>(bytes.data());
   const Byte* p = data;
   const Byte* end = data + bytes.size();
-  while (p < end) {
+  const Byte* stop = data + std::min(limit, bytes.size());
+  while (p < stop) {
     // Runs of ASCII eight bytes at a time.
-    while (end - p >= 8) {
+    while (end - p >= 8 && p < stop) {
       std::uint64_t word;
       std::memcpy(&word, p, 8);
       if ((word & 0x8080808080808080ULL) != 0) break;
       p += 8;
     }
-    if (p >= end) break;
+    if (p >= stop) break;
     if (*p < 0x80) {
       ++p;
       continue;
@@ -638,11 +647,21 @@ Utf8Census CountUtf8(std::string_view bytes) {
       ++census.invalid;
       // Text this far from UTF-8 will not come back within the tolerance: stop early.
       const std::int64_t mostStill = census.multiByte + (end - p) / 2;
-      if (census.invalid * 10000 > mostStill) break;
+      if (census.invalid * 10000 > mostStill) {
+        hopeless = true;
+        break;
+      }
     }
     p += n;
   }
   return census;
+}
+
+}  // namespace
+
+Utf8Census CountUtf8(std::string_view bytes) {
+  bool hopeless;
+  return CountUtf8Start(bytes, bytes.size(), hopeless);
 }
 
 bool LooksLikeUtf8(const Utf8Census& census) {
@@ -747,11 +766,15 @@ LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
     return LoadStatus::Unicode;
   }
   if (fileBytes != nullptr) *fileBytes = text;
+  bool hopeless = false;
+  const Utf8Census start = decided ? Utf8Census() : CountUtf8Start(text, kUtf8Lookahead, hopeless);
   if (decided) {
     form = TranscodeBook(text, *decided);
+  } else if (hopeless) {  // a GBK book, found out within its first kilobytes
+    form = TranscodeBook(text, NotUtf8(text, start));
   } else {
     // Checking for UTF-8 and transcoding are one pass. A file that turns out not to be
-    // UTF-8 (a GBK book fails within its first kilobytes) gets back the bytes it had.
+    // UTF-8 after all gets back the bytes it had.
     form.encoding = BookEncoding::Utf8;
     InPlaceText utf8{reinterpret_cast<Byte*>(text.data()), text.size(), 0, form};
     Utf8Census census;
