@@ -475,8 +475,8 @@ bool Utf8Pass(InPlaceText& t, bool detecting, Utf8Census& census) {
             out += 16;
             continue;
           }
-          for (const std::size_t ascii = in + static_cast<std::size_t>(__builtin_ctz(high)); in < ascii;)
-            data[out++] = data[in++];
+          const std::size_t ascii = in + static_cast<std::size_t>(__builtin_ctz(high));
+          while (in < ascii) data[out++] = data[in++];
           break;
         }
 #endif
@@ -488,7 +488,8 @@ bool Utf8Pass(InPlaceText& t, bool detecting, Utf8Census& census) {
           std::uint64_t w;
           std::memcpy(&w, data + in, 8);
           if ((w & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL) break;
-          const std::uint32_t both = pairs[PairIndex(w)] | std::uint32_t{pairs[PairIndex(w >> 24)]} << 16;
+          const std::uint32_t both =
+              pairs[PairIndex(w)] | std::uint32_t{pairs[PairIndex(w >> 24)]} << 16;
           // A code's lead byte is 81 or above: one test for both.
           if ((both & 0x00800080) != 0x00800080) break;
           std::memcpy(data + out, &both, 4);
@@ -767,7 +768,8 @@ LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
   }
   if (fileBytes != nullptr) *fileBytes = text;
   bool hopeless = false;
-  const Utf8Census start = decided ? Utf8Census() : CountUtf8Start(text, kUtf8Lookahead, hopeless);
+  const Utf8Census start =
+      decided ? Utf8Census() : CountUtf8Start(text, kUtf8Lookahead, hopeless);
   if (decided) {
     form = TranscodeBook(text, *decided);
   } else if (hopeless) {  // a GBK book, found out within its first kilobytes

@@ -271,7 +271,8 @@ TEST(BookEncoding, EveryKindOfUtf8InputAgainstANaiveReference) {
   const std::string cut = "\xE4\xB8";  // the book ends inside a character
   const auto join = [&](std::size_t from, std::size_t to, bool text) {
     std::string out;
-    for (std::size_t k = from; k < to; ++k) out += text ? texts[pieces[k]] : kinds[pieces[k]].bytes;
+    for (std::size_t k = from; k < to; ++k)
+      out += text ? texts[pieces[k]] : kinds[pieces[k]].bytes;
     return out;
   };
   const std::string file = join(0, pieces.size(), false) + cut;
