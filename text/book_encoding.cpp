@@ -484,7 +484,10 @@ bool Utf8Pass(InPlaceText& t, bool detecting, Utf8Census& census) {
         // A run of three-byte characters: lead E0-EF, two continuation bytes, a two-byte
         // code (overlongs and surrogates have none in the table). Two at a time first.
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        for (const std::size_t stop = size < 8 ? 0 : size - 7; in < stop && out < markAt;) {
+        // Pairs that fit before the end and before the next mark, counted once.
+        std::size_t room = size < in + 8 ? 0 : (size - in - 8) / 6 + 1;
+        room = std::min(room, (markAt - out + 3) / 4);
+        for (; room > 0; --room) {
           std::uint64_t w;
           std::memcpy(&w, data + in, 8);
           if ((w & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL) break;
