@@ -11,6 +11,10 @@
 
 #include "platform/codepage.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace varnelo {
 namespace {
 
@@ -22,6 +26,9 @@ constexpr char32_t kEscapeBase = 0x10FF00;
 constexpr char32_t kNoCharacter = 0xFFFFFFFF;
 // A mark every this many bytes of transcoded text.
 constexpr std::int64_t kMarkStep = 4096;
+// Loading looks this far for a sign that a book is not UTF-8 before it transcodes: a GBK
+// book shows one within its first kilobytes.
+constexpr std::size_t kUtf8Lookahead = 64 * 1024;
 // The Big5 detector sees this much of a book: plenty to tell Big5 from GBK.
 constexpr std::size_t kDetectorBytes = 256 * 1024;
 
@@ -114,6 +121,44 @@ inline std::size_t PutGb(const std::vector<std::uint32_t>& table, char32_t c, By
   out[1] = static_cast<Byte>(0x30 + n % 10);
   out[0] = static_cast<Byte>(0x90 + n / 10);
   return 4;
+}
+
+// The two GB18030 bytes, in memory order, of every code point from U+0800 whose code is
+// two bytes; 0 for the others, so an overlong or a surrogate finds none. Chinese text in
+// UTF-8 is mostly three-byte characters that become two bytes: this table takes them
+// without decoding the general way. It is indexed by the character's bits as they lie in
+// its three bytes, which takes fewer steps to gather than the code point.
+inline std::size_t PairIndex(std::uint64_t threeBytes) {
+  return (threeBytes & 0x0F) << 14 | (threeBytes >> 8 & 0x3F3F);
+}
+
+const std::vector<std::uint16_t>& GbPairs() {
+  static const std::vector<std::uint16_t> pairs = [] {
+    const std::vector<std::uint32_t>& table = GbTable();
+    std::vector<std::uint16_t> t(std::size_t{1} << 18, 0);
+    for (std::uint64_t c = 0x800; c < 0x10000; ++c) {
+      if (table[c] >= 0x8000 && table[c] <= 0xFFFF) {
+        const Byte two[2] = {static_cast<Byte>(table[c] >> 8), static_cast<Byte>(table[c])};
+        std::memcpy(&t[PairIndex((c >> 12) | (c >> 6 & 0x3F) << 8 | (c & 0x3F) << 16)], two, 2);
+      }
+    }
+    return t;
+  }();
+  return pairs;
+}
+
+// Writes the GB18030 form of `c`, decoded from the `n` source bytes at `source`, at `out`
+// (room for sixteen bytes); returns its length. A character GB18030 lacks, and a real one
+// among the escapes' code points, becomes one escape per source byte, so the text always
+// turns back into exactly the source.
+inline std::size_t PutCharacter(const std::vector<std::uint32_t>& table, char32_t c,
+                                const Byte* source, std::size_t n, Byte* out) {
+  if (n == 1 || c < kEscapeBase) {
+    const std::size_t length = PutGb(table, c, out);
+    if (length != 0) return length;
+  }
+  for (std::size_t k = 0; k < n; ++k) PutGb(table, kEscapeBase + source[k], out + 4 * k);
+  return 4 * n;
 }
 
 // ---- Big5 both ways, from iconv once --------------------------------------------------
@@ -299,13 +344,6 @@ void Walk(BookEncoding encoding, const Byte* data, std::size_t size, std::size_t
   }
 }
 
-// The GB18030 length of one decoded character: escapes and the few unmapped code points
-// take four bytes, as their escape does.
-inline std::size_t GbSize(const std::vector<std::uint32_t>& table, char32_t c, Byte* scratch) {
-  const std::size_t n = PutGb(table, c, scratch);
-  return n != 0 ? n : 4;
-}
-
 bool DetectorSaysBig5(std::string_view bytes) {
   uchardet_t detector = uchardet_new();
   if (detector == nullptr) return false;
@@ -361,6 +399,181 @@ std::u32string ToCodePoints(std::u16string_view text) {
   return out;
 }
 
+// Transcodes a book into GB18030 over its own bytes. The text so far is data[0, out)
+// followed by `pending`: output that did not fit before the unread input (text that grows,
+// such as escapes), moved into place as soon as the input has made room for it.
+struct InPlaceText {
+  InPlaceText(Byte* bytes, std::size_t length, std::size_t from, BookForm& book)
+      : data(bytes), size(length), in(from), form(book) {}
+
+  Byte* data;
+  std::size_t size;
+  std::size_t in;
+  BookForm& form;
+  std::size_t out = 0;
+  std::string pending;
+  std::int64_t nextMark = kMarkStep;
+
+  std::int64_t TextSize() const { return static_cast<std::int64_t>(out + pending.size()); }
+  void MarkIfDue() {
+    if (TextSize() < nextMark) return;
+    form.marks.push_back({TextSize(), static_cast<std::int64_t>(in)});
+    nextMark = TextSize() + kMarkStep;
+  }
+  // The output of a character whose source, up to `in`, has been read.
+  void Put(const Byte* what, std::size_t n) {
+    if (pending.empty() && out + n <= in) {
+      std::memcpy(data + out, what, n);
+      out += n;
+      return;
+    }
+    pending.append(reinterpret_cast<const char*>(what), n);
+    if (in - out >= pending.size()) {
+      std::memcpy(data + out, pending.data(), pending.size());
+      out += pending.size();
+      pending.clear();
+    }
+  }
+  // One character the general way.
+  void Step(const std::vector<std::uint32_t>& table, char32_t c, std::size_t n) {
+    Byte gb[16];
+    const std::size_t length = PutCharacter(table, c, data + in, n, gb);
+    in += n;
+    Put(gb, length);
+  }
+  void Finish(std::string& bytes) {
+    bytes.resize(out);
+    bytes += pending;
+  }
+};
+
+// The UTF-8 pass: checks and transcodes at once. ASCII runs are copied sixteen bytes at a
+// time and three-byte characters with a two-byte code go through GbPairs; everything else
+// is one general step. The census is CountUtf8's; `detecting` gives up as soon as the file
+// can no longer pass LooksLikeUtf8. Returns whether it went to the end.
+bool Utf8Pass(InPlaceText& t, bool detecting, Utf8Census& census) {
+  const std::vector<std::uint32_t>& table = GbTable();
+  const std::uint16_t* pairs = GbPairs().data();
+  Byte* const data = t.data;
+  const std::size_t size = t.size;
+  while (t.in < size) {
+    t.MarkIfDue();
+    if (t.pending.empty()) {
+      std::size_t in = t.in;
+      std::size_t out = t.out;
+      const std::size_t markAt = static_cast<std::size_t>(t.nextMark);
+      std::int64_t characters = 0;
+      bool general = false;
+      while (out < markAt && !general) {
+#if defined(__SSE2__)
+        while (in + 16 <= size && out < markAt) {
+          const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + in));
+          const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
+          if (high == 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(data + out), chunk);
+            in += 16;
+            out += 16;
+            continue;
+          }
+          const std::size_t ascii = in + static_cast<std::size_t>(__builtin_ctz(high));
+          while (in < ascii) data[out++] = data[in++];
+          break;
+        }
+#endif
+        while (in < size && data[in] < 0x80 && out < markAt) data[out++] = data[in++];
+        // A run of three-byte characters: lead E0-EF, two continuation bytes, a two-byte
+        // code (overlongs and surrogates have none in the table). Two at a time first.
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        // Pairs that fit before the end and before the next mark, counted once.
+        std::size_t room = size < in + 8 ? 0 : (size - in - 8) / 6 + 1;
+        room = std::min(room, (markAt - out + 3) / 4);
+        for (; room > 0; --room) {
+          std::uint64_t w;
+          std::memcpy(&w, data + in, 8);
+          if ((w & 0xC0C0F0C0C0F0ULL) != 0x8080E08080E0ULL) break;
+          const std::uint32_t both =
+              pairs[PairIndex(w)] | std::uint32_t{pairs[PairIndex(w >> 24)]} << 16;
+          // A code's lead byte is 81 or above: one test for both.
+          if ((both & 0x00800080) != 0x00800080) break;
+          std::memcpy(data + out, &both, 4);
+          in += 6;
+          out += 4;
+          characters += 2;
+        }
+#endif
+        while (in + 3 <= size && out < markAt) {
+          const Byte b0 = data[in];
+          if (b0 < 0x80) break;
+          const Byte b1 = data[in + 1];
+          const Byte b2 = data[in + 2];
+          std::uint16_t pair = 0;
+          if ((b0 & 0xF0) == 0xE0 && (b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80)
+            pair = pairs[PairIndex(b0 | b1 << 8 | static_cast<std::uint64_t>(b2) << 16)];
+          if (pair == 0) {
+            general = true;
+            break;
+          }
+          std::memcpy(data + out, &pair, 2);
+          in += 3;
+          out += 2;
+          ++characters;
+        }
+        if (in >= size || (in + 3 > size && data[in] >= 0x80)) general = true;
+      }
+      t.in = in;
+      t.out = out;
+      census.multiByte += characters;
+      if (!general || in >= size) continue;
+    }
+    char32_t c;
+    const Byte* p = data + t.in;
+    const std::size_t n = NextUtf8(p, data + size, c);
+    if (n > 1) {
+      ++census.multiByte;
+    } else if (*p >= 0x80) {
+      if (IsCutUtf8(p, data + size)) {
+        census.cutAtEnd = true;  // kept as escapes, not counted
+        while (t.in < size) t.Step(table, kEscapeBase + data[t.in], 1);
+        break;
+      }
+      ++census.invalid;
+      const std::int64_t mostStill = census.multiByte + static_cast<std::int64_t>(size - t.in) / 2;
+      if (detecting && census.invalid * 10000 > mostStill) return false;
+    }
+    t.Step(table, c, n);
+  }
+  return true;
+}
+
+// Appends the bytes a UTF-8 pass turned into `text` (whole characters), exactly: iconv
+// decodes what GbTable came from, and each escape is its byte. A piece at a time, so a
+// late failure on a large book costs no more than the bytes it restores.
+void UndoUtf8Pass(std::string_view text, std::string& bytes) {
+  iconv_t cd = iconv_open("UTF-32LE", "GB18030");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return;
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  std::array<char32_t, 4096> points;
+  while (inLeft > 0) {
+    char* o = reinterpret_cast<char*>(points.data());
+    std::size_t outLeft = sizeof points;
+    const std::size_t done = iconv(cd, &in, &inLeft, &o, &outLeft);
+    const std::size_t made = (sizeof points - outLeft) / 4;
+    for (std::size_t k = 0; k < made; ++k) {
+      Byte u[4];
+      std::memcpy(u, &points[k], 4);
+      const char32_t c = u[0] | u[1] << 8 | u[2] << 16 | static_cast<char32_t>(u[3]) << 24;
+      if (c >= kEscapeBase) {
+        bytes.push_back(static_cast<char>(c - kEscapeBase));
+      } else {
+        AppendUtf8(c, bytes);
+      }
+    }
+    if (done == static_cast<std::size_t>(-1) && errno != E2BIG) break;  // never: our own text
+  }
+  iconv_close(cd);
+}
+
 }  // namespace
 
 std::string_view EncodingName(BookEncoding encoding) {
@@ -395,20 +608,26 @@ std::optional<BookEncoding> EncodingFromName(std::string_view name) {
   return std::nullopt;
 }
 
-Utf8Census CountUtf8(std::string_view bytes) {
+namespace {
+
+// CountUtf8 of the characters that start in the first `limit` bytes; `hopeless` tells
+// whether it stopped because the whole file can no longer pass LooksLikeUtf8.
+Utf8Census CountUtf8Start(std::string_view bytes, std::size_t limit, bool& hopeless) {
+  hopeless = false;
   Utf8Census census;
   const Byte* data = reinterpret_cast<const Byte*>(bytes.data());
   const Byte* p = data;
   const Byte* end = data + bytes.size();
-  while (p < end) {
+  const Byte* stop = data + std::min(limit, bytes.size());
+  while (p < stop) {
     // Runs of ASCII eight bytes at a time.
-    while (end - p >= 8) {
+    while (end - p >= 8 && p < stop) {
       std::uint64_t word;
       std::memcpy(&word, p, 8);
       if ((word & 0x8080808080808080ULL) != 0) break;
       p += 8;
     }
-    if (p >= end) break;
+    if (p >= stop) break;
     if (*p < 0x80) {
       ++p;
       continue;
@@ -432,18 +651,32 @@ Utf8Census CountUtf8(std::string_view bytes) {
       ++census.invalid;
       // Text this far from UTF-8 will not come back within the tolerance: stop early.
       const std::int64_t mostStill = census.multiByte + (end - p) / 2;
-      if (census.invalid * 10000 > mostStill) break;
+      if (census.invalid * 10000 > mostStill) {
+        hopeless = true;
+        break;
+      }
     }
     p += n;
   }
   return census;
 }
 
+}  // namespace
+
+Utf8Census CountUtf8(std::string_view bytes) {
+  bool hopeless;
+  return CountUtf8Start(bytes, bytes.size(), hopeless);
+}
+
 bool LooksLikeUtf8(const Utf8Census& census) {
   return census.multiByte > 0 && census.invalid * 10000 <= census.multiByte;
 }
 
-DetectedEncoding DetectEncoding(std::string_view bytes, std::optional<BookEncoding> choice) {
+namespace {
+
+// The user's choice or the byte-order mark, when either decides.
+std::optional<DetectedEncoding> ChoiceOrMark(std::string_view bytes,
+                                             std::optional<BookEncoding> choice) {
   const auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
   const bool utf8Mark = starts("\xEF\xBB\xBF");
   const bool leMark = starts("\xFF\xFE");
@@ -453,16 +686,28 @@ DetectedEncoding DetectEncoding(std::string_view bytes, std::optional<BookEncodi
     if (*choice == BookEncoding::Utf8 && utf8Mark) mark = 3;
     if ((*choice == BookEncoding::Utf16Le && leMark) || (*choice == BookEncoding::Utf16Be && beMark))
       mark = 2;
-    return {*choice, mark};
+    return DetectedEncoding{*choice, mark};
   }
-  if (utf8Mark) return {BookEncoding::Utf8, 3};
-  if (leMark) return {BookEncoding::Utf16Le, 2};
-  if (beMark) return {BookEncoding::Utf16Be, 2};
-  const Utf8Census census = CountUtf8(bytes);
-  if (LooksLikeUtf8(census)) return {BookEncoding::Utf8, 0};
+  if (utf8Mark) return DetectedEncoding{BookEncoding::Utf8, 3};
+  if (leMark) return DetectedEncoding{BookEncoding::Utf16Le, 2};
+  if (beMark) return DetectedEncoding{BookEncoding::Utf16Be, 2};
+  return std::nullopt;
+}
+
+// A book that is not UTF-8: Big5 when the detector says so, else GBK.
+DetectedEncoding NotUtf8(std::string_view bytes, const Utf8Census& census) {
   if (census.multiByte == 0 && census.invalid == 0) return {};  // plain ASCII
   if (DetectorSaysBig5(bytes)) return {BookEncoding::Big5, 0};
   return {};
+}
+
+}  // namespace
+
+DetectedEncoding DetectEncoding(std::string_view bytes, std::optional<BookEncoding> choice) {
+  if (const std::optional<DetectedEncoding> decided = ChoiceOrMark(bytes, choice)) return *decided;
+  const Utf8Census census = CountUtf8(bytes);
+  if (LooksLikeUtf8(census)) return {BookEncoding::Utf8, 0};
+  return NotUtf8(bytes, census);
 }
 
 BookPosition BookForm::Locate(std::string_view file, std::int64_t text, bool roundUp) const {
@@ -472,11 +717,12 @@ BookPosition BookForm::Locate(std::string_view file, std::int64_t text, bool rou
   if (after != marks.begin()) at = *(after - 1);
   if (encoding == BookEncoding::Gbk) return {text, text};
   const std::vector<std::uint32_t>& table = GbTable();
-  Byte scratch[4];
+  Byte scratch[16];
   const Byte* data = reinterpret_cast<const Byte*>(file.data());
   if (static_cast<std::size_t>(at.file) > file.size()) return {text, static_cast<std::int64_t>(file.size())};
   Walk(encoding, data, file.size(), static_cast<std::size_t>(at.file), [&](char32_t c, std::size_t n) {
-    const std::int64_t length = static_cast<std::int64_t>(GbSize(table, c, scratch));
+    const std::int64_t length = static_cast<std::int64_t>(
+        PutCharacter(table, c, data + at.file, n, scratch));
     if (roundUp ? at.text >= text : at.text + length > text) return false;
     at.text += length;
     at.file += static_cast<std::int64_t>(n);
@@ -491,87 +737,19 @@ BookForm TranscodeBook(std::string& bytes, const DetectedEncoding& detected) {
   form.markLength = std::min(detected.markLength, bytes.size());
   form.marks.push_back({0, static_cast<std::int64_t>(form.markLength)});
   if (detected.encoding == BookEncoding::Gbk) return form;
-
-  const std::vector<std::uint32_t>& table = GbTable();
-  Byte* data = reinterpret_cast<Byte*>(bytes.data());
-  const std::size_t size = bytes.size();
-  // Output goes over the input it has read; once a character would overtake the input
-  // (text that grows, such as escapes), the rest goes to `spill`.
-  std::size_t out = 0;
-  std::string spill;
-  bool spilling = false;
-  std::size_t in = form.markLength;
-  std::int64_t nextMark = kMarkStep;
-  Byte gb[4];
-
-  const auto put = [&](const Byte* what, std::size_t n) {
-    if (!spilling && out + n <= in) {
-      for (std::size_t k = 0; k < n; ++k) data[out + k] = what[k];
-      out += n;
-    } else {
-      spilling = true;
-      spill.append(reinterpret_cast<const char*>(what), n);
-    }
-  };
-  const auto textSize = [&] { return static_cast<std::int64_t>(out + spill.size()); };
-  const auto step = [&](char32_t c, std::size_t n) {
-    if (textSize() >= nextMark) {
-      form.marks.push_back({textSize(), static_cast<std::int64_t>(in)});
-      nextMark = textSize() + kMarkStep;
-    }
-    std::size_t length = PutGb(table, c, gb);
-    if (length == 0) length = PutGb(table, kEscapeBase + data[in], gb);  // unmapped: escape
-    in += n;
-    put(gb, length);
-    return true;
-  };
-
+  InPlaceText text{reinterpret_cast<Byte*>(bytes.data()), bytes.size(), form.markLength, form};
   if (detected.encoding == BookEncoding::Utf8) {
-    // ASCII runs and three-byte characters with a two-byte GB18030 form, written straight
-    // over the input they were read from; everything else takes the general step below.
-    while (in < size) {
-      if (static_cast<std::int64_t>(out) >= nextMark) {
-        form.marks.push_back({static_cast<std::int64_t>(out), static_cast<std::int64_t>(in)});
-        nextMark = static_cast<std::int64_t>(out) + kMarkStep;
-      }
-      if (in + 8 <= size) {
-        std::uint64_t word;
-        std::memcpy(&word, data + in, 8);
-        if ((word & 0x8080808080808080ULL) == 0) {
-          std::memcpy(data + out, &word, 8);
-          in += 8;
-          out += 8;
-          continue;
-        }
-      }
-      const Byte b0 = data[in];
-      if (b0 < 0x80) {
-        data[out++] = b0;
-        ++in;
-        continue;
-      }
-      if (in + 3 <= size && b0 >= 0xE1 && b0 != 0xED && b0 <= 0xEF &&
-          (data[in + 1] & 0xC0) == 0x80 && (data[in + 2] & 0xC0) == 0x80) {
-        const char32_t c = (b0 & 0x0Fu) << 12 | (data[in + 1] & 0x3Fu) << 6 | (data[in + 2] & 0x3Fu);
-        const std::uint32_t v = table[c];
-        if (v >= 0x8000 && v <= 0xFFFF) {
-          in += 3;
-          data[out] = static_cast<Byte>(v >> 8);
-          data[out + 1] = static_cast<Byte>(v);
-          out += 2;
-          continue;
-        }
-      }
-      char32_t c;
-      const std::size_t n = NextUtf8(data + in, data + size, c);
-      step(c, n);
-      if (spilling) break;  // what grows goes the general way
-    }
+    Utf8Census census;
+    Utf8Pass(text, false, census);
+  } else {
+    const std::vector<std::uint32_t>& table = GbTable();
+    Walk(detected.encoding, text.data, text.size, text.in, [&](char32_t c, std::size_t n) {
+      text.MarkIfDue();
+      text.Step(table, c, n);
+      return true;
+    });
   }
-  Walk(detected.encoding, data, size, in, step);
-  bytes.resize(out);
-  bytes += spill;
-  bytes.shrink_to_fit();
+  text.Finish(bytes);
   return form;
 }
 
@@ -582,17 +760,43 @@ LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
   if (fileBytes != nullptr) fileBytes->clear();
   const LoadStatus status = ReadBookFile(path, text, true);
   if (status != LoadStatus::Ok) return status;
-  const DetectedEncoding detected = DetectEncoding(text, choice);
-  const bool utf16 = detected.encoding == BookEncoding::Utf16Le ||
-                     detected.encoding == BookEncoding::Utf16Be;
+  const std::optional<DetectedEncoding> decided = ChoiceOrMark(text, choice);
+  const bool utf16 = decided && (decided->encoding == BookEncoding::Utf16Le ||
+                                 decided->encoding == BookEncoding::Utf16Be);
   const bool leMark = text.size() >= 2 && static_cast<Byte>(text[0]) == 0xFF &&
                       static_cast<Byte>(text[1]) == 0xFE;
-  if ((utf16 && !choice) || (detected.encoding == BookEncoding::Gbk && leMark)) {
+  if ((utf16 && !choice) || (choice == BookEncoding::Gbk && leMark)) {
     text.clear();
     return LoadStatus::Unicode;
   }
   if (fileBytes != nullptr) *fileBytes = text;
-  form = TranscodeBook(text, detected);
+  bool hopeless = false;
+  const Utf8Census start =
+      decided ? Utf8Census() : CountUtf8Start(text, kUtf8Lookahead, hopeless);
+  if (decided) {
+    form = TranscodeBook(text, *decided);
+  } else if (hopeless) {  // a GBK book, found out within its first kilobytes
+    form = TranscodeBook(text, NotUtf8(text, start));
+  } else {
+    // Checking for UTF-8 and transcoding are one pass. A file that turns out not to be
+    // UTF-8 after all gets back the bytes it had.
+    form.encoding = BookEncoding::Utf8;
+    InPlaceText utf8{reinterpret_cast<Byte*>(text.data()), text.size(), 0, form};
+    Utf8Census census;
+    if (Utf8Pass(utf8, true, census) && LooksLikeUtf8(census)) {
+      utf8.Finish(text);
+    } else {
+      if (census.multiByte != 0 || census.invalid != 0) {  // else nothing moved
+        std::string before;
+        before.reserve(utf8.in);
+        UndoUtf8Pass(std::string_view(text.data(), utf8.out), before);
+        UndoUtf8Pass(utf8.pending, before);
+        if (before.size() != utf8.in) return LoadStatus::Unreadable;  // never: the pass is exact
+        std::memcpy(text.data(), before.data(), before.size());
+      }
+      form = TranscodeBook(text, NotUtf8(text, census));
+    }
+  }
   if (text.empty()) return LoadStatus::Empty;  // nothing but a byte-order mark
   return LoadStatus::Ok;
 }

@@ -89,6 +89,8 @@ TEST(BookEncoding, DetectsEachFormOfARealBook) {
       {"big5", ToBig5(gbk), BookEncoding::Big5, 0},
       {"ascii", "Chapter 1\r\nplain text only\r\n", BookEncoding::Gbk, 0},
       {"gbk after a utf-8 prefix", utf8.substr(0, 3000) + gbk, BookEncoding::Gbk, 0},
+      {"gbk after a long utf-8 prefix", utf8.substr(0, utf8.find('\n', 300000) + 1) + gbk,
+       BookEncoding::Gbk, 0},
       {"random gbk", randomGbk, BookEncoding::Gbk, 0},
       {"overlong", "\xC0\xAF" + utf8.substr(0, 20), BookEncoding::Gbk, 0},
       {"surrogate", "\xED\xA0\x80" + utf8.substr(0, 20), BookEncoding::Gbk, 0},
@@ -97,9 +99,26 @@ TEST(BookEncoding, DetectsEachFormOfARealBook) {
     const DetectedEncoding got = DetectEncoding(c.bytes, std::nullopt);
     EXPECT_EQ(got.encoding, c.encoding) << c.what;
     EXPECT_EQ(got.markLength, c.mark) << c.what;
+    // Loading checks and transcodes in one pass: a book found not to be UTF-8 on the way
+    // keeps its bytes exactly.
+    if (c.encoding == BookEncoding::Utf16Le || c.encoding == BookEncoding::Utf16Be) continue;
+    std::string text;
+    BookForm form;
+    ASSERT_EQ(Load(c.bytes, std::nullopt, text, form), LoadStatus::Ok) << c.what;
+    EXPECT_EQ(form.encoding, c.encoding) << c.what;
+    if (c.encoding == BookEncoding::Gbk) {
+      EXPECT_TRUE(text == c.bytes) << c.what;
+    }
   }
-  for (const char* book : kBooks)
-    EXPECT_EQ(DetectEncoding(Corpus(book), std::nullopt).encoding, BookEncoding::Gbk) << book;
+  for (const char* book : kBooks) {
+    const std::string bytes = Corpus(book);
+    EXPECT_EQ(DetectEncoding(bytes, std::nullopt).encoding, BookEncoding::Gbk) << book;
+    std::string text;
+    BookForm form;
+    ASSERT_EQ(Load(bytes, std::nullopt, text, form), LoadStatus::Ok) << book;
+    EXPECT_EQ(form.encoding, BookEncoding::Gbk) << book;
+    EXPECT_TRUE(text == bytes) << book;
+  }
   // The user's choice wins, and skips only its own mark.
   EXPECT_EQ(DetectEncoding(kUtf8Mark + utf8, BookEncoding::Gbk).markLength, 0u);
   EXPECT_EQ(DetectEncoding(kUtf8Mark + utf8, BookEncoding::Utf16Le).encoding, BookEncoding::Utf16Le);
@@ -206,6 +225,89 @@ TEST(BookEncoding, RandomEditsChangeOnlyTheEditedBytes) {
       ASSERT_TRUE(edit.file.has_value()) << b.code;
       EXPECT_TRUE(*edit.file == expected) << b.code << " round " << round << " at " << from;
     }
+  }
+}
+
+// The GB18030 text of a byte that starts no character, made by iconv.
+std::string Escape(unsigned char byte) {
+  const char32_t c = 0x10FF00 + byte;
+  return Convert(std::string_view(reinterpret_cast<const char*>(&c), 4), "UTF-32LE", "GB18030");
+}
+
+// A UTF-8 book of every kind of input, one piece at a time, against the naive text of each
+// piece: iconv for a character, one escape per byte for a byte that starts none and for a
+// character GB18030 lacks. Loaded as UTF-8 it is exactly that text; found not to be UTF-8
+// it keeps its bytes; random edits saved into it change exactly the edited pieces.
+TEST(BookEncoding, EveryKindOfUtf8InputAgainstANaiveReference) {
+  struct Kind {
+    std::string bytes;
+    bool kept;  // escaped byte by byte
+  };
+  const Kind kinds[] = {
+      {"a", false}, {"\r\n", false}, {"中", false}, {"，", false}, {"\xC2\xB7", false},
+      {"\xC3\xA7", false},               // two bytes, a four-byte code
+      {"\xE2\x99\xA5", false},           // three bytes, a four-byte code
+      {"\xF0\x9F\x98\x80", false},       // beyond the BMP
+      {"\xEE\x9E\x8D", true},            // U+E78D, which GB18030 lacks here
+      {"\xF4\x8F\xBD\x81", true},        // U+10FF41, among the escapes' code points
+      {"\xFF", true}, {"\x80", true}, {"\xC0\xAF", true},
+      {"\xE0\x80\x80", true},            // overlong
+      {"\xE0\x82\xB7", true},            // overlong of a character with a two-byte code
+      {"\xED\xA0\x80", true},            // surrogate
+      {"\xF5\x80\x80\x80", true},
+  };
+  const std::size_t kCharacters = 10;  // the rest are strays
+  std::vector<std::string> texts;
+  for (const Kind& k : kinds) {
+    texts.push_back(k.kept ? "" : Convert(k.bytes, "UTF-8", "GB18030"));
+    for (unsigned char b : k.kept ? k.bytes : "") texts.back() += Escape(b);
+  }
+  std::mt19937 random(29);
+  std::vector<std::size_t> pieces;
+  for (int i = 0; i < 300; ++i) pieces.push_back(5 + random() % 5);  // text that grows
+  for (int i = 0; i < 30000; ++i) pieces.push_back(random() % 4 != 0 ? 2 : random() % kCharacters);
+  const std::size_t clean = pieces.size();
+  for (int i = 0; i < 3000; ++i) pieces.push_back(random() % std::size(kinds));
+  const std::string cut = "\xE4\xB8";  // the book ends inside a character
+  const auto join = [&](std::size_t from, std::size_t to, bool text) {
+    std::string out;
+    for (std::size_t k = from; k < to; ++k)
+      out += text ? texts[pieces[k]] : kinds[pieces[k]].bytes;
+    return out;
+  };
+  const std::string file = join(0, pieces.size(), false) + cut;
+  const std::string reference = join(0, pieces.size(), true) + Escape(0xE4) + Escape(0xB8);
+
+  std::string text;
+  BookForm form;
+  for (const std::optional<BookEncoding> choice : {std::optional(BookEncoding::Utf8),
+                                                   std::optional<BookEncoding>()}) {
+    ASSERT_EQ(Load(kUtf8Mark + file, choice, text, form), LoadStatus::Ok);
+    EXPECT_TRUE(text == reference);
+  }
+  // Every kind of character, then GBK: found out only after the whole clean part.
+  const std::string gbk = join(0, clean, false) + Corpus("水浒传.txt");
+  ASSERT_EQ(Load(gbk, std::nullopt, text, form), LoadStatus::Ok);
+  EXPECT_EQ(form.encoding, BookEncoding::Gbk);
+  EXPECT_TRUE(text == gbk);
+
+  ASSERT_EQ(Load(kUtf8Mark + file, std::nullopt, text, form), LoadStatus::Ok);
+  for (int round = 0; round < 40; ++round) {
+    const std::size_t from = random() % pieces.size();
+    const std::size_t to = std::min(pieces.size(), from + random() % 20);
+    std::string typedBytes, typedText;
+    for (std::size_t n = random() % 4; n > 0; --n) {
+      const std::size_t k = random() % 8;
+      typedBytes += kinds[k].bytes;
+      typedText += texts[k];
+    }
+    const std::string expected =
+        kUtf8Mark + join(0, from, false) + typedBytes + join(to, pieces.size(), false) + cut;
+    const std::string edited = join(0, from, true) + typedText + join(to, pieces.size(), true) +
+                               Escape(0xE4) + Escape(0xB8);
+    const EncodedEdit edit = EncodeEdit(kUtf8Mark + file, form, text, edited);
+    ASSERT_TRUE(edit.file.has_value());
+    EXPECT_TRUE(*edit.file == expected) << "round " << round << " at piece " << from;
   }
 }
 
