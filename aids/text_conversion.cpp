@@ -1,6 +1,15 @@
 #include "aids/text_conversion.h"
 
-#include <opencc/opencc.h>
+#include <opencc/Config.hpp>
+#include <opencc/Conversion.hpp>
+#include <opencc/ConversionChain.hpp>
+#include <opencc/Converter.hpp>
+#include <opencc/Dict.hpp>
+#include <opencc/Exception.hpp>
+#include <opencc/Lexicon.hpp>
+#include <opencc/MaxMatchSegmentation.hpp>
+
+#include <vector>
 
 namespace varnelo {
 namespace {
@@ -88,7 +97,7 @@ bool LineUp(std::u16string_view original, std::u16string& converted) {
     const char16_t o = original[i];
     const char16_t c = converted[i];
     if (IsLone(original, i)) {
-      if (c != kReplacement) return false;
+      if (c != kReplacement && c != o) return false;
       converted[i] = o;
     } else if (o == u'\n' || o == u'\r' || c == u'\n' || c == u'\r') {
       if (o != c) return false;
@@ -111,18 +120,50 @@ ConvertMode OppositeOf(ConvertMode mode) {
                                             : ConvertMode::None;
 }
 
-struct ChineseConverter::Handles {
-  opencc_t toSimplified = nullptr;  // null: not opened yet
-  opencc_t toTraditional = nullptr;
-  bool simplifiedFailed = false;
-  bool traditionalFailed = false;
+// One direction: OpenCC's converter for its standard configuration, and every character
+// any of its dictionaries holds in a key. A character in no key is never converted and
+// never part of a phrase, so a run of such characters can go to OpenCC as one.
+struct Direction {
+  opencc::ConverterPtr converter;
+  std::vector<bool> inKey;
+  char16_t stand = 0;  // a character in no key, standing for such a run; 0: none found
+  bool failed = false;
 
-  ~Handles() {
-    for (opencc_t handle : {toSimplified, toTraditional}) {
-      if (handle != nullptr) opencc_close(handle);
+  bool Inert(char32_t c) const { return c >= inKey.size() || !inKey[c]; }
+};
+
+struct ChineseConverter::Handles {
+  Direction toSimplified;
+  Direction toTraditional;
+};
+
+namespace {
+
+void MarkKeys(const opencc::DictPtr& dict, std::vector<bool>& inKey) {
+  const opencc::LexiconPtr lexicon = dict->GetLexicon();
+  for (const std::unique_ptr<opencc::DictEntry>& entry : *lexicon) {
+    const std::u16string key = Utf16Of(entry->Key());
+    for (std::size_t i = 0; i < key.size(); i += UnitsAt(key, i)) {
+      const char32_t c = UnitsAt(key, i) == 2
+                             ? 0x10000 + ((static_cast<char32_t>(key[i]) - 0xD800) << 10) + (key[i + 1] - 0xDC00)
+                             : key[i];
+      if (c < inKey.size()) inKey[c] = true;
     }
   }
-};
+}
+
+// Every dictionary the converter consults; false when it segments in a way not known here.
+bool MarkAllKeys(const opencc::Converter& converter, std::vector<bool>& inKey) {
+  const auto segmentation =
+      std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter.GetSegmentation());
+  if (!segmentation) return false;
+  MarkKeys(segmentation->GetDict(), inKey);
+  for (const opencc::ConversionPtr& conversion : converter.GetConversionChain()->GetConversions())
+    MarkKeys(conversion->GetDict(), inKey);
+  return true;
+}
+
+}  // namespace
 
 ChineseConverter::ChineseConverter() : handles_(std::make_unique<Handles>()) {}
 ChineseConverter::~ChineseConverter() = default;
@@ -130,30 +171,83 @@ ChineseConverter::~ChineseConverter() = default;
 bool ChineseConverter::Ready(ConvertMode mode) {
   if (mode == ConvertMode::None) return true;
   const bool simplified = mode == ConvertMode::Simplified;
-  opencc_t& handle = simplified ? handles_->toSimplified : handles_->toTraditional;
-  bool& failed = simplified ? handles_->simplifiedFailed : handles_->traditionalFailed;
-  if (handle != nullptr) return true;
-  if (failed) return false;
+  Direction& direction = simplified ? handles_->toSimplified : handles_->toTraditional;
+  if (direction.converter) return true;
+  if (direction.failed) return false;
   // The dictionaries load once, on first use: tens of milliseconds.
-  const opencc_t opened = opencc_open(simplified ? "t2s.json" : "s2t.json");
-  if (opened == reinterpret_cast<opencc_t>(-1)) {
-    failed = true;
-    const char* why = opencc_error();
-    error_ = why != nullptr ? why : "OpenCC";
+  try {
+    opencc::Config config;
+    direction.converter = config.NewFromFile(simplified ? "t2s.json" : "s2t.json");
+    direction.inKey.assign(0x110000, false);
+    if (MarkAllKeys(*direction.converter, direction.inKey)) {
+      for (char16_t c : {u'x', u'#', u'~'}) {
+        if (direction.Inert(c)) {
+          direction.stand = c;
+          break;
+        }
+      }
+    }
+  } catch (const opencc::Exception& error) {
+    direction.converter.reset();
+    direction.failed = true;
+    error_ = error.what();
     return false;
   }
-  handle = opened;
   return true;
 }
 
+namespace {
+
+std::u16string OpenCC(const opencc::Converter& converter, std::u16string_view text) {
+  try {
+    return Utf16Of(converter.Convert(Utf8Of(text)));
+  } catch (const opencc::Exception&) {
+    return std::u16string(text);
+  }
+}
+
+}  // namespace
+
 std::u16string ChineseConverter::Run(ConvertMode mode, std::u16string_view text) {
-  const std::string input = Utf8Of(text);
-  opencc_t handle = mode == ConvertMode::Simplified ? handles_->toSimplified : handles_->toTraditional;
-  char* output = opencc_convert_utf8(handle, input.data(), input.size());
-  if (output == nullptr) return std::u16string(text);
-  std::u16string converted = Utf16Of(output);
-  opencc_convert_utf8_free(output);
-  return converted;
+  const Direction& direction =
+      mode == ConvertMode::Simplified ? handles_->toSimplified : handles_->toTraditional;
+  if (direction.stand == 0) return OpenCC(*direction.converter, text);
+  // Each run of characters no dictionary knows goes as one stand-in and comes back whole.
+  std::u16string compact;
+  compact.reserve(text.size());
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // start and length in `text`
+  for (std::size_t i = 0; i < text.size(); i += UnitsAt(text, i)) {
+    const std::size_t units = UnitsAt(text, i);
+    const char16_t u = text[i];
+    const char32_t c = units == 2 ? 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00) : u;
+    if (u == u'\n' || u == u'\r' || (!IsLone(text, i) && !direction.Inert(c))) {
+      compact.append(text.substr(i, units));
+      continue;
+    }
+    if (!runs.empty() && runs.back().first + runs.back().second == i && compact.back() == direction.stand) {
+      runs.back().second += units;
+    } else {
+      runs.emplace_back(i, units);
+      compact.push_back(direction.stand);
+    }
+  }
+  std::u16string converted = OpenCC(*direction.converter, compact);
+  if (!LineUp(compact, converted)) return OpenCC(*direction.converter, text);
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t run = 0;
+  std::size_t at = 0;  // position in `text` of the unit `compact[k]` stands for
+  for (std::size_t k = 0; k < compact.size(); ++k) {
+    if (run < runs.size() && runs[run].first == at) {
+      out.append(text.substr(at, runs[run].second));
+      at += runs[run].second;
+      ++run;
+    } else {
+      out.push_back(converted[k]);
+      ++at;
+    }
+  }
+  return out;
 }
 
 std::u16string ChineseConverter::ConvertLine(ConvertMode mode, std::u16string_view line) {

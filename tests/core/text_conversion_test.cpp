@@ -1,6 +1,15 @@
 #include "aids/text_conversion.h"
 
 #include <gtest/gtest.h>
+#include <opencc/opencc.h>
+
+#include <iconv.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/codepage.h"
 
 #include "platform/text_column.h"
 #include "store/config_schema.h"
@@ -48,6 +57,48 @@ TEST(TextConversion, ConvertedTextLinesUpUnitForUnit) {
     }
   }
   EXPECT_EQ(converter.Convert(Mode::Traditional, text).substr(0, 2), u"長江");
+}
+
+// Bytes from one encoding to another by the system's iconv.
+std::string Recode(const char* from, const char* to, std::string in) {
+  const iconv_t cd = iconv_open(to, from);
+  std::string out(in.size() * 2 + 16, '\0');
+  char* source = in.data();
+  std::size_t left = in.size();
+  char* target = out.data();
+  std::size_t room = out.size();
+  EXPECT_NE(iconv(cd, &source, &left, &target, &room), static_cast<std::size_t>(-1));
+  iconv_close(cd);
+  out.resize(out.size() - room);
+  return out;
+}
+
+// OpenCC given the whole text as it is, through its plain C interface.
+std::u16string PlainOpenCC(const char* config, const std::u16string& text) {
+  const opencc_t handle = opencc_open(config);
+  EXPECT_NE(handle, reinterpret_cast<opencc_t>(-1));
+  const std::string in = Recode("UTF-16LE", "UTF-8", std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
+  char* out = opencc_convert_utf8(handle, in.data(), in.size());
+  const std::string units = Recode("UTF-8", "UTF-16LE", out);
+  std::u16string result(units.size() / 2, u'\0');
+  std::memcpy(result.data(), units.data(), units.size());
+  opencc_convert_utf8_free(out);
+  opencc_close(handle);
+  return result;
+}
+
+// The runs of characters no dictionary holds go to OpenCC as one stand-in each: a real
+// novel must come out exactly as OpenCC makes it of the whole text, both ways.
+TEST(TextConversion, SameAsOpenCCOverTheWholeTextOfANovel) {
+  std::stringstream bytes;
+  bytes << std::ifstream(std::string(VARNELO_CORPUS_DIR) + "/三国演义.txt", std::ios::binary).rdbuf();
+  std::u16string simplified = DecodeBookBytes(bytes.str().substr(0, 300000));
+  simplified.resize(simplified.rfind(u'\n') + 1);
+  ChineseConverter converter;
+  const std::u16string traditional = converter.Convert(Mode::Traditional, simplified);
+  EXPECT_TRUE(traditional == PlainOpenCC("s2t.json", simplified));
+  EXPECT_TRUE(converter.Convert(Mode::Simplified, traditional) == PlainOpenCC("t2s.json", traditional));
+  EXPECT_NE(traditional, simplified);
 }
 
 TEST(TextConversion, FlagsAndTheWayBack) {
