@@ -74,8 +74,10 @@ void TextConversion::OnPageText(int page, QString& text) {
 }
 
 void TextConversion::OnEditModeChanged(bool on) {
-  (void)on;
-  if (mode_ != ConvertMode::None) ShowAgain();
+  // Edits still in the pane when edit mode ends (the book is being replaced or read again)
+  // stay as typed: the next page shown is converted again.
+  if (mode_ == ConvertMode::None || (!on && view_.Pane()->IsModified())) return;
+  ShowAgain();
 }
 
 void TextConversion::ShowAgain() {
