@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "aids/conversion_part.h"
 #include "platform/codepage.h"
 #include "platform/rich_pane.h"
 #include "platform/services.h"
@@ -24,6 +25,7 @@ namespace varnelo {
 namespace {
 
 constexpr int kOffsetRole = Qt::UserRole;
+constexpr int kLengthRole = Qt::UserRole + 1;
 constexpr std::size_t kContextBefore = 30;  // bytes of the line shown before a match
 constexpr std::size_t kContextAfter = 60;
 
@@ -46,9 +48,10 @@ BookQuery QueryOf(const QString& words, bool matchCase) {
   return BookQuery{EncodeBookText(words.toStdU16String()), matchCase};
 }
 
-BookFindDialog::BookFindDialog(CVarneloView& view, QWidget* parent)
+BookFindDialog::BookFindDialog(CVarneloView& view, QWidget* parent, TextConversion* conversion)
     : QDialog(parent),
       view_(view),
+      conversion_(conversion),
       words_(new QLineEdit(this)),
       matchCase_(new QCheckBox(QStringLiteral("区分大小写"), this)),
       up_(new QCheckBox(QStringLiteral("向上"), this)),
@@ -83,10 +86,10 @@ BookFindDialog::BookFindDialog(CVarneloView& view, QWidget* parent)
   connect(findNext_, &QPushButton::clicked, this, &BookFindDialog::FindNext);
   connect(findAll_, &QPushButton::clicked, this, &BookFindDialog::FindAll);
   connect(matches_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-    GoTo(item->data(kOffsetRole).toLongLong(), listedLength_);
+    GoTo(item->data(kOffsetRole).toLongLong(), item->data(kLengthRole).toULongLong());
   });
   connect(matches_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-    GoTo(item->data(kOffsetRole).toLongLong(), listedLength_);
+    GoTo(item->data(kOffsetRole).toLongLong(), item->data(kLengthRole).toULongLong());
   });
 }
 
@@ -94,9 +97,20 @@ void BookFindDialog::Tell(const QString& text) {
   MessageBoxes().Show(this, text, QStringLiteral("全书查找"), MessageButtons::Ok, MessageIcon::Information);
 }
 
+std::vector<BookQuery> BookFindDialog::Queries() const {
+  const std::vector<QString> forms =
+      conversion_ != nullptr ? conversion_->BookForms(words_->text()) : std::vector<QString>{words_->text()};
+  std::vector<BookQuery> queries;
+  for (const QString& form : forms) {
+    BookQuery query = QueryOf(form, matchCase_->isChecked());
+    if (!query.bytes.empty()) queries.push_back(std::move(query));
+  }
+  return queries;
+}
+
 void BookFindDialog::FindNext() {
-  const BookQuery query = QueryOf(words_->text(), matchCase_->isChecked());
-  if (query.bytes.empty() || view_.CurrentPath().empty()) return;
+  const std::vector<BookQuery> queries = Queries();
+  if (queries.empty() || view_.CurrentPath().empty()) return;
   const bool up = up_->isChecked();
   const QTextCursor cursor = view_.Pane()->textCursor();
   const std::int64_t pageStart = view_.PageStart(view_.CurrentPage());
@@ -104,9 +118,20 @@ void BookFindDialog::FindNext() {
   if (cursor.hasSelection())
     from = OffsetOfPanePosition(view_, up ? cursor.selectionStart() : cursor.selectionEnd());
   const std::string& text = view_.Text();
+  std::size_t length = 0;
+  // The nearest match of any form, and its length in the book.
   const auto search = [&](std::int64_t at) {
-    return up ? FindBackward(text, query, static_cast<std::size_t>(at))
-              : FindForward(text, query, static_cast<std::size_t>(at));
+    std::size_t best = kNoMatch;
+    for (const BookQuery& query : queries) {
+      const std::size_t found = up ? FindBackward(text, query, static_cast<std::size_t>(at))
+                                   : FindForward(text, query, static_cast<std::size_t>(at));
+      if (found == kNoMatch) continue;
+      if (best == kNoMatch || (up ? found > best : found < best)) {
+        best = found;
+        length = query.bytes.size();
+      }
+    }
+    return best;
   };
   std::size_t found = search(from);
   if (found == kNoMatch) {
@@ -119,7 +144,7 @@ void BookFindDialog::FindNext() {
             : QStringLiteral("已查找到书尾，从书首继续查找。"));
     found = search(up ? static_cast<std::int64_t>(text.size()) : 0);
   }
-  GoTo(static_cast<std::int64_t>(found), query.bytes.size());
+  GoTo(static_cast<std::int64_t>(found), length);
 }
 
 bool BookFindDialog::GoTo(std::int64_t at, std::size_t length) {
@@ -150,24 +175,44 @@ bool BookFindDialog::GoTo(std::int64_t at, std::size_t length) {
 }
 
 void BookFindDialog::FindAll() {
-  const BookQuery query = QueryOf(words_->text(), matchCase_->isChecked());
+  const std::vector<BookQuery> queries = Queries();
   matches_->clear();
-  if (query.bytes.empty() || view_.CurrentPath().empty()) return;
+  if (queries.empty() || view_.CurrentPath().empty()) return;
   const std::string& text = view_.Text();
-  const MatchList list = FindAllMatches(text, query);
-  listedLength_ = query.bytes.size();
+  // Every form's matches, in the order of the book; at most the limit in all.
+  std::vector<std::pair<std::size_t, std::size_t>> found;  // start, length
+  bool capped = false;
+  std::size_t seenUpTo = kNoMatch;  // a form cut short was not looked for beyond its last
+  for (const BookQuery& query : queries) {
+    const MatchList list = FindAllMatches(text, query);
+    if (list.capped && !list.starts.empty()) seenUpTo = std::min(seenUpTo, list.starts.back());
+    capped = capped || list.capped;
+    for (std::size_t at : list.starts) found.emplace_back(at, query.bytes.size());
+  }
+  std::sort(found.begin(), found.end());
+  std::erase_if(found, [seenUpTo](const auto& match) { return match.first > seenUpTo; });
+  found.erase(std::unique(found.begin(), found.end(),
+                          [](const auto& a, const auto& b) { return a.first == b.first; }),
+              found.end());
+  if (found.size() > kMaxListedMatches) {
+    found.resize(kMaxListedMatches);
+    capped = true;
+  }
   const bool byChapters = view_.PagingMode() == kChapterPaging;
   matches_->setUpdatesEnabled(false);
-  for (std::size_t at : list.starts) {
+  for (const auto& [at, length] : found) {
     const int page = PageHolding(view_.Pages(), static_cast<std::int64_t>(at));
     const QString where = byChapters ? QStringLiteral("第%1章").arg(page) : QStringLiteral("第%1页").arg(page);
-    auto* item = new QListWidgetItem(where + QStringLiteral("：") + ContextOf(text, at, query.bytes.size()));
+    QString context = ContextOf(text, at, length);
+    if (conversion_ != nullptr) context = conversion_->Shown(context);
+    auto* item = new QListWidgetItem(where + QStringLiteral("：") + context);
     item->setData(kOffsetRole, static_cast<qlonglong>(at));
+    item->setData(kLengthRole, static_cast<qulonglong>(length));
     matches_->addItem(item);
   }
   matches_->setUpdatesEnabled(true);
-  summary_->setText(list.capped ? QStringLiteral("匹配太多，只列出前 %1 处。").arg(kMaxListedMatches)
-                                : QStringLiteral("共找到 %1 处。").arg(list.starts.size()));
+  summary_->setText(capped ? QStringLiteral("匹配太多，只列出前 %1 处。").arg(kMaxListedMatches)
+                           : QStringLiteral("共找到 %1 处。").arg(found.size()));
   summary_->show();
   matches_->show();
   if (height() < 400) resize(std::max(width(), 480), 420);
@@ -178,7 +223,7 @@ BookFind::BookFind(CVarneloView& view) : view_(view) {
 }
 
 void BookFind::Open() {
-  if (!dialog_) dialog_ = new BookFindDialog(view_, &view_);
+  if (!dialog_) dialog_ = new BookFindDialog(view_, &view_, conversion_);
   dialog_->show();
   dialog_->raise();
   dialog_->activateWindow();

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "text/book_search.h"
 #include "text/view_part.h"
@@ -22,13 +23,14 @@ class QPushButton;
 namespace varnelo {
 
 class CVarneloView;
+class TextConversion;
 
 // The one place the words typed become the bytes looked for in the book.
 BookQuery QueryOf(const QString& words, bool matchCase);
 
 class BookFindDialog : public QDialog {
  public:
-  BookFindDialog(CVarneloView& view, QWidget* parent);
+  BookFindDialog(CVarneloView& view, QWidget* parent, TextConversion* conversion = nullptr);
 
   void FindNext();
   void FindAll();
@@ -46,8 +48,12 @@ class BookFindDialog : public QDialog {
   // selects it. False when the user stayed on the page.
   bool GoTo(std::int64_t at, std::size_t length);
   void Tell(const QString& text);
+  // The words in every form the book may hold them in (as typed and, while the page is
+  // shown converted, in the other characters too).
+  std::vector<BookQuery> Queries() const;
 
   CVarneloView& view_;
+  TextConversion* conversion_;
   QLineEdit* words_;
   QCheckBox* matchCase_;
   QCheckBox* up_;
@@ -55,7 +61,6 @@ class BookFindDialog : public QDialog {
   QPushButton* findAll_;
   QLabel* summary_;
   QListWidget* matches_;
-  std::size_t listedLength_ = 0;
 };
 
 class BookFind : public ViewPart {
@@ -63,9 +68,11 @@ class BookFind : public ViewPart {
   explicit BookFind(CVarneloView& view);
   void Open();
   BookFindDialog* Dialog() const { return dialog_; }
+  void SetConversion(TextConversion* conversion) { conversion_ = conversion; }
 
  private:
   CVarneloView& view_;
+  TextConversion* conversion_ = nullptr;
   QPointer<BookFindDialog> dialog_;
 };
 

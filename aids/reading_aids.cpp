@@ -5,6 +5,8 @@
 #include "aids/auto_scroll.h"
 #include "aids/book_find.h"
 #include "aids/chapter_list.h"
+#include "aids/conversion_part.h"
+#include "aids/page_margins.h"
 #include "aids/place_keeper.h"
 #include "aids/library_side_bar.h"
 #include "aids/page_appearance.h"
@@ -38,7 +40,10 @@ ReadingAids AttachReadingAids(CVarneloView& view) {
   aids.settings = settings.get();
   view.AddPart(std::move(settings));
   aids.chapters = Attach<ChapterList>(view);
+  aids.conversion = Attach<TextConversion>(view);
+  Attach<PageMargins>(view);
   aids.find = Attach<BookFind>(view);
+  aids.find->SetConversion(aids.conversion);
   auto places = std::make_unique<PlaceKeeper>(view, *aids.sideBar);
   aids.places = places.get();
   view.AddPart(std::move(places));

@@ -13,6 +13,7 @@ class LibrarySideBar;
 class PageAppearance;
 class QuotationLine;
 class ReadingSettings;
+class TextConversion;
 
 struct ReadingAids {
   LibrarySideBar* sideBar = nullptr;
@@ -23,6 +24,7 @@ struct ReadingAids {
   ChapterList* chapters = nullptr;
   BookFind* find = nullptr;
   PlaceKeeper* places = nullptr;
+  TextConversion* conversion = nullptr;
 };
 
 ReadingAids AttachReadingAids(CVarneloView& view);

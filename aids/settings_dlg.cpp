@@ -9,14 +9,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 
 #include <algorithm>
 #include <cmath>
 
 #include "aids/auto_scroll.h"
+#include "aids/page_margins.h"
 #include "aids/quotation_line.h"
 #include "aids/scroll_steps.h"
 #include "platform/services.h"
+#include "platform/text_column.h"
 #include "res/command_ids.h"
 #include "store/config_schema.h"
 #include "store/store_messages.h"
@@ -149,7 +152,7 @@ void CSettingsDlg::BuildControls() {
   reminder_->setValidator(digits);
 
   // The reader's own options sit between the reminder and the buttons, which move down.
-  const int buttonsAt = reading_ != nullptr ? 230 : 198;
+  const int buttonsAt = reading_ != nullptr ? BuildMarginControls(228) + 6 : 198;
   if (reading_ != nullptr) {
     returnToPlace_ = new QCheckBox(QStringLiteral("打开小说时回到上次阅读的位置"), this);
     returnToPlace_->setObjectName(QStringLiteral("checkReturnToPlace"));
@@ -191,6 +194,31 @@ void CSettingsDlg::BuildControls() {
   connect(cancel, &QPushButton::clicked, this, &CSettingsDlg::reject);
 }
 
+int CSettingsDlg::BuildMarginControls(int top) {
+  auto* box = new QGroupBox(QStringLiteral("页面边距"), this);
+  box->setGeometry(Units(17, top, 239, 30));
+  auto spin = [this](const char* name, int maximum, QRect at) {
+    auto* widget = new QSpinBox(this);
+    widget->setObjectName(QLatin1String(name));
+    widget->setRange(0, maximum);
+    at.setWidth(std::max(at.width(), widget->sizeHint().width()));
+    widget->setGeometry(at);
+    return widget;
+  };
+  auto label = [this](const QString& text, QRect at) {
+    auto* widget = new QLabel(text, this);
+    at.setWidth(std::max(at.width(), widget->sizeHint().width()));
+    widget->setGeometry(at);
+  };
+  label(QStringLiteral("左右边距[像素]"), Units(24, top + 14, 56, 8));
+  pageMargin_ = spin("spinPageMargin", kMaxPageMargin, Units(82, top + 12, 36, 12));
+  label(QStringLiteral("最大行宽[字]"), Units(134, top + 14, 50, 8));
+  maxLineChars_ = spin("spinMaxLineChars", kMaxLineCharsLimit, Units(186, top + 12, 36, 12));
+  maxLineChars_->setSpecialValueText(QStringLiteral("不限"));
+  maxLineChars_->setToolTip(QStringLiteral("每行最多的汉字数，0 为不限，文字居中"));
+  return top + 30;
+}
+
 void CSettingsDlg::OnInitDialog() {
   // An index outside the three buttons checks none, as a damaged QuoteFlag does.
   if (QAbstractButton* chosen = radios_->button(radioIndex_)) chosen->setChecked(true);
@@ -206,6 +234,8 @@ void CSettingsDlg::OnInitDialog() {
   if (reading_ != nullptr) {
     returnToPlace_->setChecked(reading_->returnToPlace != 0);
     turnAtPageEnd_->setChecked(reading_->turnAtPageEnd != 0);
+    pageMargin_->setValue(reading_->pageMargin);
+    maxLineChars_->setValue(reading_->maxLineChars);
   }
   interval_->setFocus();
 }
@@ -243,6 +273,10 @@ void CSettingsDlg::accept() {
   if (reading_ != nullptr) {
     reading_->returnToPlace = returnToPlace_->isChecked() ? 1 : 0;
     reading_->turnAtPageEnd = turnAtPageEnd_->isChecked() ? 1 : 0;
+    pageMargin_->interpretText();
+    maxLineChars_->interpretText();
+    reading_->pageMargin = pageMargin_->value();
+    reading_->maxLineChars = maxLineChars_->value();
   }
   QDialog::accept();
 }
@@ -251,6 +285,22 @@ ReadingSettings::ReadingSettings(CVarneloView& view, QuotationLine& quotation,
                                  AutoScroll& autoScroll)
     : view_(view), quotation_(quotation), autoScroll_(autoScroll) {
   view_.Commands().Add(cmd::kMoreSettings, [this](int) { Open(); });
+}
+
+// Written only when they differ from what Config.ini holds, so a reader who never sets them
+// keeps a Config.ini without them.
+void ReadingSettings::ApplyMarginChoice(ConfigValues& config, const std::string& path) {
+  ConfigValues stored;
+  ReadKey(stored, ConfigKey::PageMargin, path);
+  ReadKey(stored, ConfigKey::MaxLineChars, path);
+  const bool written =
+      (stored.pageMargin == config.pageMargin || WriteKey(config, ConfigKey::PageMargin, path)) &&
+      (stored.maxLineChars == config.maxLineChars || WriteKey(config, ConfigKey::MaxLineChars, path));
+  if (!written) {
+    MessageBoxes().Show(&view_, NotWrittenMessage(path, QStringLiteral("页面边距未保存")), QString(),
+                        MessageButtons::Ok, MessageIcon::Exclamation);
+  }
+  ApplyPageMargins(view_);
 }
 
 void ReadingSettings::Open() {
@@ -263,6 +313,7 @@ void ReadingSettings::Open() {
     MessageBoxes().Show(&view_, NotWrittenMessage(path, QStringLiteral("阅读选项未保存")), QString(),
                         MessageButtons::Ok, MessageIcon::Exclamation);
   }
+  ApplyMarginChoice(config, path);
   quotation_.Start();
   autoScroll_.Arm();
 }

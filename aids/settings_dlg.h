@@ -15,6 +15,7 @@ class QComboBox;
 class QLineEdit;
 class QRadioButton;
 class QCheckBox;
+class QSpinBox;
 
 namespace varnelo {
 
@@ -40,6 +41,8 @@ class CSettingsDlg : public QDialog {
   void Browse();
   void EnableFileSettings(bool enable);
   void PresetInterval(int selection);
+  // "页面边距": its own block under the reader's options; returns where it ends.
+  int BuildMarginControls(int top);
 
   QuoteSettings& quote_;
   ConfigValues* reading_;
@@ -60,6 +63,8 @@ class CSettingsDlg : public QDialog {
   QLineEdit* reminder_ = nullptr;
   QCheckBox* returnToPlace_ = nullptr;
   QCheckBox* turnAtPageEnd_ = nullptr;
+  QSpinBox* pageMargin_ = nullptr;
+  QSpinBox* maxLineChars_ = nullptr;
   QList<QWidget*> fileSettings_;
 };
 
@@ -70,6 +75,8 @@ class ReadingSettings : public ViewPart {
   void Open();
 
  private:
+  void ApplyMarginChoice(ConfigValues& config, const std::string& path);
+
   CVarneloView& view_;
   QuotationLine& quotation_;
   AutoScroll& autoScroll_;

@@ -151,8 +151,8 @@ void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entri
         if (first == cmd::kRecentBookFirst) storeMenus_[StoreMenu::RecentBooks] = popup;
         connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         AddMenuEntries(popup, entry.items);
-        if (first == cmd::kEncodingAuto) {
-          // One encoding at a time: drawn as radio items; the view's state checks them.
+        if (first == cmd::kEncodingAuto || first == cmd::kConvertNone) {
+          // One encoding (one form of the characters) at a time: drawn as radio items; the view's state checks them.
           auto* group = new QActionGroup(popup);
           group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
           for (QAction* action : popup->actions()) group->addAction(action);

@@ -38,6 +38,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
 
   CVarneloView* View() const { return view_; }
   LibrarySideBar* SideBar() const { return aids_.sideBar; }
+  TextConversion* Conversion() const { return aids_.conversion; }
   const CommandRouter& Router() const { return router_; }
   bool RunCommand(int id);  // through the routing chain; false if nobody handles it
 

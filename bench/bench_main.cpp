@@ -15,6 +15,7 @@
 
 #include "aids/chapter_list.h"
 #include "bench/auto_scroll.h"
+#include "bench/conversion.h"
 #include "bench/encoded_load.h"
 #include "bench/first_page.h"
 #include "text/book_engine.h"
@@ -208,5 +209,10 @@ int main(int argc, char** argv) {
       varnelo::bench::MeasureAutoScroll(largest.string(), 2000);
   std::printf("auto-scroll: %.0f steps/s; cpu %.3f ms per step\n", scroll.stepsPerSecond,
               scroll.cpuMsPerStep);
+  // A page of the pane's 131,072 characters shown in simplified characters, against the
+  // same page shown as it is.
+  const varnelo::bench::ConversionFigures convert = varnelo::bench::MeasureConversion(largest.string(), kRuns);
+  std::printf("convert-page: %d chars; shown %.1f ms; shown converted %.1f ms; ratio %.2f (at most 2)\n",
+              convert.characters, convert.plainMs, convert.convertedMs, convert.convertedMs / convert.plainMs);
   return 0;
 }

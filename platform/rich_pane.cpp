@@ -5,18 +5,21 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QCoreApplication>
+#include <QFontMetricsF>
 #include <QPalette>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
 
 #include "platform/installed_face.h"
+#include "platform/text_column.h"
 
 namespace varnelo {
 namespace {
@@ -52,6 +55,7 @@ void RichPane::SetPaneText(const QString& text) {
     QTextCursor cursor(doc);
     cursor.beginEditBlock();
     doc->setPlainText(text.size() > textLimit_ ? text.left(textLimit_) : text);
+    if (columnApplied_) ApplyColumn();
     cursor.select(QTextCursor::Document);
     cursor.mergeBlockFormat(SpacingFormat());
     // Keep each paragraph shaped once laid out: otherwise every paint of a line shapes
@@ -98,11 +102,59 @@ void RichPane::ForgetLines() {
 void RichPane::resizeEvent(QResizeEvent* event) {
   ForgetLines();
   QTextEdit::resizeEvent(event);
+  if (columnApplied_) ApplyColumn();
 }
 
 void RichPane::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) ForgetLines();
   QTextEdit::changeEvent(event);
+  if (event->type() == QEvent::FontChange && columnApplied_) ApplyColumn();
+}
+
+void RichPane::SetTextColumn(int margin, int maxChars) {
+  columnMargin_ = std::clamp(margin, 0, kMaxPageMargin);
+  columnChars_ = std::clamp(maxChars, 0, kMaxLineCharsLimit);
+  // The whole width, never narrowed, keeps the document exactly as it always was.
+  if (!HasTextColumn() && !columnApplied_) return;
+  columnApplied_ = true;
+  EnsureLayout();
+  ApplyColumn();
+}
+
+void RichPane::ApplyColumn() {
+  QTextDocument* doc = document();
+  const qreal edge = doc->documentMargin();
+  const int width = viewport()->width() - static_cast<int>(2 * edge);
+  const QFontMetricsF metrics(doc->defaultFont());
+  const TextColumn column = ColumnOf(width, columnMargin_, columnChars_,
+                                     metrics.horizontalAdvance(QChar(0x4E2D)));
+  QTextFrameFormat format = doc->rootFrame()->frameFormat();
+  qreal below = edge;
+  if (HasTextColumn()) {
+    below = std::max(edge, viewport()->height() - edge - metrics.height());
+  }
+  if (format.leftMargin() == edge + column.left && format.rightMargin() == edge + column.right &&
+      format.bottomMargin() == below)
+    return;
+  format.setLeftMargin(edge + column.left);
+  format.setRightMargin(edge + column.right);
+  format.setBottomMargin(below);
+  const bool modified = doc->isModified();
+  doc->rootFrame()->setFrameFormat(format);
+  doc->setModified(modified);
+}
+
+int RichPane::LinesShownWhole() const {
+  EnsureLayout();
+  const int first = FirstVisibleLine();
+  const qreal bottom = verticalScrollBar()->value() + viewport()->height();
+  int count = 0;
+  QTextLine line;
+  qreal top = 0;
+  int start = 0;
+  while (FindLine(first + count, line, top, start) && top + line.y() + line.height() <= bottom)
+    ++count;
+  return count;
 }
 
 // Counts the lines of further blocks until `enough` holds for the last one counted or every
@@ -205,7 +257,10 @@ int RichPane::LineIndex(int line) const {
 QRect RichPane::FormattingRect() const {
   EnsureLayout();
   const int margin = static_cast<int>(document()->documentMargin());
-  return viewport()->geometry().adjusted(margin, margin, -margin, -margin);
+  // The sides are the column's; the top and bottom those of the pane's view.
+  const QTextFrameFormat format = document()->rootFrame()->frameFormat();
+  return viewport()->geometry().adjusted(static_cast<int>(format.leftMargin()), margin,
+                                         -static_cast<int>(format.rightMargin()), -margin);
 }
 
 bool RichPane::IsModified() const { return document()->isModified(); }

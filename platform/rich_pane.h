@@ -38,6 +38,15 @@ class RichPane : public QTextEdit {
   int LineIndex(int line) const;       // character index where the line starts; -1 outside
   QRect FormattingRect() const;        // the area the text is laid out in, pane coordinates
 
+  // The text area narrowed by `margin` pixels on each side and to at most `maxChars`
+  // Chinese characters, centred; (0, 0) is the whole width. Kept across text, size and
+  // font changes. While narrowed, the last line can scroll up to the top, so a screenful
+  // can always begin with the line after the last one shown whole.
+  void SetTextColumn(int margin, int maxChars);
+  bool HasTextColumn() const { return columnMargin_ > 0 || columnChars_ > 0; }
+  // How many lines, from the first visible one, the pane shows whole.
+  int LinesShownWhole() const;
+
   bool IsModified() const;
   void SetModified(bool modified);
 
@@ -69,6 +78,7 @@ class RichPane : public QTextEdit {
   };
 
   QTextBlockFormat SpacingFormat() const;
+  void ApplyColumn();
   void EnsureLayout() const;
   void ForgetLines();
   template <typename Enough>
@@ -79,6 +89,10 @@ class RichPane : public QTextEdit {
   mutable std::vector<BlockLines> lines_;  // entry k: block number k
   mutable bool allLinesCounted_ = false;
   mutable bool countingLines_ = false;
+
+  int columnMargin_ = 0;
+  int columnChars_ = 0;
+  bool columnApplied_ = false;  // the root frame's margins were ever set
 
   int textLimit_;
   int textGeneration_ = 0;

@@ -53,6 +53,10 @@ inline constexpr int kFullScreen = 32803;
 inline constexpr int kSideBar = 32800;
 inline constexpr int kToolBar = 59392;
 inline constexpr int kStatusBar = 59393;
+// 简繁转换: the page in the book's own characters, in simplified or in traditional ones
+inline constexpr int kConvertNone = 32880;
+inline constexpr int kConvertSimplified = 32881;
+inline constexpr int kConvertTraditional = 32882;
 
 // Extras
 inline constexpr int kReadRecords = 32813;

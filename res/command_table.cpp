@@ -100,6 +100,13 @@ std::vector<MenuEntry> BuildMenuBar() {
                           Item(kSideBar, "侧边栏 ", "F1"),
                           Item(kToolBar, "工具栏", "(&T)"),
                           Item(kStatusBar, "状态栏", "(&S)"),
+                          Separator(),
+                          Popup("简繁转换", {},
+                                {
+                                    Item(kConvertNone, "不转换"),
+                                    Item(kConvertSimplified, "显示为简体"),
+                                    Item(kConvertTraditional, "显示为繁體"),
+                                }),
                       }));
   bar.push_back(Popup("拓展(&E)", {},
                       {
@@ -185,6 +192,9 @@ constexpr std::array kStrings = {
     StringEntry{kNavigationSite, "推荐一个实用的网站导航\n网站导航"},
     StringEntry{kChapterList, "列出全书的章节标题，选中后跳到该章\n目录"},
     StringEntry{kBookFind, "在整本书中查找文字\n全书查找"},
+    StringEntry{kConvertNone, "按书中原有的字显示"},
+    StringEntry{kConvertSimplified, "把书中的繁体字显示为简体字，书本身不变"},
+    StringEntry{kConvertTraditional, "把书中的简体字显示为繁体字，书本身不变"},
     StringEntry{kAppTitle, "Varnelo"},
     StringEntry{kIdleText, kIdle},
     StringEntry{kOpenFile, "打开一个现有文档\n打开txt"},

@@ -34,7 +34,7 @@ constexpr char kInterface[] = "Interface";
 constexpr char kReading[] = "Reading";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 26> kEntries = {{
+const std::array<Entry, 29> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -87,6 +87,13 @@ const std::array<Entry, 26> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.returnToPlace; }},
     {ConfigKey::TurnAtPageEnd, kReading, "TurnFlag", Form::Int, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.turnAtPageEnd; }},
+    // Not in the exit save: a Config.ini of a reader that never used them stays as it was.
+    {ConfigKey::ConvertFlag, kStyle, "ConvertFlag", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.convertFlag; }},
+    {ConfigKey::PageMargin, kStyle, "PageMargin", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.pageMargin; }},
+    {ConfigKey::MaxLineChars, kStyle, "MaxLineChars", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.maxLineChars; }},
 }};
 
 const Entry& EntryOf(ConfigKey key) {

@@ -57,6 +57,10 @@ struct ConfigValues {
   // [Reading]: options of the settings dialog beyond its own three groups.
   int returnToPlace = 1;  // a book opens where it was left
   int turnAtPageEnd = 0;  // pixel and line auto-scroll turn the page at its bottom
+  // [Style] of the page's presentation beyond the described reader; written when chosen.
+  int convertFlag = 0;   // 0 the book's own characters, 1 simplified, 2 traditional
+  int pageMargin = 0;    // pixels left and right of the text
+  int maxLineChars = 0;  // characters a line holds at most; 0 = the pane's width
 };
 
 enum class ConfigKey {
@@ -68,6 +72,7 @@ enum class ConfigKey {
   Placement, ToolBarShown, StatusBarShown, LibraryEntry,
   CheckNet,
   ReturnToPlace, TurnAtPageEnd,
+  ConvertFlag, PageMargin, MaxLineChars,
 };
 
 // When start-up reads a key: while the frame prepares its window, in the view's initial

@@ -104,8 +104,12 @@ void CVarneloView::AddTimerHandler(int id, std::function<void()> handler) {
 }
 
 void CVarneloView::SetEditMode(bool on) {
+  const bool changed = on != (editMode_ != 0);
   editMode_ = on ? 1 : 0;
   pane_->setReadOnly(!on);
+  if (changed) {
+    for (const auto& part : parts_) part->OnEditModeChanged(on);
+  }
   emit StatusChanged();  // the check mark of edit mode follows
 }
 

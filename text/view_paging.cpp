@@ -107,6 +107,7 @@ void CVarneloView::ShowPage(int page) {
     paneText_.truncate(pane_->TextLimit());
     if (!paneText_.isEmpty() && paneText_.back().isHighSurrogate()) paneText_.chop(1);
   }
+  for (const auto& part : parts_) part->OnPageText(page, paneText_);
   PushToControls();
   RecordReadingState();
   pane_->SetModified(false);
@@ -163,6 +164,19 @@ void CVarneloView::GoToTypedPage() {
 }
 
 void CVarneloView::ScrollOneScreen() {
+  if (pane_->HasTextColumn()) {
+    // A narrowed column: the next screen begins with the first line not yet shown whole.
+    const int first = pane_->FirstVisibleLine();
+    const int whole = std::max(pane_->LinesShownWhole(), 1);
+    if (first == lastScreenTop_ || first + whole >= pane_->LineCount()) {
+      lastScreenTop_ = -1;
+      NextPage();
+      return;
+    }
+    pane_->LineScroll(whole);
+    lastScreenTop_ = first;
+    return;
+  }
   const int bottom = pane_->FormattingRect().bottom();
   const int twips = appearance_.fontSize + appearance_.lineSpacing;
   // A damaged settings file can make the sum 0 or less: measure the pane's own lines then.

@@ -3,6 +3,8 @@
 // view when it is attached, and hears the view's start-up steps.
 #pragma once
 
+class QString;
+
 namespace varnelo {
 
 // The steps of the view's initial update, in their order.
@@ -23,8 +25,16 @@ class ViewPart {
   // A bookmark was opened: the library list is to forget the opened files and the listed
   // folder and, when the book loaded, hold that book alone.
   virtual void OnBookmarkOpened(bool loaded) { (void)loaded; }
+  // ShowPage is about to put `text`, the pane's text of `page`, in the pane: a part may
+  // show it otherwise (in other characters), keeping its length.
+  virtual void OnPageText(int page, QString& text) {
+    (void)page;
+    (void)text;
+  }
   // ShowPage has put the current page in the pane.
   virtual void OnPageShown() {}
+  // Edit mode was switched on or off.
+  virtual void OnEditModeChanged(bool on) { (void)on; }
   // The book was saved under a new name and read back from there.
   virtual void OnBookSavedAs() {}
 };

@@ -1,0 +1,119 @@
+#include "aids/conversion_part.h"
+
+#include <algorithm>
+
+#include "platform/rich_pane.h"
+#include "platform/services.h"
+#include "res/command_ids.h"
+#include "store/config_schema.h"
+#include "store/store_messages.h"
+#include "text/varnelo_view.h"
+#include "text/view_offsets.h"
+
+namespace varnelo {
+
+namespace {
+
+// Pages kept converted: turning back and forth over a few pages converts each once.
+constexpr std::size_t kCachedPages = 6;
+
+}  // namespace
+
+TextConversion::TextConversion(CVarneloView& view) : view_(view) {
+  const struct {
+    int id;
+    ConvertMode mode;
+  } items[] = {{cmd::kConvertNone, ConvertMode::None},
+               {cmd::kConvertSimplified, ConvertMode::Simplified},
+               {cmd::kConvertTraditional, ConvertMode::Traditional}};
+  for (const auto& item : items) {
+    view_.Commands().Add(
+        item.id, [this, mode = item.mode](int) { Choose(mode); },
+        [this, mode = item.mode](int, CommandState& state) {
+          // Greyed while editing: the pane then holds the book's own characters.
+          state.enabled = !view_.EditMode();
+          state.checkable = true;
+          state.checked = mode_ == mode;
+        });
+  }
+}
+
+void TextConversion::OnStartup(StartupStep step) {
+  if (step != StartupStep::SettingsRead) return;
+  ConfigValues& config = view_.Settings().config;
+  ReadKey(config, ConfigKey::ConvertFlag, view_.Store().SettingsPath());
+  mode_ = ConvertModeOf(config.convertFlag);
+}
+
+bool TextConversion::Active() const { return mode_ != ConvertMode::None && !view_.EditMode(); }
+
+void TextConversion::OnPageText(int page, QString& text) {
+  if (!Active() || text.isEmpty()) return;
+  for (auto it = cache_.begin(); it != cache_.end(); ++it) {
+    if (it->mode == mode_ && it->page == page && it->source == text) {
+      text = it->converted;
+      cache_.splice(cache_.begin(), cache_, it);
+      return;
+    }
+  }
+  if (!converter_.Ready(mode_)) {
+    if (!toldUnavailable_) {
+      toldUnavailable_ = true;
+      MessageBoxes().Show(&view_,
+                          QStringLiteral("简繁转换不可用，页面按书中原有的字显示：\n") +
+                              QString::fromStdString(converter_.Error()),
+                          QString(), MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    return;
+  }
+  ++conversions_;
+  QString converted = QString::fromStdU16String(converter_.Convert(mode_, text.toStdU16String()));
+  cache_.push_front({mode_, page, text, converted});
+  if (cache_.size() > kCachedPages) cache_.pop_back();
+  text = std::move(converted);
+}
+
+void TextConversion::OnEditModeChanged(bool on) {
+  // Edits still in the pane when edit mode ends (the book is being replaced or read again)
+  // stay as typed: the next page shown is converted again.
+  if (mode_ == ConvertMode::None || (!on && view_.Pane()->IsModified())) return;
+  ShowAgain();
+}
+
+void TextConversion::ShowAgain() {
+  if (view_.CurrentPath().empty() || view_.PageCount() == 0) return;
+  RichPane* pane = view_.Pane();
+  const int top = std::max(pane->LineIndex(pane->FirstVisibleLine()), 0);
+  view_.ShowPage(view_.CurrentPage());
+  if (top > 0) ScrollPositionToTop(*pane, top);
+}
+
+void TextConversion::Choose(ConvertMode mode) {
+  if (view_.EditMode() || mode == mode_) return;
+  mode_ = mode;
+  ConfigValues& config = view_.Settings().config;
+  config.convertFlag = static_cast<int>(mode);
+  const std::string& path = view_.Store().SettingsPath();
+  if (!WriteKey(config, ConfigKey::ConvertFlag, path)) {
+    MessageBoxes().Show(&view_, NotWrittenMessage(path, QStringLiteral("简繁转换的选择未保存")), QString(),
+                        MessageButtons::Ok, MessageIcon::Exclamation);
+  }
+  ShowAgain();
+}
+
+QString TextConversion::Shown(const QString& text) {
+  if (!Active() || !converter_.Ready(mode_)) return text;
+  return QString::fromStdU16String(converter_.Convert(mode_, text.toStdU16String()));
+}
+
+std::vector<QString> TextConversion::BookForms(const QString& words) {
+  std::vector<QString> forms{words};
+  if (mode_ == ConvertMode::None) return forms;
+  const ConvertMode back = OppositeOf(mode_);
+  if (!converter_.Ready(back)) return forms;
+  const QString other = QString::fromStdU16String(converter_.Convert(back, words.toStdU16String()));
+  if (other != words) forms.push_back(other);
+  return forms;
+}
+
+}  // namespace varnelo

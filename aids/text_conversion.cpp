@@ -1,0 +1,285 @@
+#include "aids/text_conversion.h"
+
+#include <opencc/Config.hpp>
+#include <opencc/Conversion.hpp>
+#include <opencc/ConversionChain.hpp>
+#include <opencc/Converter.hpp>
+#include <opencc/Dict.hpp>
+#include <opencc/Exception.hpp>
+#include <opencc/Lexicon.hpp>
+#include <opencc/MaxMatchSegmentation.hpp>
+
+#include <vector>
+
+namespace varnelo {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// A surrogate that is not half of a pair.
+bool IsLone(std::u16string_view text, std::size_t i) {
+  if (IsHigh(text[i])) return i + 1 >= text.size() || !IsLow(text[i + 1]);
+  if (IsLow(text[i])) return i == 0 || !IsHigh(text[i - 1]);
+  return false;
+}
+
+std::size_t UnitsAt(std::u16string_view text, std::size_t i) {
+  return IsHigh(text[i]) && !IsLone(text, i) ? 2 : 1;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+std::string Utf8Of(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (std::size_t i = 0; i < text.size(); i += UnitsAt(text, i)) {
+    if (IsLone(text, i)) {
+      AppendUtf8(out, kReplacement);
+    } else if (IsHigh(text[i])) {
+      AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+    } else {
+      AppendUtf8(out, text[i]);
+    }
+  }
+  return out;
+}
+
+// OpenCC writes valid UTF-8; anything else becomes U+FFFD, which then fails to line up.
+std::u16string Utf16Of(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    const std::size_t length = b < 0x80 ? 1 : b >> 5 == 0x6 ? 2 : b >> 4 == 0xE ? 3 : b >> 3 == 0x1E ? 4 : 0;
+    if (length == 0 || i + length > text.size()) {
+      out.push_back(kReplacement);
+      ++i;
+      continue;
+    }
+    char32_t c = length == 1 ? b : b & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    if (c >= 0x10000) {
+      out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(c));
+    }
+    i += length;
+  }
+  return out;
+}
+
+// Puts back into `converted` what OpenCC was not given, when the two line up unit for unit:
+// the same length, line breaks in the same places, pairs where pairs were.
+bool LineUp(std::u16string_view original, std::u16string& converted) {
+  if (original.size() != converted.size()) return false;
+  for (std::size_t i = 0; i < original.size(); ++i) {
+    const char16_t o = original[i];
+    const char16_t c = converted[i];
+    if (IsLone(original, i)) {
+      if (c != kReplacement && c != o) return false;
+      converted[i] = o;
+    } else if (o == u'\n' || o == u'\r' || c == u'\n' || c == u'\r') {
+      if (o != c) return false;
+    } else if (IsHigh(o) != IsHigh(c) || IsLow(o) != IsLow(c)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+ConvertMode ConvertModeOf(int flag) {
+  return flag == 1 ? ConvertMode::Simplified : flag == 2 ? ConvertMode::Traditional : ConvertMode::None;
+}
+
+ConvertMode OppositeOf(ConvertMode mode) {
+  return mode == ConvertMode::Simplified    ? ConvertMode::Traditional
+         : mode == ConvertMode::Traditional ? ConvertMode::Simplified
+                                            : ConvertMode::None;
+}
+
+// One direction: OpenCC's converter for its standard configuration, and every character
+// any of its dictionaries holds in a key. A character in no key is never converted and
+// never part of a phrase, so a run of such characters can go to OpenCC as one.
+struct Direction {
+  opencc::ConverterPtr converter;
+  std::vector<bool> inKey;
+  char16_t stand = 0;  // a character in no key, standing for such a run; 0: none found
+  bool failed = false;
+
+  bool Inert(char32_t c) const { return c >= inKey.size() || !inKey[c]; }
+};
+
+struct ChineseConverter::Handles {
+  Direction toSimplified;
+  Direction toTraditional;
+};
+
+namespace {
+
+void MarkKeys(const opencc::DictPtr& dict, std::vector<bool>& inKey) {
+  const opencc::LexiconPtr lexicon = dict->GetLexicon();
+  for (const std::unique_ptr<opencc::DictEntry>& entry : *lexicon) {
+    const std::u16string key = Utf16Of(entry->Key());
+    for (std::size_t i = 0; i < key.size(); i += UnitsAt(key, i)) {
+      const char32_t c = UnitsAt(key, i) == 2
+                             ? 0x10000 + ((static_cast<char32_t>(key[i]) - 0xD800) << 10) + (key[i + 1] - 0xDC00)
+                             : key[i];
+      if (c < inKey.size()) inKey[c] = true;
+    }
+  }
+}
+
+// Every dictionary the converter consults; false when it segments in a way not known here.
+bool MarkAllKeys(const opencc::Converter& converter, std::vector<bool>& inKey) {
+  const auto segmentation =
+      std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter.GetSegmentation());
+  if (!segmentation) return false;
+  MarkKeys(segmentation->GetDict(), inKey);
+  for (const opencc::ConversionPtr& conversion : converter.GetConversionChain()->GetConversions())
+    MarkKeys(conversion->GetDict(), inKey);
+  return true;
+}
+
+}  // namespace
+
+ChineseConverter::ChineseConverter() : handles_(std::make_unique<Handles>()) {}
+ChineseConverter::~ChineseConverter() = default;
+
+bool ChineseConverter::Ready(ConvertMode mode) {
+  if (mode == ConvertMode::None) return true;
+  const bool simplified = mode == ConvertMode::Simplified;
+  Direction& direction = simplified ? handles_->toSimplified : handles_->toTraditional;
+  if (direction.converter) return true;
+  if (direction.failed) return false;
+  // The dictionaries load once, on first use: tens of milliseconds.
+  try {
+    opencc::Config config;
+    direction.converter = config.NewFromFile(simplified ? "t2s.json" : "s2t.json");
+    direction.inKey.assign(0x110000, false);
+    if (MarkAllKeys(*direction.converter, direction.inKey)) {
+      for (char16_t c : {u'x', u'#', u'~'}) {
+        if (direction.Inert(c)) {
+          direction.stand = c;
+          break;
+        }
+      }
+    }
+  } catch (const opencc::Exception& error) {
+    direction.converter.reset();
+    direction.failed = true;
+    error_ = error.what();
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+std::u16string OpenCC(const opencc::Converter& converter, std::u16string_view text) {
+  try {
+    return Utf16Of(converter.Convert(Utf8Of(text)));
+  } catch (const opencc::Exception&) {
+    return std::u16string(text);
+  }
+}
+
+}  // namespace
+
+std::u16string ChineseConverter::Run(ConvertMode mode, std::u16string_view text) {
+  const Direction& direction =
+      mode == ConvertMode::Simplified ? handles_->toSimplified : handles_->toTraditional;
+  if (direction.stand == 0) return OpenCC(*direction.converter, text);
+  // Each run of characters no dictionary knows goes as one stand-in and comes back whole.
+  std::u16string compact;
+  compact.reserve(text.size());
+  std::vector<std::pair<std::size_t, std::size_t>> runs;  // start and length in `text`
+  for (std::size_t i = 0; i < text.size(); i += UnitsAt(text, i)) {
+    const std::size_t units = UnitsAt(text, i);
+    const char16_t u = text[i];
+    const char32_t c = units == 2 ? 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00) : u;
+    if (u == u'\n' || u == u'\r' || (!IsLone(text, i) && !direction.Inert(c))) {
+      compact.append(text.substr(i, units));
+      continue;
+    }
+    if (!runs.empty() && runs.back().first + runs.back().second == i && compact.back() == direction.stand) {
+      runs.back().second += units;
+    } else {
+      runs.emplace_back(i, units);
+      compact.push_back(direction.stand);
+    }
+  }
+  std::u16string converted = OpenCC(*direction.converter, compact);
+  if (!LineUp(compact, converted)) return OpenCC(*direction.converter, text);
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t run = 0;
+  std::size_t at = 0;  // position in `text` of the unit `compact[k]` stands for
+  for (std::size_t k = 0; k < compact.size(); ++k) {
+    if (run < runs.size() && runs[run].first == at) {
+      out.append(text.substr(at, runs[run].second));
+      at += runs[run].second;
+      ++run;
+    } else {
+      out.push_back(converted[k]);
+      ++at;
+    }
+  }
+  return out;
+}
+
+std::u16string ChineseConverter::ConvertLine(ConvertMode mode, std::u16string_view line) {
+  std::u16string converted = Run(mode, line);
+  if (LineUp(line, converted)) return converted;
+  // Rare: a phrase of another length. Each character alone keeps the places.
+  std::u16string out;
+  out.reserve(line.size());
+  for (std::size_t i = 0; i < line.size(); i += UnitsAt(line, i)) {
+    const std::u16string_view one = line.substr(i, UnitsAt(line, i));
+    std::u16string single = IsLone(line, i) ? std::u16string(one) : Run(mode, one);
+    out += LineUp(one, single) ? single : std::u16string(one);
+  }
+  return out;
+}
+
+std::u16string ChineseConverter::Convert(ConvertMode mode, std::u16string_view text) {
+  if (mode == ConvertMode::None || text.empty() || !Ready(mode)) return std::u16string(text);
+  std::u16string whole = Run(mode, text);
+  if (LineUp(text, whole)) return whole;
+  std::u16string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(u'\n', start);
+    if (end == std::u16string_view::npos) end = text.size();
+    out += ConvertLine(mode, text.substr(start, end - start));
+    if (end == text.size()) break;
+    out.push_back(u'\n');
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace varnelo

@@ -1,0 +1,147 @@
+#include "aids/text_conversion.h"
+
+#include <gtest/gtest.h>
+#include <opencc/opencc.h>
+
+#include <iconv.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/codepage.h"
+
+#include "platform/text_column.h"
+#include "store/config_schema.h"
+
+namespace varnelo {
+namespace {
+
+using Mode = ConvertMode;
+
+TEST(TextConversion, KnownPhrasesBothWaysThroughOpenCC) {
+  ChineseConverter converter;
+  const struct {
+    Mode mode;
+    std::u16string in, out;
+  } cases[] = {
+      {Mode::Traditional, u"滚滚长江东逝水，浪花淘尽英雄。是非成败转头空。",
+       u"滾滾長江東逝水，浪花淘盡英雄。是非成敗轉頭空。"},
+      {Mode::Simplified, u"滾滾長江東逝水，浪花淘盡英雄。是非成敗轉頭空。",
+       u"滚滚长江东逝水，浪花淘尽英雄。是非成败转头空。"},
+      // Phrase by phrase: the same character goes two ways by the word it is in.
+      {Mode::Traditional, u"头发和发展", u"頭髮和發展"},
+      {Mode::Simplified, u"乾燥的乾隆年间", u"干燥的乾隆年间"},
+      {Mode::None, u"頭髮", u"頭髮"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(converter.Ready(c.mode)) << converter.Error();
+    EXPECT_EQ(converter.Convert(c.mode, c.in), c.out) << static_cast<int>(c.mode);
+  }
+}
+
+// Every place of the pane must stay the place of the same book byte: line breaks, an
+// undecodable byte's lone surrogate and a pair from beyond the BMP keep their units.
+TEST(TextConversion, ConvertedTextLinesUpUnitForUnit) {
+  ChineseConverter converter;
+  const std::u16string text = std::u16string(u"长江\r\n") + char16_t(0xDC81) + u"东逝水\n\n𠀀后来\r\nabc" +
+                              char16_t(0xDCFE);
+  for (Mode mode : {Mode::Traditional, Mode::Simplified}) {
+    const std::u16string out = converter.Convert(mode, text);
+    ASSERT_EQ(out.size(), text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char16_t c = text[i];
+      if (c == u'\r' || c == u'\n' || (c >= 0xDC80 && c <= 0xDCFF) || c == u'a') {
+        EXPECT_EQ(out[i], c) << i;
+      }
+    }
+  }
+  EXPECT_EQ(converter.Convert(Mode::Traditional, text).substr(0, 2), u"長江");
+}
+
+// Bytes from one encoding to another by the system's iconv.
+std::string Recode(const char* from, const char* to, std::string in) {
+  const iconv_t cd = iconv_open(to, from);
+  std::string out(in.size() * 2 + 16, '\0');
+  char* source = in.data();
+  std::size_t left = in.size();
+  char* target = out.data();
+  std::size_t room = out.size();
+  EXPECT_NE(iconv(cd, &source, &left, &target, &room), static_cast<std::size_t>(-1));
+  iconv_close(cd);
+  out.resize(out.size() - room);
+  return out;
+}
+
+// OpenCC given the whole text as it is, through its plain C interface.
+std::u16string PlainOpenCC(const char* config, const std::u16string& text) {
+  const opencc_t handle = opencc_open(config);
+  EXPECT_NE(handle, reinterpret_cast<opencc_t>(-1));
+  const std::string in = Recode("UTF-16LE", "UTF-8", std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
+  char* out = opencc_convert_utf8(handle, in.data(), in.size());
+  const std::string units = Recode("UTF-8", "UTF-16LE", out);
+  std::u16string result(units.size() / 2, u'\0');
+  std::memcpy(result.data(), units.data(), units.size());
+  opencc_convert_utf8_free(out);
+  opencc_close(handle);
+  return result;
+}
+
+// The runs of characters no dictionary holds go to OpenCC as one stand-in each: a real
+// novel must come out exactly as OpenCC makes it of the whole text, both ways.
+TEST(TextConversion, SameAsOpenCCOverTheWholeTextOfANovel) {
+  std::stringstream bytes;
+  bytes << std::ifstream(std::string(VARNELO_CORPUS_DIR) + "/三国演义.txt", std::ios::binary).rdbuf();
+  std::u16string simplified = DecodeBookBytes(bytes.str().substr(0, 300000));
+  simplified.resize(simplified.rfind(u'\n') + 1);
+  ChineseConverter converter;
+  const std::u16string traditional = converter.Convert(Mode::Traditional, simplified);
+  EXPECT_TRUE(traditional == PlainOpenCC("s2t.json", simplified));
+  EXPECT_TRUE(converter.Convert(Mode::Simplified, traditional) == PlainOpenCC("t2s.json", traditional));
+  EXPECT_NE(traditional, simplified);
+}
+
+TEST(TextConversion, FlagsAndTheWayBack) {
+  const struct {
+    int flag;
+    Mode mode, back;
+  } cases[] = {{0, Mode::None, Mode::None},
+               {1, Mode::Simplified, Mode::Traditional},
+               {2, Mode::Traditional, Mode::Simplified},
+               {3, Mode::None, Mode::None},
+               {-1, Mode::None, Mode::None}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(ConvertModeOf(c.flag), c.mode) << c.flag;
+    EXPECT_EQ(OppositeOf(c.mode), c.back) << c.flag;
+  }
+  // Chosen, not saved at exit: a described reader's Config.ini never gains them.
+  for (ConfigKey key : {ConfigKey::ConvertFlag, ConfigKey::PageMargin, ConfigKey::MaxLineChars}) {
+    EXPECT_EQ(SectionOf(key), "Style");
+    EXPECT_EQ(StageOf(key), ReadStage::OnUse);
+  }
+}
+
+TEST(TextColumn, MarginsAndLineWidthCentred) {
+  const struct {
+    int width, margin, chars;
+    double charWidth;
+    TextColumn column;
+  } cases[] = {
+      {1000, 0, 0, 20, {0, 0}},            // the whole width, as always
+      {1000, 100, 0, 20, {100, 100}},
+      {1000, 0, 40, 20, {99, 100}},        // 801 pixels: 40 characters and one to spare
+      {1000, 300, 40, 20, {300, 300}},     // the margins leave less than 40 characters
+      {1000, 999, 0, 20, {400, 400}},      // the margin is at most 400
+      {300, 400, 0, 20, {140, 140}},       // one character always fits
+      {1000, 0, 40, 20.5, {89, 90}},       // 821: characters of fractional width
+      {0, 100, 40, 20, {0, 0}},
+      {1000, -5, -3, 20, {0, 0}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ColumnOf(c.width, c.margin, c.chars, c.charWidth), c.column)
+        << c.width << " " << c.margin << " " << c.chars;
+  }
+}
+
+}  // namespace
+}  // namespace varnelo
