@@ -502,7 +502,8 @@ QRect OnAScreen(const QRect& outer) {
   const QScreen* primary = QGuiApplication::primaryScreen();
   if (primary == nullptr) return outer;
   const QRect area = primary->availableGeometry();
-  QRect placed(QPoint(0, 0), outer.size().boundedTo(area.size()).expandedTo(QSize(200, 150)));
+  const QSize least(kMinWindowWidth, kMinWindowHeight);
+  QRect placed(QPoint(0, 0), outer.size().boundedTo(area.size()).expandedTo(least));
   placed.moveCenter(area.center());
   return placed;
 }
