@@ -39,7 +39,7 @@ struct Range {
 };
 constexpr int kIntMax = 2147483647;
 constexpr Range kRanges[] = {
-    {ConfigKey::FontSize, kLowestFontSize, kHighestFontSize},
+    {ConfigKey::FontSize, 0, kHighestFontSize},
     {ConfigKey::LineSpacing, 0, kHighestLineSpacing},
     {ConfigKey::MarkLine, 0, kIntMax},
     {ConfigKey::LibraryEntry, 0, kIntMax},

