@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 
+#include "platform/regular_file.h"
 #include "platform/rich_pane.h"
 
 namespace varnelo {
@@ -14,8 +15,13 @@ CBackgroundPicture::CBackgroundPicture(RichPane& pane) : QObject(&pane), pane_(p
 }
 
 CBackgroundPicture::LoadResult CBackgroundPicture::Load(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return LoadResult::CannotOpen;
+  // A FIFO or a device would block the open or the decoder: only a regular file is read.
+  RegularFile opened = RegularFile::Open(QFile::encodeName(path).toStdString());
+  if (opened.Status() != OpenStatus::Ok) return LoadResult::CannotOpen;
+  QFile file;
+  if (!file.open(opened.Descriptor(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    return LoadResult::CannotOpen;
+  opened.Release();  // the QFile closes it now
   QImageReader reader(&file);
   reader.setAutoTransform(true);  // photographs taken upright show upright
   QImage decoded = reader.read();

@@ -110,7 +110,7 @@ void QuotationLine::StartFile() {
     return;
   }
   std::string bytes;
-  const LoadStatus status = ReadBookFile(quote.quotePath, bytes);
+  const LoadStatus status = ReadQuotationFile(quote.quotePath, bytes);
   switch (status) {
     case LoadStatus::Ok:
       break;

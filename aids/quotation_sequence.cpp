@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "platform/regular_file.h"
+
 namespace varnelo {
 namespace {
 
@@ -53,6 +55,30 @@ std::string_view BuiltInMaxim(int index) {
 int NextMaximIndex(int index) {
   ++index;
   return index > kMaximCount ? index - kMaximCount : index;
+}
+
+LoadStatus ReadQuotationFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  RegularFile file = RegularFile::Open(path);
+  if (file.Status() != OpenStatus::Ok) return LoadStatus::Missing;
+  int lineFeeds = 0;
+  const auto keep = [&lineFeeds](std::string_view chunk) {
+    for (std::size_t at = 0; (at = chunk.find('\n', at)) != std::string_view::npos; ++at) {
+      if (++lineFeeds == kTooManyQuoteLineFeeds) return at + 1;
+    }
+    return chunk.size();
+  };
+  if (!file.ReadInto(bytes, kMaxQuoteFileBytes, keep)) {
+    bytes.clear();
+    return LoadStatus::Unreadable;
+  }
+  if (bytes.empty()) return LoadStatus::Empty;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    bytes.clear();
+    return LoadStatus::Unicode;
+  }
+  return LoadStatus::Ok;
 }
 
 QuotationFile::Start QuotationFile::Begin(std::string bytes, bool band) {

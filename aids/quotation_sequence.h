@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/book_engine.h"
+
 namespace varnelo {
 
 inline constexpr int kMaximCount = 31;
@@ -16,6 +18,13 @@ inline constexpr std::size_t kLongQuoteLineBytes = 150;
 // A file with this many line feeds is refused.
 inline constexpr int kTooManyQuoteLineFeeds = 10000;
 inline constexpr int kBandCharacters = 18;
+// Past this the band would take weeks to show anything; a longer file is read this far.
+inline constexpr std::size_t kMaxQuoteFileBytes = 16 << 20;
+
+// Reads the quotation file as the line needs it: up to its 10,000th line feed (which is
+// enough to refuse it) and at most kMaxQuoteFileBytes, never what lies beyond. Refuses as a
+// book is refused: a missing or non-regular file, an empty file, a UTF-16 LE mark.
+LoadStatus ReadQuotationFile(const std::string& path, std::string& bytes);
 
 // Entry 0 is empty and never shown; 1 to 31 are the maxims (UTF-8).
 std::string_view BuiltInMaxim(int index);

@@ -519,10 +519,18 @@ void CMainFrame::UpdateTimeDisplay() {
   UpdateStatusPanes();
 }
 
+// The window's outer rectangle, frame included, as the platform reports the frame (without
+// a window manager there is none and the two rectangles agree).
+QMargins CMainFrame::FrameMargins() const {
+  const QWindow* window = windowHandle();
+  return window != nullptr ? window->frameMargins() : QMargins();
+}
+
 WindowPlacement CMainFrame::CurrentPlacement() const {
   WindowPlacement placement;
   placement.showCommand = isMaximized() ? 3u : (isMinimized() ? 2u : 1u);
-  const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+  const QRect inner = normalGeometry().isValid() ? normalGeometry() : geometry();
+  const QRect normal = inner.marginsAdded(FrameMargins());
   placement.left = normal.left();
   placement.top = normal.top();
   placement.right = normal.left() + normal.width();
@@ -530,9 +538,30 @@ WindowPlacement CMainFrame::CurrentPlacement() const {
   return placement;
 }
 
+namespace {
+
+// A rectangle no screen shows (a screen since removed, a hand-edited place) opens on the
+// primary screen, centred and no bigger than it.
+QRect OnAScreen(const QRect& outer) {
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->geometry().intersects(outer)) return outer;
+  }
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (primary == nullptr) return outer;
+  const QRect area = primary->availableGeometry();
+  const QSize least(kMinWindowWidth, kMinWindowHeight);
+  QRect placed(QPoint(0, 0), outer.size().boundedTo(area.size()).expandedTo(least));
+  placed.moveCenter(area.center());
+  return placed;
+}
+
+}  // namespace
+
 void CMainFrame::ApplyPlacement(const WindowPlacement& placement) {
-  setGeometry(placement.left, placement.top, placement.right - placement.left,
-              placement.bottom - placement.top);
+  const QRect outer = OnAScreen(QRect(placement.left, placement.top,
+                                      placement.right - placement.left,
+                                      placement.bottom - placement.top));
+  setGeometry(outer.marginsRemoved(FrameMargins()));
   switch (placement.showCommand) {
     case 3: showMaximized(); break;
     case 2:

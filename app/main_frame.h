@@ -74,6 +74,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   const WindowPlacement& RememberedPlacement() const { return remembered_; }
   std::time_t StartTime() const { return startTime_; }
   void SetReadingTimeDisplay(bool on) { readingTimeDisplay_ = on ? 1 : 0; }
+  // The placement's rectangle is the window's outer one, frame included.
   WindowPlacement CurrentPlacement() const;
   void ApplyPlacement(const WindowPlacement& placement);
 
@@ -95,6 +96,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  QMargins FrameMargins() const;
   void PreCreateWindow();
   void OnCreate();
   void BuildMenus();

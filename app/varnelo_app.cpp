@@ -14,11 +14,13 @@
 #include "app/main_frame.h"
 #include "app/varnelo_doc.h"
 #include "platform/atomic_file.h"
+#include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
 #include "res/command_table.h"
 #include "store/read_record_dialog.h"
+#include "store/store_messages.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -79,6 +81,12 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     frame_->move(area.topLeft());
   }
   frame_->activateWindow();  // keys go to the reader at once, even without a window manager
+  // The run goes on with the defaults and the exit leaves the file as it is: say so now.
+  const std::string settingsPath = SettingsPathIn(settings_.programFolder);
+  if (!profile::FileReadable(settingsPath)) {
+    MessageBoxes().Show(frame_.get(), NotReadMessage(settingsPath), QString(), MessageButtons::Ok,
+                        MessageIcon::Exclamation);
+  }
   if (withBook) frame_->SideBar()->OpenPath(arguments[1]);
   started_ = true;
   ServeHandOvers();

@@ -1,14 +1,13 @@
 #include "app/varnelo_doc.h"
 
-#include <cstdio>
+#include "platform/regular_file.h"
 
 namespace varnelo {
 
+// A FIFO or a device named on the command line would block the start: only a regular
+// file that opens counts as readable.
 bool CVarneloDoc::OnOpenDocument(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  std::fclose(file);
-  return true;
+  return RegularFile::Open(path).Status() == OpenStatus::Ok;
 }
 
 }  // namespace varnelo

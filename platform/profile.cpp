@@ -1,10 +1,6 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -12,6 +8,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 namespace varnelo::profile {
 namespace {
@@ -157,21 +154,20 @@ enum class ReadStatus { kOk, kMissing, kError };
 ReadStatus ReadFile(const std::string& path, std::string& out) {
   out.clear();
   gCounters.fileReads.fetch_add(1, std::memory_order_relaxed);
-  if (path.empty()) return ReadStatus::kMissing;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? ReadStatus::kMissing : ReadStatus::kError;
-  char buffer[16384];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
+  RegularFile file = RegularFile::Open(path);
+  switch (file.Status()) {
+    case OpenStatus::Ok:
+      break;
+    case OpenStatus::Missing:
+      return ReadStatus::kMissing;
+    case OpenStatus::NotRegular:  // a FIFO would hang the reader, /dev/zero fill the memory
+    case OpenStatus::Failed:
       return ReadStatus::kError;
-    }
-    if (n == 0) break;
-    out.append(buffer, static_cast<std::size_t>(n));
   }
-  ::close(fd);
+  if (!file.ReadInto(out, out.max_size())) {
+    out.clear();
+    return ReadStatus::kError;
+  }
   return ReadStatus::kOk;
 }
 
@@ -357,6 +353,11 @@ int SectionReader::GetInt(std::string_view key, int defaultValue) const {
 
 std::string SectionReader::GetString(std::string_view key, std::string_view defaultValue) const {
   return StringOf(Find(key), defaultValue);
+}
+
+bool FileReadable(const std::string& path) {
+  const OpenStatus status = RegularFile::Open(path).Status();
+  return status == OpenStatus::Ok || status == OpenStatus::Missing;
 }
 
 Traffic TrafficSoFar() {

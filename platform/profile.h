@@ -47,6 +47,10 @@ class SectionReader {
   std::unordered_map<std::string, std::string> values_;  // by lower-case name, first wins
 };
 
+// False when the file is there but cannot be read (no permission, not a regular file): the
+// reader then runs on the defaults, and every write refuses rather than replace it.
+bool FileReadable(const std::string& path);
+
 // How much file work these functions have done in this process: whole-file reads,
 // whole-file writes and lines parsed. Tests compare the counts before and after a step.
 struct Traffic {

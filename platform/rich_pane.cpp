@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/installed_face.h"
 #include "platform/text_column.h"
@@ -240,9 +241,12 @@ qreal RichPane::LineTop(int line) const {
 }
 
 void RichPane::LineScroll(int lines) {
-  const int target = std::clamp(FirstVisibleLine() + lines, 0, LineCount() - 1);
+  // In 64 bits: a remembered line can be as large as an int holds.
+  const int target = static_cast<int>(std::clamp<std::int64_t>(
+      std::int64_t{FirstVisibleLine()} + lines, 0, std::max(LineCount() - 1, 0)));
   // Round up: a line top between pixels would otherwise leave the line above in view.
-  verticalScrollBar()->setValue(target == 0 ? 0 : static_cast<int>(std::ceil(LineTop(target))));
+  const qreal top = std::min<qreal>(std::ceil(LineTop(target)), verticalScrollBar()->maximum());
+  verticalScrollBar()->setValue(target == 0 ? 0 : static_cast<int>(top));
 }
 
 int RichPane::LineIndex(int line) const {

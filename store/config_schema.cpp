@@ -1,6 +1,8 @@
 #include "store/config_schema.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string>
 #include <variant>
 
@@ -26,6 +28,21 @@ struct Entry {
   Form form;
   ReadStage stage;
   Field (*field)(ConfigValues&);
+};
+
+// The ranges a hand-edited number is brought into as it is read, so that nothing computed
+// from it can overflow: the sizes the font dialog and the tool-bar steps can reach.
+struct Range {
+  ConfigKey key;
+  int lowest;
+  int highest;
+};
+constexpr int kIntMax = 2147483647;
+constexpr Range kRanges[] = {
+    {ConfigKey::FontSize, 0, kHighestFontSize},
+    {ConfigKey::LineSpacing, 0, kHighestLineSpacing},
+    {ConfigKey::MarkLine, 0, kIntMax},
+    {ConfigKey::LibraryEntry, 0, kIntMax},
 };
 
 constexpr char kStyle[] = "Style";
@@ -105,6 +122,19 @@ const Entry& EntryOf(ConfigKey key) {
 
 }  // namespace
 
+WindowPlacement SanePlacement(WindowPlacement placement) {
+  const auto within = [](std::int64_t value, std::int64_t lowest, std::int64_t highest) {
+    return static_cast<std::int32_t>(std::clamp(value, lowest, highest));
+  };
+  const std::int64_t width = std::int64_t{placement.right} - placement.left;
+  const std::int64_t height = std::int64_t{placement.bottom} - placement.top;
+  placement.left = within(placement.left, -kPlacementReach, kPlacementReach);
+  placement.top = within(placement.top, -kPlacementReach, kPlacementReach);
+  placement.right = placement.left + within(width, kMinWindowWidth, kPlacementReach);
+  placement.bottom = placement.top + within(height, kMinWindowHeight, kPlacementReach);
+  return placement;
+}
+
 const std::vector<ConfigKey>& ExitOrder() {
   static const std::vector<ConfigKey> order = [] {
     std::vector<ConfigKey> keys;
@@ -128,6 +158,9 @@ void ReadKey(ConfigValues& values, ConfigKey key, const std::string& settingsPat
   const Field fallback = entry.field(defaults);
   if (int* const* number = std::get_if<int*>(&field)) {
     **number = profile::GetInt(entry.section, entry.name, *std::get<int*>(fallback), settingsPath);
+    for (const Range& range : kRanges) {
+      if (range.key == key) **number = std::clamp(**number, range.lowest, range.highest);
+    }
   } else if (bool* const* flag = std::get_if<bool*>(&field)) {
     **flag = profile::GetInt(entry.section, entry.name, *std::get<bool*>(fallback) ? 1 : 0,
                              settingsPath) != 0;
@@ -139,7 +172,7 @@ void ReadKey(ConfigValues& values, ConfigKey key, const std::string& settingsPat
     // A zero or absurd length means the bytes were never a placement.
     const bool read = profile::GetStruct(entry.section, entry.name, &stored, sizeof stored,
                                          settingsPath);
-    **placement = read && stored.length != 0 && stored.length <= 10000 ? stored
+    **placement = read && stored.length != 0 && stored.length <= 10000 ? SanePlacement(stored)
                                                                         : WindowPlacement{};
   }
 }

@@ -27,6 +27,18 @@ struct WindowPlacement {
 };
 static_assert(sizeof(WindowPlacement) == 44);
 
+// What a read brings a hand-edited value into. Font sizes reach at most 20000 through the
+// font dialog (0 leaves the pane's own size); the spacing steps stay within 0 to 800.
+inline constexpr int kHighestFontSize = 20000;
+inline constexpr int kHighestLineSpacing = 800;
+// A window is at least this big, and its corner and size stay within what window
+// systems address, so the frame's arithmetic cannot overflow.
+inline constexpr int kMinWindowWidth = 200;
+inline constexpr int kMinWindowHeight = 150;
+inline constexpr int kPlacementReach = 32767;
+// The normal rectangle brought into those bounds; the size is kept where it can be.
+WindowPlacement SanePlacement(WindowPlacement placement);
+
 // [Quote]: the quotation line, automatic scrolling and the eye-rest reminder.
 struct QuoteSettings {
   int quoteMode = 1;  // 0 off, 1 built-in, 2 from a file

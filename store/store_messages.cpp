@@ -7,4 +7,9 @@ QString NotWrittenMessage(const std::string& settingsPath, const QString& whatWa
       .arg(QString::fromStdString(settingsPath), whatWasLost);
 }
 
+QString NotReadMessage(const std::string& settingsPath) {
+  return QStringLiteral("无法读取设置文件 %1，本次使用默认设置，退出时不会改动它！")
+      .arg(QString::fromStdString(settingsPath));
+}
+
 }  // namespace varnelo

@@ -1,13 +1,12 @@
 #include "text/book_engine.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "platform/regular_file.h"
 #include "text/byte_scan.h"
 
 namespace varnelo {
@@ -17,14 +16,6 @@ namespace {
 const unsigned char* Bytes(std::string_view text) {
   return reinterpret_cast<const unsigned char*>(text.data());
 }
-
-// Closes a descriptor on every way out of ReadBookFile.
-struct FileCloser {
-  int fd;
-  ~FileCloser() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 }  // namespace
 
@@ -68,17 +59,16 @@ const char* LoadMessage(LoadStatus status) {
 LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUnicodeMark) {
   bytes.clear();
   // Read-only: a book on a read-only medium must still open; only saving needs write access.
-  FileCloser file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (file.fd < 0) return LoadStatus::Missing;
-  struct stat info {};
-  if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return LoadStatus::Missing;
-  if (info.st_size > kMaxBookBytes) return LoadStatus::TooLarge;
+  // A FIFO or a device is refused as a missing file is, and never waited for.
+  RegularFile file = RegularFile::Open(path);
+  if (file.Status() != OpenStatus::Ok) return LoadStatus::Missing;
+  if (file.Size() > kMaxBookBytes) return LoadStatus::TooLarge;
 
   std::string buffer;
-  buffer.resize(static_cast<std::size_t>(info.st_size));
+  buffer.resize(static_cast<std::size_t>(file.Size()));
   std::size_t filled = 0;
   while (filled < buffer.size()) {
-    const ssize_t got = ::read(file.fd, buffer.data() + filled, buffer.size() - filled);
+    const ssize_t got = ::read(file.Descriptor(), buffer.data() + filled, buffer.size() - filled);
     if (got < 0) {
       if (errno == EINTR) continue;
       return LoadStatus::Unreadable;

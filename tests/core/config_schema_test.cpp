@@ -2,10 +2,13 @@
 // defaults, stages, and keys nobody changed coming back exactly as they were.
 #include "store/config_schema.h"
 
+#include <climits>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -81,13 +84,14 @@ TEST_F(ConfigSchemaTest, StartupKeepsWhatItCannotUseAndStagesSplitTheKeys) {
   Put(StoreFile("hand_edited.ini"));
   ConfigValues values;
   ReadStartupKeys(values, ReadStage::View, path_);
-  EXPECT_EQ(values.appearance.fontSize, -5);
+  EXPECT_EQ(values.appearance.fontSize, 0) << "a size out of range is brought in";
   EXPECT_TRUE(values.appearance.night);
   EXPECT_EQ(values.toolBarShown, 1) << "a frame key is not read by the view";
   ReadStartupKeys(values, ReadStage::Frame, path_);
   EXPECT_EQ(values.toolBarShown, 0);
   EXPECT_EQ(values.placement.right, 900) << "a damaged placement gives the default";
 
+  values.appearance.fontSize = -5;
   ASSERT_TRUE(WriteExitSettings(values, path_));
   const std::string after = Contents();
   EXPECT_NE(after.find("[Other]\r\nkeep=1\r\n"), std::string::npos);
@@ -103,6 +107,59 @@ TEST_F(ConfigSchemaTest, StartupKeepsWhatItCannotUseAndStagesSplitTheKeys) {
   for (ConfigKey key : ExitOrder())
     EXPECT_TRUE(names.insert(std::string(SectionOf(key)) + "/" + std::string(NameOf(key))).second);
   EXPECT_EQ(StageOf(ConfigKey::MarkLine), ReadStage::ScrollRestore);
+}
+
+// Hand-edited numbers come in within what the program's own commands could have set, so
+// nothing computed from them overflows.
+TEST_F(ConfigSchemaTest, NumbersAreBroughtIntoTheirRangeAsTheyAreRead) {
+  const struct {
+    ConfigKey key;
+    const char* stored;
+    int read;
+  } cases[] = {
+      {ConfigKey::FontSize, "2147483647", kHighestFontSize},
+      {ConfigKey::FontSize, "-2147483648", 0},
+      {ConfigKey::FontSize, "320", 320},
+      {ConfigKey::LineSpacing, "2147483647", kHighestLineSpacing},
+      {ConfigKey::LineSpacing, "-7", 0},
+      {ConfigKey::LineSpacing, "150", 150},
+      {ConfigKey::MarkLine, "-2147483648", 0},
+      {ConfigKey::MarkLine, "2147483647", 2147483647},
+      {ConfigKey::LibraryEntry, "-3", 0},
+  };
+  for (const auto& c : cases) {
+    profile::WriteString(SectionOf(c.key), NameOf(c.key), c.stored, path_);
+    ConfigValues values;
+    ReadKey(values, c.key, path_);
+    const int read = c.key == ConfigKey::FontSize      ? values.appearance.fontSize
+                     : c.key == ConfigKey::LineSpacing ? values.appearance.lineSpacing
+                     : c.key == ConfigKey::MarkLine    ? values.markLine
+                                                       : values.libraryEntry;
+    EXPECT_EQ(read, c.read) << NameOf(c.key) << "=" << c.stored;
+  }
+
+  // The placement: at least 200 x 150, corner and size within what a window system takes.
+  const struct {
+    WindowPlacement stored;
+    int left, top, width, height;
+  } places[] = {
+      {{44, 0, 1, -1, -1, -1, -1, INT_MIN, INT_MIN, INT_MAX, INT_MAX}, -32767, -32767, 32767, 32767},
+      {{44, 0, 1, -1, -1, -1, -1, INT_MAX, INT_MAX, INT_MIN, INT_MIN}, 32767, 32767, 200, 150},
+      {{44, 0, 1, -1, -1, -1, -1, 10, 20, 78, 116}, 10, 20, 200, 150},
+      {{44, 0, 3, -1, -1, -1, -1, -8, -8, 1928, 1088}, -8, -8, 1936, 1096},
+  };
+  for (const auto& p : places) {
+    ASSERT_TRUE(profile::WriteStruct(SectionOf(ConfigKey::Placement), NameOf(ConfigKey::Placement),
+                                     &p.stored, sizeof p.stored, path_));
+    ConfigValues values;
+    ReadKey(values, ConfigKey::Placement, path_);
+    const WindowPlacement& got = values.placement;
+    EXPECT_EQ(std::vector<std::int64_t>({got.left, got.top, std::int64_t{got.right} - got.left,
+                                         std::int64_t{got.bottom} - got.top}),
+              std::vector<std::int64_t>({p.left, p.top, p.width, p.height}))
+        << p.stored.left << "," << p.stored.top << "," << p.stored.right << "," << p.stored.bottom;
+    EXPECT_EQ(got.showCommand, p.stored.showCommand);
+  }
 }
 
 TEST_F(ConfigSchemaTest, FirstExitOnAFreshFileWritesEveryKeyAndReadsBackTheDefaults) {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/core/fifo_guard.h"
 #include "tests/core/ini_file_fixture.h"
 
 namespace fs = std::filesystem;
@@ -223,3 +224,23 @@ TEST_F(ProfileTest, StructsNeedExactLengthAndChecksum) {
 }
 
 }  // namespace
+
+namespace varnelo::profile {
+namespace {
+
+// A FIFO as Config.ini: read at once as missing-but-unreadable, never written over.
+TEST_F(ProfileTest, AFifoIsNeitherWaitedForNorReplaced) {
+  std::filesystem::remove(path_);
+  testing::FifoGuard fifo(path_);
+  ASSERT_TRUE(fifo.Made());
+  EXPECT_FALSE(FileReadable(path_));
+  EXPECT_EQ(GetInt("Style", "txtsize", 270, path_), 270);
+  EXPECT_EQ(GetString("Style", "txtfont", "宋体", path_), "宋体");
+  EXPECT_FALSE(WriteString("Style", "txtsize", "300", path_));
+  EXPECT_FALSE(fifo.Rescued()) << "the read waited for a writer";
+  EXPECT_TRUE(fifo.StillAFifo());
+  EXPECT_TRUE(FileReadable(path_ + ".absent")) << "a missing file is simply the defaults";
+}
+
+}  // namespace
+}  // namespace varnelo::profile

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "aids/scroll_steps.h"
+#include "tests/core/fifo_guard.h"
+#include "tests/core/scratch_folder.h"
 
 namespace varnelo {
 namespace {
@@ -79,6 +81,34 @@ TEST(QuotationSequence, LineFeedLimit) {
   EXPECT_EQ(file.Begin(std::string(9999, '\n'), false), QuotationFile::Start::Lines);
   EXPECT_EQ(file.Begin(std::string(10000, '\n'), false), QuotationFile::Start::TooManyLines);
   EXPECT_EQ(file.Begin(std::string(10000, '\n'), true), QuotationFile::Start::Band);
+}
+
+// The file is read only as far as the line can use it, and a FIFO is not waited for.
+TEST(QuotationSequence, FileIsReadOnlyAsFarAsItsBounds) {
+  std::string lines;
+  for (int i = 0; i < 20000; ++i) lines += "ab\r\n";
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::size_t kept;
+  } cases[] = {
+      {"many.txt", lines, 10000 * 4},
+      {"fewer.txt", std::string(9999, '\n') + "x", 10000},
+      {"one-line.txt", std::string(kMaxQuoteFileBytes + 5, 'x'), kMaxQuoteFileBytes},
+  };
+  for (const auto& c : cases) {
+    std::string bytes;
+    ASSERT_EQ(ReadQuotationFile(testing::ScratchFile(c.name, c.bytes), bytes), LoadStatus::Ok);
+    EXPECT_EQ(bytes, c.bytes.substr(0, c.kept)) << c.name;
+  }
+  std::string bytes;
+  ASSERT_EQ(ReadQuotationFile(testing::ScratchFile("many.txt", lines), bytes), LoadStatus::Ok);
+  EXPECT_EQ(QuotationFile().Begin(bytes, false), QuotationFile::Start::TooManyLines);
+
+  testing::FifoGuard fifo((testing::ScratchFolder() / "fifo.txt").string());
+  ASSERT_TRUE(fifo.Made());
+  EXPECT_EQ(ReadQuotationFile(fifo.Path(), bytes), LoadStatus::Missing);
+  EXPECT_FALSE(fifo.Rescued());
 }
 
 TEST(ScrollSteps, EdgesOfTheArithmetic) {

@@ -128,7 +128,7 @@ TEST_F(MainFrameTest, StartsWithDefaultsWithoutConfig) {
   EXPECT_TRUE(frame->Timers().IsActive(CMainFrame::kPlacementTimer));
   EXPECT_EQ(frame->Timers().Interval(CMainFrame::kPlacementTimer), 100);
   frame->OnTimer(CMainFrame::kPlacementTimer);
-  EXPECT_EQ(frame->geometry(), QRect(100, 100, 800, 600));
+  EXPECT_EQ(frame->frameGeometry(), QRect(100, 100, 800, 600)) << "the outer rectangle";
   EXPECT_FALSE(frame->Timers().IsActive(CMainFrame::kPlacementTimer));
   EXPECT_EQ(frame->Timers().Interval(CMainFrame::kClockTimer), 1000);
 
@@ -243,7 +243,7 @@ TEST_F(MainFrameTest, ReadingTimeInMessagePane) {
 TEST_F(MainFrameTest, ExitSaveWritesDefaults) {
   ASSERT_TRUE(Start());
   Frame()->OnTimer(CMainFrame::kPlacementTimer);
-  const QRect geometry = Frame()->geometry();
+  const QRect geometry = Frame()->frameGeometry();
   Frame()->close();
 
   const struct {
@@ -285,7 +285,7 @@ TEST_F(MainFrameTest, ExitSaveKeepsWhatWasReadAtStart) {
 
   ASSERT_TRUE(Start());
   Frame()->OnTimer(CMainFrame::kPlacementTimer);
-  EXPECT_EQ(Frame()->geometry(), QRect(50, 60, 700, 500));
+  EXPECT_EQ(Frame()->frameGeometry(), QRect(50, 60, 700, 500));
   Frame()->close();
   for (const auto& e : stored) EXPECT_EQ(Str(e.key), e.value) << NameOf(e.key);
   const WindowPlacement saved = ReadWindowPlacement(ini_);
