@@ -602,7 +602,7 @@ bool CMainFrame::SaveAllSettings() {
   steps.updateRecentFolders = [&] { return store.UpdateRecentFolders(app_.Settings().libraryFolder); };
   steps.closeReadingPeriod = [this] { return view_->UpdateReadRecord(); };
   aids_.places->KeepPlace();
-  if (!WriteExitSettings(ExitValues(), settingsPath, steps)) {
+  if (!WriteExitSettings(ExitValues(), settingsPath, steps) && !app_.SettingsUnreadable()) {
     MessageBoxes().Show(this, NotWrittenMessage(settingsPath, QStringLiteral("本次的设置未能保存")),
                         QString(), MessageButtons::Ok, MessageIcon::Exclamation);
   }

@@ -84,6 +84,7 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   // The run goes on with the defaults and the exit leaves the file as it is: say so now.
   const std::string settingsPath = SettingsPathIn(settings_.programFolder);
   if (!profile::FileReadable(settingsPath)) {
+    settingsUnreadable_ = true;
     MessageBoxes().Show(frame_.get(), NotReadMessage(settingsPath), QString(), MessageButtons::Ok,
                         MessageIcon::Exclamation);
   }

@@ -36,6 +36,9 @@ class CVarneloApp : public CommandTarget {
 
   // The program folder, ending with the separator; computed by the frame at creation.
   std::string GetProgramFolder();
+  // True once the start has told the user that Config.ini could not be read; the exit
+  // then leaves the file alone without saying so a second time.
+  bool SettingsUnreadable() const { return settingsUnreadable_; }
 
   bool HandlesCommand(int id) const override;
   void OnCommand(int id) override;
@@ -51,6 +54,7 @@ class CVarneloApp : public CommandTarget {
   std::vector<std::string> handedOver_;  // books (empty: none) waiting for a free window
   std::unique_ptr<QTimer> handOverTimer_;
   bool started_ = false;
+  bool settingsUnreadable_ = false;
 
   void ServeHandOvers();
   void BringToFront();
