@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
@@ -93,22 +91,14 @@ PageEditor::PageEditor(CVarneloView& view) : view_(view) {
   view_.SetEditSaver([this] { return SaveEditsInPlace(); }, [this] { return SaveText(); });
 }
 
-PageEditor::~PageEditor() {
-  if (loadedFile_ >= 0) ::close(loadedFile_);
-}
+PageEditor::~PageEditor() = default;
 
 void PageEditor::OnBookLoaded() {
   ++loads_;
   loadedPath_ = view_.CurrentPath();
-  if (loadedFile_ >= 0) ::close(loadedFile_);
   // Whatever happens to the name, this still reads the loaded bytes; a file swapped in
   // between the load and this open is caught by the comparison with the buffer.
-  loadedFile_ = ::open(loadedPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  struct stat info {};
-  if (loadedFile_ >= 0 && (::fstat(loadedFile_, &info) != 0 || !S_ISREG(info.st_mode))) {
-    ::close(loadedFile_);
-    loadedFile_ = -1;
-  }
+  loadedFile_ = RegularFile::Open(loadedPath_);
 }
 
 void PageEditor::OnPageShown() {
@@ -170,8 +160,8 @@ std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
   // The loaded file by its descriptor's name, which reaches it even once deleted; by its
   // path where there is no such name.
   LoadStatus status = LoadStatus::Missing;
-  if (asLoaded && loadedFile_ >= 0) {
-    status = ReadBook("/proc/self/fd/" + std::to_string(loadedFile_), view_.Form().encoding,
+  if (asLoaded && loadedFile_.IsOpen()) {
+    status = ReadBook("/proc/self/fd/" + std::to_string(loadedFile_.Descriptor()), view_.Form().encoding,
                       bytes, form, &file);
   }
   if (status == LoadStatus::Missing)

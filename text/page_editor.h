@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/regular_file.h"
 #include "platform/services.h"
 #include "text/view_part.h"
 
@@ -61,7 +62,7 @@ class PageEditor : public ViewPart {
 
   CVarneloView& view_;
   std::string loadedPath_;
-  int loadedFile_ = -1;  // kept open, so a new name can be written after a delete
+  RegularFile loadedFile_;  // kept open, so a new name can be written after a delete
   int loads_ = 0;
   int behindSinceLoad_ = -1;  // loads_ when a save in place left the buffer behind its file
   int shownPage_ = -1;
