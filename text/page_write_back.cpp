@@ -325,8 +325,19 @@ std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdi
     if (to > from) out.append(fileNow.substr(base + from, to - from));
     copied = std::max(copied, to);
   };
+  // Text only inserted where blank lines begin, or inside one's break, would turn a blank
+  // line into a line of its own, though the pane shows it on the line after them: it goes
+  // after those blank lines, which the copy up to `keptTo` keeps.
   Index x = 0;
   Index y = 0;
+  const auto insert = [&](Index unit, std::u16string_view typed, std::size_t keptTo) {
+    if (!typed.empty() && unit == x) {
+      std::size_t at = std::max(byteOf(unit), copied);
+      while (at + 2 <= keptTo && insidePair(at + 1)) at += 2;
+      copy(copied, at);
+    }
+    AppendTyped(typed, lineBreak, out);
+  };
   for (Run run : runs) {
     while (run.length > 0 && !characterStart(run.x)) {
       ++run.x;
@@ -335,12 +346,12 @@ std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdi
     }
     while (run.length > 0 && !characterStart(run.x + run.length)) --run.length;
     if (run.length <= 0 || run.x < x || run.y < y) continue;
-    AppendTyped(edited.substr(U(y), U(run.y - y)), lineBreak, out);
+    insert(run.x, edited.substr(U(y), U(run.y - y)), byteOf(run.x + run.length));
     copy(byteOf(run.x), byteOf(run.x + run.length));
     x = run.x + run.length;
     y = run.y + run.length;
   }
-  AppendTyped(edited.substr(U(y), U(m - y)), lineBreak, out);
+  insert(n, edited.substr(U(y), U(m - y)), byteOf(n));
   std::size_t rest = byteOf(n);
   if (insidePair(rest)) --rest;
   copy(rest, fileNow.size() - base);

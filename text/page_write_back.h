@@ -29,8 +29,9 @@ struct PageEdit {
 // The whole new file: `fileNow` with the changes from the shown text to the edited text
 // written in place of the bytes they replace. Nothing when the shown text was not made from
 // the shown bytes, or the page does not lie inside the file. The two spaces that stand for
-// one line break of a blank line are one unit: text typed between them goes after the
-// break, and the break goes only when both are deleted.
+// one line break of a blank line are one unit: text typed between them, or before them,
+// goes after the break (after every blank line there), and the break goes only when both
+// are deleted.
 std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdit& edit);
 
 // What a "\n" typed into the page becomes: the first line break from the page on, else the

@@ -115,8 +115,18 @@ TEST(PageWriteBack, RandomEditsChangeOnlyTheEditedBytes) {
     const auto byteAt = [&](std::size_t unit, long side) {
       return start + static_cast<std::size_t>(at[unit] >= 0 ? at[unit] : inside[unit] + side);
     };
-    const std::string expected = file.substr(0, byteAt(from, 1)) + Typed(typed, file, start) +
-                                 file.substr(byteAt(to, from == to ? 1 : -1));
+    // Text only inserted where blank lines begin, or inside a blank line's break, goes after
+    // those blank lines, as far as the pane's text reaches.
+    const std::size_t paneEnd = byteAt(pane.size(), -1);
+    const std::vector<bool> middle = PairMiddles(file, buffer);
+    const auto insertAt = [&](std::size_t unit) {
+      std::size_t byte = byteAt(unit, 1);
+      while (byte + 2 <= paneEnd && middle[byte + 1]) byte += 2;
+      return byte;
+    };
+    const std::size_t typedAt = from == to ? insertAt(from) : byteAt(from, 1);
+    const std::string expected = file.substr(0, typedAt) + Typed(typed, file, start) +
+                                 file.substr(from == to ? typedAt : byteAt(to, -1));
     ASSERT_TRUE(WriteBackPage(file, {start, shown, pane, edited}) == expected)  // too long to print
         << "round " << round << " page " << page << " units " << from << ".." << to;
     ++checked;
@@ -130,11 +140,10 @@ TEST(PageWriteBack, RandomEditsChangeOnlyTheEditedBytes) {
       std::u16string twice = pane;
       twice.insert(later, u"@");
       twice.insert(from, typed);
-      const std::string both = file.substr(0, start + static_cast<std::size_t>(at[from])) +
-                               Typed(typed, file, start) +
-                               file.substr(start + static_cast<std::size_t>(at[from]),
-                                           static_cast<std::size_t>(at[later] - at[from])) +
-                               "@" + file.substr(start + static_cast<std::size_t>(at[later]));
+      const std::size_t one = insertAt(from);
+      const std::size_t two = insertAt(later);
+      const std::string both = file.substr(0, one) + Typed(typed, file, start) +
+                               file.substr(one, two - one) + "@" + file.substr(two);
       ASSERT_TRUE(WriteBackPage(file, {start, shown, pane, twice}) == both)
           << "round " << round << " units " << from << " and " << later;
     }
@@ -166,6 +175,8 @@ TEST(PageWriteBack, CasesThatProtectABook) {
       {"the pane shows a no-break space as a space", nbsp, {{u"zzzz", u"!"}}, nbsp + "!"},
       {"typing between the spaces of a blank line keeps its line break", blank,
        {{u"A\n ", u"x"}}, head + "AAAA\r\n\r\nxBBBB\r\n\r\n\r\nCC\r\nDD\r\n"},
+      {"typing before the spaces of a blank line leaves it blank", blank, {{u"A\n", u"y"}},
+       head + "AAAA\r\n\r\nyBBBB\r\n\r\n\r\nCC\r\nDD\r\n"},
   };
   for (const Case& c : cases) {
     std::string buffer = c.file;

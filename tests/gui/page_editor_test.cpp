@@ -125,19 +125,23 @@ TEST_F(PageEditorTest, TypingInsideABlankLinesSpacesKeepsItsLineBreak) {
   const QString line = QStringLiteral("------章节内容开始-------");
   const int at = static_cast<int>(pane->PaneText().indexOf(line));
   ASSERT_GT(at, 0);
-  QTextCursor inLine(pane->document());
-  inLine.setPosition(at + 8);
-  Click(pane, pane->cursorRect(inLine).center());
-  ASSERT_EQ(pane->textCursor().block().text().trimmed(), line);
-  Press(QKeyCombination(Qt::Key_Home));
-  Press(QKeyCombination(Qt::Key_Right));
-  Type("Z");
-  Press(Qt::ControlModifier | Qt::Key_S);
-  EXPECT_TRUE(boxes_.shown.empty());
-  // Right after the blank line's CR LF, before the line's own space.
+  // Between the two spaces, then before them: each time right after the blank line's
+  // CR LF, before the line's own text, and the blank line stays blank.
   std::string expected = original_;
-  expected.insert(original_.find(EncodeBookText(u" " + line.toStdU16String())), "Z");
-  EXPECT_TRUE(Read(book_) == expected);
+  const std::size_t lineStart = original_.find(EncodeBookText(u" " + line.toStdU16String()));
+  for (const char* typed : {"Z", "Q"}) {
+    QTextCursor inLine(pane->document());
+    inLine.setPosition(static_cast<int>(pane->PaneText().indexOf(line)) + 8);
+    Click(pane, pane->cursorRect(inLine).center());
+    ASSERT_EQ(pane->textCursor().block().text().trimmed().right(line.size()), line);
+    Press(QKeyCombination(Qt::Key_Home));
+    if (*typed == 'Z') Press(QKeyCombination(Qt::Key_Right));
+    Type(typed);
+    Press(Qt::ControlModifier | Qt::Key_S);
+    EXPECT_TRUE(boxes_.shown.empty());
+    expected.insert(lineStart, typed);
+    EXPECT_TRUE(Read(book_) == expected) << typed;
+  }
 }
 
 // A save past the file-size limit fails and says so; the reader, the book and the folder
