@@ -35,17 +35,12 @@ std::string Converted(const char* book, const char* to, const std::string& path)
   return Read(path);
 }
 
-class EncodingGuiTest : public ::testing::Test, protected testing::ScriptedSession {
+class EncodingGuiTest : public ::testing::Test, protected testing::ReaderSession {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(app_.InitInstance({"varnelo"}));
-    view_ = app_.MainFrame()->View();
+    ASSERT_TRUE(StartReader());
   }
-  void Open(const std::string& path) {
-    dialogs_.files.push_back(QString::fromStdString(path));
-    testing::PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
-  }
-  QAction* Action(int id) { return app_.MainFrame()->ActionOf(id); }
+  void Open(const std::string& path) { OpenByKeys(path); }
   // Edit mode, the caret after the first `after` of the page, `typed` typed there.
   void TypeAfter(const QString& after, const QString& typed) {
     Action(cmd::kEditMode)->trigger();
@@ -56,8 +51,6 @@ class EncodingGuiTest : public ::testing::Test, protected testing::ScriptedSessi
     for (QChar c : typed) testing::PressKey(pane, QKeyCombination(Qt::Key_unknown), QString(c));
   }
 
-  CVarneloApp app_;
-  CVarneloView* view_ = nullptr;
 };
 
 TEST_F(EncodingGuiTest, AUtf8BookWithItsMarkPagesByRule3AndSavesOnlyTheTypedBytes) {

@@ -54,17 +54,15 @@ void Click(RichPane* pane, QPoint at) {
   }
 }
 
-class PageEditorTest : public ::testing::Test, protected testing::ScriptedSession {
+class PageEditorTest : public ::testing::Test, protected testing::ReaderSession {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(app_.InitInstance({"varnelo"}));
-    view_ = app_.MainFrame()->View();
+    ASSERT_TRUE(StartReader());
     book_ = home_.Folder() + "sanguo.txt";
     fs::copy_file(testing::CorpusBook("三国演义.txt"), book_);
     fs::permissions(book_, fs::perms::owner_read | fs::perms::owner_write);
     original_ = Read(book_);
-    dialogs_.files.push_back(QString::fromStdString(book_));
-    Press(Qt::ControlModifier | Qt::Key_O);
+    OpenByKeys(book_);
     ASSERT_EQ(view_->CurrentPath(), book_);
   }
 
@@ -74,7 +72,6 @@ class PageEditorTest : public ::testing::Test, protected testing::ScriptedSessio
   void Type(const QString& text) {
     for (QChar c : text) Press(QKeyCombination(Qt::Key(c.toUpper().unicode())), QString(c));
   }
-  QAction* Action(int id) { return app_.MainFrame()->ActionOf(id); }
 
   // Edit mode from its action and the caret a few lines down the screen, past six plain
   // characters; returns the book as it should be once `typed` is typed there and saved.
@@ -95,8 +92,6 @@ class PageEditorTest : public ::testing::Test, protected testing::ScriptedSessio
     return original_.substr(0, cut) + typed + original_.substr(cut);
   }
 
-  CVarneloApp app_;
-  CVarneloView* view_ = nullptr;
   std::string book_;
   std::string original_;
 };

@@ -44,19 +44,16 @@ std::size_t Count(const std::string& text, const std::string& word) {
   return n;
 }
 
-class ReadingComfortTest : public ::testing::Test, protected testing::ScriptedSession {
+class ReadingComfortTest : public ::testing::Test, protected testing::ReaderSession {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(app_.InitInstance({"varnelo"}));
-    view_ = app_.MainFrame()->View();
+    ASSERT_TRUE(StartReader());
   }
   void Open(const std::string& path) {
-    dialogs_.files.push_back(QString::fromStdString(path));
-    Press(Qt::ControlModifier | Qt::Key_O);
+    OpenByKeys(path);
     ASSERT_EQ(view_->CurrentPath(), path);
   }
   void Press(QKeyCombination key) { testing::PressKey(view_->Pane(), key); }
-  QAction* Action(int id) { return app_.MainFrame()->ActionOf(id); }
   // 三国演义 in traditional characters, as GB18030 bytes.
   std::string TraditionalBook() {
     const std::string path = home_.Folder() + "三國演義.txt";
@@ -100,8 +97,6 @@ class ReadingComfortTest : public ::testing::Test, protected testing::ScriptedSe
     return caret.top() + caret.height();
   }
 
-  CVarneloApp app_;
-  CVarneloView* view_ = nullptr;
 };
 
 TEST_F(ReadingComfortTest, ATraditionalBookShownSimplifiedKeepsItsBytesAndSavesOnlyTheTyped) {

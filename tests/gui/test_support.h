@@ -18,9 +18,12 @@
 
 #include <unistd.h>
 
+#include "app/main_frame.h"
+#include "app/varnelo_app.h"
 #include "platform/profile.h"
 #include "platform/services.h"
 #include "store/config_schema.h"
+#include "text/varnelo_view.h"
 
 namespace varnelo::testing {
 
@@ -184,6 +187,24 @@ inline void PressKey(QWidget* target, QKeyCombination key, const QString& text =
   QKeyEvent press(QEvent::KeyPress, key.key(), key.keyboardModifiers(), text);
   QApplication::sendEvent(target, &press);
 }
+
+// The whole reader started in a scripted session, driven through its keys and actions.
+struct ReaderSession : ScriptedSession {
+  CVarneloApp app_;
+  CVarneloView* view_ = nullptr;
+
+  bool StartReader() {
+    if (!app_.InitInstance({"varnelo"})) return false;
+    view_ = app_.MainFrame()->View();
+    return true;
+  }
+  QAction* Action(int id) { return app_.MainFrame()->ActionOf(id); }
+  // Ctrl+O on the page, the open dialog answering `path`.
+  void OpenByKeys(const std::string& path) {
+    dialogs_.files.push_back(QString::fromStdString(path));
+    PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
+  }
+};
 
 inline std::string CorpusBook(const char* name) {
   return std::string(VARNELO_CORPUS_DIR) + "/" + name;
