@@ -21,18 +21,12 @@
 namespace varnelo {
 namespace {
 
-std::string Read(const std::string& path) {
-  std::stringstream bytes;
-  bytes << std::ifstream(path, std::ios::binary).rdbuf();
-  return bytes.str();
-}
-
 // The corpus book in another encoding, by the system's iconv.
 std::string Converted(const char* book, const char* to, const std::string& path) {
   const std::string command = "iconv -c -f GB18030 -t " + std::string(to) + " '" +
                               testing::CorpusBook(book) + "' > '" + path + "'";
   EXPECT_EQ(std::system(command.c_str()), 0);
-  return Read(path);
+  return testing::FileBytes(path);
 }
 
 class EncodingGuiTest : public ::testing::Test, protected testing::ReaderSession {
@@ -74,13 +68,13 @@ TEST_F(EncodingGuiTest, AUtf8BookWithItsMarkPagesByRule3AndSavesOnlyTheTypedByte
   // The page's first "张飞性发" gets two characters after it.
   const QString after = QStringLiteral("张飞性发");
   const std::size_t page = view_->Form().Locate(body, view_->PageStart(view_->CurrentPage())).file;
-  const std::size_t at = Read(book).find(after.toStdString(), page) + after.toStdString().size();
+  const std::size_t at = testing::FileBytes(book).find(after.toStdString(), page) + after.toStdString().size();
   ASSERT_TRUE(view_->Pane()->PaneText().contains(after));
   TypeAfter(after, QStringLiteral("曰好"));
   testing::PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_S);
   EXPECT_TRUE(boxes_.shown.empty());
   const std::string original = "\xEF\xBB\xBF" + body;
-  EXPECT_TRUE(Read(book) == original.substr(0, at) + "曰好" + original.substr(at));
+  EXPECT_TRUE(testing::FileBytes(book) == original.substr(0, at) + "曰好" + original.substr(at));
   EXPECT_TRUE(view_->Pane()->PaneText().contains(QStringLiteral("张飞性发曰好")));
 }
 
@@ -115,7 +109,7 @@ TEST_F(EncodingGuiTest, ASimplifiedCharacterTypedIntoABig5BookIsRefused) {
   testing::PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_S);
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("“们”")));
-  EXPECT_TRUE(Read(book) == original);
+  EXPECT_TRUE(testing::FileBytes(book) == original);
   EXPECT_TRUE(view_->Pane()->PaneText().contains(QStringLiteral("曹们")));
   EXPECT_TRUE(view_->Pane()->IsModified());
 }

@@ -39,12 +39,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const std::string& path) {
-  std::stringstream bytes;
-  bytes << std::ifstream(path, std::ios::binary).rdbuf();
-  return bytes.str();
-}
-
 void Click(RichPane* pane, QPoint at) {
   for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
     QMouseEvent event(type, at, pane->viewport()->mapToGlobal(at), Qt::LeftButton,
@@ -61,7 +55,7 @@ class PageEditorTest : public ::testing::Test, protected testing::ReaderSession 
     book_ = home_.Folder() + "sanguo.txt";
     fs::copy_file(testing::CorpusBook("三国演义.txt"), book_);
     fs::permissions(book_, fs::perms::owner_read | fs::perms::owner_write);
-    original_ = Read(book_);
+    original_ = testing::FileBytes(book_);
     OpenByKeys(book_);
     ASSERT_EQ(view_->CurrentPath(), book_);
   }
@@ -104,7 +98,7 @@ TEST_F(PageEditorTest, CtrlSWritesOnlyTheTypedBytesAndComesBack) {
   Type("xyz");
   Press(Qt::ControlModifier | Qt::Key_S);
   EXPECT_TRUE(boxes_.shown.empty());
-  EXPECT_TRUE(Read(book_) == expected);  // books are too long to print
+  EXPECT_TRUE(testing::FileBytes(book_) == expected);  // books are too long to print
   EXPECT_EQ(view_->CurrentPage(), 3);
   EXPECT_EQ(view_->Pane()->FirstVisibleLine(), 5);
   EXPECT_TRUE(Action(108)->isChecked());
@@ -135,7 +129,7 @@ TEST_F(PageEditorTest, TypingInsideABlankLinesSpacesKeepsItsLineBreak) {
     Press(Qt::ControlModifier | Qt::Key_S);
     EXPECT_TRUE(boxes_.shown.empty());
     expected.insert(lineStart, typed);
-    EXPECT_TRUE(Read(book_) == expected) << typed;
+    EXPECT_TRUE(testing::FileBytes(book_) == expected) << typed;
   }
 }
 
@@ -153,7 +147,7 @@ TEST_F(PageEditorTest, ASavePastTheFileSizeLimitIsReportedAndLeavesNoTemporaryFi
     int fault = 0;
     if (boxes_.shown.size() != 1 || !boxes_.shown[0].text.contains(QStringLiteral("无法写入")))
       fault |= 1;
-    if (Read(book_) != original_) fault |= 2;
+    if (testing::FileBytes(book_) != original_) fault |= 2;
     for (const auto& entry : fs::directory_iterator(home_.Folder()))
       if (entry.path().filename().string().find(".~") != std::string::npos) fault |= 4;
     ::_exit(fault);
@@ -176,7 +170,7 @@ TEST_F(PageEditorTest, LeavingEditModeWithNoBringsThePageBack) {
   EXPECT_EQ(view_->Pane()->PaneText(), shown);
   EXPECT_EQ(view_->Pane()->FirstVisibleLine(), 3);
   EXPECT_TRUE(!Action(108)->isChecked() && view_->Pane()->isReadOnly());
-  EXPECT_TRUE(Read(book_) == original_);
+  EXPECT_TRUE(testing::FileBytes(book_) == original_);
 }
 
 TEST_F(PageEditorTest, EveryWayOffThePageAsksFirst) {
@@ -185,7 +179,7 @@ TEST_F(PageEditorTest, EveryWayOffThePageAsksFirst) {
   boxes_.answers.push_back(MessageResult::Yes);
   view_->NextButton()->click();
   EXPECT_EQ(boxes_.shown.back().text, QStringLiteral("是否保存文本？"));
-  EXPECT_TRUE(Read(book_) == expected);
+  EXPECT_TRUE(testing::FileBytes(book_) == expected);
   EXPECT_EQ(view_->CurrentPage(), 2);
   // A typed page number and a paging command ask too; No leaves the book as it is.
   for (int way = 0; way < 2; ++way) {
@@ -199,7 +193,7 @@ TEST_F(PageEditorTest, EveryWayOffThePageAsksFirst) {
     EXPECT_EQ(boxes_.shown[0].text, QStringLiteral("是否保存文本？"));
     EXPECT_FALSE(view_->Pane()->PaneText().contains("w"));
   }
-  EXPECT_TRUE(Read(book_) == expected);
+  EXPECT_TRUE(testing::FileBytes(book_) == expected);
 }
 
 // What the library, the bookmarks and the exit call before they replace the book.
@@ -208,7 +202,7 @@ TEST_F(PageEditorTest, SavingBeforeTheBookIsReplacedWritesInPlace) {
   Type("1");
   boxes_.answers.push_back(MessageResult::Yes);
   EXPECT_TRUE(view_->OfferToSaveEdits());
-  EXPECT_TRUE(Read(book_) == once);
+  EXPECT_TRUE(testing::FileBytes(book_) == once);
   EXPECT_FALSE(view_->EditMode());
   EXPECT_TRUE(view_->OfferToSaveEdits());
   EXPECT_EQ(boxes_.shown.size(), 1u) << "nothing left to ask about";
@@ -217,7 +211,7 @@ TEST_F(PageEditorTest, SavingBeforeTheBookIsReplacedWritesInPlace) {
   const std::string twice = StartEditing("2");
   Type("2");
   Press(Qt::ControlModifier | Qt::Key_S);
-  EXPECT_TRUE(Read(book_) == twice);
+  EXPECT_TRUE(testing::FileBytes(book_) == twice);
   EXPECT_EQ(boxes_.shown.size(), 1u);
 }
 
@@ -225,11 +219,11 @@ TEST_F(PageEditorTest, ABookChangedSinceLoadingIsNotOverwritten) {
   StartEditing("k");
   Type("k");
   std::ofstream(book_, std::ios::app) << "\r\nmore";
-  const std::string changed = Read(book_);
+  const std::string changed = testing::FileBytes(book_);
   Press(Qt::ControlModifier | Qt::Key_S);
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("被改动")));
-  EXPECT_TRUE(Read(book_) == changed);
+  EXPECT_TRUE(testing::FileBytes(book_) == changed);
   EXPECT_TRUE(view_->Pane()->PaneText().contains("k"));
   EXPECT_TRUE(view_->Pane()->IsModified());
 
@@ -243,7 +237,7 @@ TEST_F(PageEditorTest, ABookChangedSinceLoadingIsNotOverwritten) {
   boxes_.answers = {MessageResult::No};
   app_.MainFrame()->close();
   EXPECT_FALSE(app_.MainFrame()->isVisible());
-  EXPECT_TRUE(Read(book_) == changed);
+  EXPECT_TRUE(testing::FileBytes(book_) == changed);
 }
 
 // The exit asks in edit mode even when nothing was typed, in a box the frame owns.
@@ -255,7 +249,7 @@ TEST_F(PageEditorTest, QuittingInEditModeAsksWithNothingTyped) {
   EXPECT_EQ(boxes_.shown[0].text, QStringLiteral("是否保存文本？"));
   EXPECT_EQ(boxes_.shown[0].owner, app_.MainFrame());
   EXPECT_FALSE(app_.MainFrame()->isVisible());
-  EXPECT_TRUE(Read(book_) == original_);
+  EXPECT_TRUE(testing::FileBytes(book_) == original_);
 }
 
 // An exit that could not save keeps the window open, and the reading time goes on counting.
@@ -286,8 +280,8 @@ TEST_F(PageEditorTest, SaveAsWritesTheSameBytesUnderTheChosenName) {
   Action(57604)->trigger();
   EXPECT_EQ(dialogs_.saveTitles.back(), QStringLiteral("另存为..."));
   EXPECT_EQ(dialogs_.saveFilters.back(), QStringLiteral("文本文件(*.txt)"));
-  EXPECT_TRUE(Read(target) == expected);
-  EXPECT_TRUE(Read(book_) == original_);
+  EXPECT_TRUE(testing::FileBytes(target) == expected);
+  EXPECT_TRUE(testing::FileBytes(book_) == original_);
   EXPECT_EQ(view_->CurrentPath(), target);
   EXPECT_EQ(boxes_.shown.back().text, QString::fromStdString("文件已另保存为: " + target));
   ASSERT_EQ(view_->LibraryList()->count(), 1);
@@ -309,7 +303,7 @@ TEST_F(PageEditorTest, SaveAsWorksAfterTheBookIsDeletedOrReplaced) {
       Press(Qt::ControlModifier | Qt::Key_S);
       ASSERT_EQ(boxes_.shown.size(), 1u);
       EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("被改动")));
-      EXPECT_EQ(Read(book), "another book");
+      EXPECT_EQ(testing::FileBytes(book), "another book");
       boxes_.shown.clear();
     } else {
       fs::remove(book);
@@ -319,7 +313,7 @@ TEST_F(PageEditorTest, SaveAsWorksAfterTheBookIsDeletedOrReplaced) {
     Action(57604)->trigger();
     ASSERT_FALSE(boxes_.shown.empty());
     EXPECT_EQ(boxes_.shown.back().text, QString::fromStdString("文件已另保存为: " + target));
-    EXPECT_TRUE(Read(target) == expected);
+    EXPECT_TRUE(testing::FileBytes(target) == expected);
     EXPECT_EQ(view_->CurrentPath(), target);
     original_ = expected;
   }

@@ -32,12 +32,6 @@
 namespace varnelo {
 namespace {
 
-std::string Read(const std::string& path) {
-  std::stringstream bytes;
-  bytes << std::ifstream(path, std::ios::binary).rdbuf();
-  return bytes.str();
-}
-
 std::size_t Count(const std::string& text, const std::string& word) {
   std::size_t n = 0;
   for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + word.size())) ++n;
@@ -58,7 +52,7 @@ class ReadingComfortTest : public ::testing::Test, protected testing::ReaderSess
   std::string TraditionalBook() {
     const std::string path = home_.Folder() + "三國演義.txt";
     ChineseConverter converter;
-    const std::u16string own = DecodeBookBytes(Read(testing::CorpusBook("三国演义.txt")));
+    const std::u16string own = DecodeBookBytes(testing::FileBytes(testing::CorpusBook("三国演义.txt")));
     std::ofstream(path, std::ios::binary) << EncodeBookText(converter.Convert(ConvertMode::Traditional, own));
     return path;
   }
@@ -101,7 +95,7 @@ class ReadingComfortTest : public ::testing::Test, protected testing::ReaderSess
 
 TEST_F(ReadingComfortTest, ATraditionalBookShownSimplifiedKeepsItsBytesAndSavesOnlyTheTyped) {
   const std::string book = TraditionalBook();
-  const std::string original = Read(book);
+  const std::string original = testing::FileBytes(book);
   Open(book);
   const std::string text = view_->Text();
   const int pages = view_->PageCount();
@@ -136,7 +130,7 @@ TEST_F(ReadingComfortTest, ATraditionalBookShownSimplifiedKeepsItsBytesAndSavesO
   std::string expected = original;
   const std::string after = EncodeBookText(u"滾滾長江");
   expected.insert(expected.find(after) + after.size(), EncodeBookText(u"甲"));
-  EXPECT_TRUE(Read(book) == expected);
+  EXPECT_TRUE(testing::FileBytes(book) == expected);
   EXPECT_TRUE(view_->EditMode());
   EXPECT_TRUE(pane->PaneText().contains(QStringLiteral("滾滾長江甲東逝水")));
 

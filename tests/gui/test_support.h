@@ -12,7 +12,9 @@
 #include <ctime>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -205,6 +207,12 @@ struct ReaderSession : ScriptedSession {
     PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
   }
 };
+
+inline std::string FileBytes(const std::string& path) {
+  std::stringstream bytes;
+  bytes << std::ifstream(path, std::ios::binary).rdbuf();
+  return bytes.str();
+}
 
 inline std::string CorpusBook(const char* name) {
   return std::string(VARNELO_CORPUS_DIR) + "/" + name;
