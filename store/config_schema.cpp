@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "platform/profile.h"
+#include "platform/text_column.h"
 
 namespace varnelo {
 namespace {
@@ -43,6 +44,8 @@ constexpr Range kRanges[] = {
     {ConfigKey::LineSpacing, 0, kHighestLineSpacing},
     {ConfigKey::MarkLine, 0, kIntMax},
     {ConfigKey::LibraryEntry, 0, kIntMax},
+    {ConfigKey::PageMargin, 0, kMaxPageMargin},
+    {ConfigKey::MaxLineChars, 0, kMaxLineCharsLimit},
 };
 
 constexpr char kStyle[] = "Style";

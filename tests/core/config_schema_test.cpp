@@ -126,6 +126,8 @@ TEST_F(ConfigSchemaTest, NumbersAreBroughtIntoTheirRangeAsTheyAreRead) {
       {ConfigKey::MarkLine, "-2147483648", 0},
       {ConfigKey::MarkLine, "2147483647", 2147483647},
       {ConfigKey::LibraryEntry, "-3", 0},
+      {ConfigKey::PageMargin, "2147483647", 400},
+      {ConfigKey::MaxLineChars, "-1", 0},
   };
   for (const auto& c : cases) {
     profile::WriteString(SectionOf(c.key), NameOf(c.key), c.stored, path_);
@@ -134,6 +136,8 @@ TEST_F(ConfigSchemaTest, NumbersAreBroughtIntoTheirRangeAsTheyAreRead) {
     const int read = c.key == ConfigKey::FontSize      ? values.appearance.fontSize
                      : c.key == ConfigKey::LineSpacing ? values.appearance.lineSpacing
                      : c.key == ConfigKey::MarkLine    ? values.markLine
+                     : c.key == ConfigKey::PageMargin  ? values.pageMargin
+                     : c.key == ConfigKey::MaxLineChars ? values.maxLineChars
                                                        : values.libraryEntry;
     EXPECT_EQ(read, c.read) << NameOf(c.key) << "=" << c.stored;
   }
