@@ -10,6 +10,8 @@
 #include <mutex>
 
 #include "platform/codepage.h"
+#include "text/book_search.h"
+#include "text/shared_runs.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -192,7 +194,14 @@ const Big5Tables& Big5() {
           continue;
         const char32_t c = out[0] | out[1] << 8 | out[2] << 16 | static_cast<char32_t>(out[3]) << 24;
         t.decode[(lead - 0x80) << 8 | trail] = c;
-        if (c < 0x10000 && t.encode[c] == 0) t.encode[c] = static_cast<std::uint16_t>(lead << 8 | trail);
+        // Where a character has two codes (十 at A2CC and A451), the one in the areas of
+        // Chinese characters is the one Big5 text uses.
+        const auto hanzi = [](unsigned code) {
+          return (code >= 0xA440 && code <= 0xC67E) || (code >= 0xC940 && code <= 0xF9D5);
+        };
+        const unsigned code = lead << 8 | trail;
+        if (c < 0x10000 && (t.encode[c] == 0 || (hanzi(code) && !hanzi(t.encode[c]))))
+          t.encode[c] = static_cast<std::uint16_t>(code);
       }
     }
     iconv_close(cd);
@@ -278,6 +287,10 @@ inline std::size_t NextUtf16(const Byte* p, const Byte* end, char32_t& c) {
         return 4;
       }
     }
+    // Half a pair alone: both its bytes kept as escapes, so decoding goes on from the next
+    // unit instead of one byte out of step for the rest of the book.
+    c = kEscapeBase;
+    return 2;
   }
   c = kEscapeBase + p[0];
   return 1;
@@ -674,6 +687,59 @@ bool LooksLikeUtf8(const Utf8Census& census) {
 
 namespace {
 
+// Below this many multi-byte characters, GBK text can be valid UTF-8 by chance ("女牛平前"
+// in GBK reads as Latin letters with accents), so the two readings are weighed.
+constexpr std::int64_t kFewForUtf8 = 256;
+
+// Whether the UTF-8 reading of `bytes` gives common text at least as often as the GBK
+// reading does: Chinese characters, CJK and general punctuation and Latin-1 for UTF-8; the
+// punctuation rows and the level-1 characters of GB2312 for GBK.
+bool Utf8ReadingIsLikelier(std::string_view bytes) {
+  const Byte* data = reinterpret_cast<const Byte*>(bytes.data());
+  const Byte* end = data + bytes.size();
+  std::int64_t utf8All = 0;
+  std::int64_t utf8Common = 0;
+  for (const Byte* p = data; p < end;) {
+    char32_t c;
+    const std::size_t n = NextUtf8(p, end, c);
+    if (n > 1) {
+      ++utf8All;
+      utf8Common += (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3000 && c <= 0x303F) ||
+                    (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x2000 && c <= 0x206F) ||
+                    (c >= 0xA0 && c <= 0xFF);
+    }
+    p += n;
+  }
+  std::int64_t gbkAll = 0;
+  std::int64_t gbkCommon = 0;
+  for (const Byte* p = data; p < end;) {
+    if (*p < 0x80) {
+      ++p;
+      continue;
+    }
+    ++gbkAll;
+    if (end - p < 2 || *p == 0x80 || *p == 0xFF) {
+      ++p;
+      continue;
+    }
+    const Byte lead = p[0];
+    const Byte trail = p[1];
+    gbkCommon += ((lead >= 0xA1 && lead <= 0xA3) || (lead >= 0xB0 && lead <= 0xD7)) &&
+                 trail >= 0xA1 && trail <= 0xFE;
+    p += trail >= 0x30 && trail <= 0x39 && end - p >= 4 ? 4 : 2;
+  }
+  return utf8Common * gbkAll >= gbkCommon * utf8All;
+}
+
+// Valid UTF-8 with enough evidence that it is meant as UTF-8.
+bool IsUtf8(std::string_view bytes, const Utf8Census& census) {
+  return LooksLikeUtf8(census) && (census.multiByte >= kFewForUtf8 || Utf8ReadingIsLikelier(bytes));
+}
+
+}  // namespace
+
+namespace {
+
 // The user's choice or the byte-order mark, when either decides.
 std::optional<DetectedEncoding> ChoiceOrMark(std::string_view bytes,
                                              std::optional<BookEncoding> choice) {
@@ -694,6 +760,31 @@ std::optional<DetectedEncoding> ChoiceOrMark(std::string_view bytes,
   return std::nullopt;
 }
 
+// A UTF-16 book without its mark, where the evidence is clear: within its first 64 KB the
+// reading in one byte order gives line breaks on unit boundaries and almost nothing but
+// common characters (ASCII, Latin-1, punctuation, Chinese). GBK, Big5 or UTF-8 text never
+// holds a line feed followed by a zero byte, and ASCII read as UTF-16 has no line breaks.
+std::optional<DetectedEncoding> Utf16WithoutMark(std::string_view bytes) {
+  const std::size_t sample = std::min(bytes.size(), std::size_t{64 * 1024}) & ~std::size_t{1};
+  if (sample < 4) return std::nullopt;
+  const Byte* data = reinterpret_cast<const Byte*>(bytes.data());
+  for (const bool little : {true, false}) {
+    std::size_t breaks = 0;
+    std::size_t common = 0;
+    for (std::size_t i = 0; i < sample; i += 2) {
+      const char32_t u = little ? (data[i] | data[i + 1] << 8) : (data[i] << 8 | data[i + 1]);
+      breaks += u == 0x0A || u == 0x0D;
+      common += u == 0x09 || u == 0x0A || u == 0x0D || (u >= 0x20 && u <= 0x7E) ||
+                (u >= 0xA0 && u <= 0xFF) || (u >= 0x2000 && u <= 0x206F) ||
+                (u >= 0x3000 && u <= 0x303F) || (u >= 0x3400 && u <= 0x9FFF) ||
+                (u >= 0xFF00 && u <= 0xFFEF);
+    }
+    if (breaks > 0 && common * 10 >= sample / 2 * 9)
+      return DetectedEncoding{little ? BookEncoding::Utf16Le : BookEncoding::Utf16Be, 0};
+  }
+  return std::nullopt;
+}
+
 // A book that is not UTF-8: Big5 when the detector says so, else GBK.
 DetectedEncoding NotUtf8(std::string_view bytes, const Utf8Census& census) {
   if (census.multiByte == 0 && census.invalid == 0) return {};  // plain ASCII
@@ -705,8 +796,9 @@ DetectedEncoding NotUtf8(std::string_view bytes, const Utf8Census& census) {
 
 DetectedEncoding DetectEncoding(std::string_view bytes, std::optional<BookEncoding> choice) {
   if (const std::optional<DetectedEncoding> decided = ChoiceOrMark(bytes, choice)) return *decided;
+  if (const std::optional<DetectedEncoding> utf16 = Utf16WithoutMark(bytes)) return *utf16;
   const Utf8Census census = CountUtf8(bytes);
-  if (LooksLikeUtf8(census)) return {BookEncoding::Utf8, 0};
+  if (IsUtf8(bytes, census)) return {BookEncoding::Utf8, 0};
   return NotUtf8(bytes, census);
 }
 
@@ -760,12 +852,12 @@ LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
   if (fileBytes != nullptr) fileBytes->clear();
   const LoadStatus status = ReadBookFile(path, text, true);
   if (status != LoadStatus::Ok) return status;
-  const std::optional<DetectedEncoding> decided = ChoiceOrMark(text, choice);
-  const bool utf16 = decided && (decided->encoding == BookEncoding::Utf16Le ||
-                                 decided->encoding == BookEncoding::Utf16Be);
+  std::optional<DetectedEncoding> decided = ChoiceOrMark(text, choice);
+  if (!decided) decided = Utf16WithoutMark(text);
+  // A UTF-16 book opens as UTF-16, its mark or not; read as GBK by choice, it cannot.
   const bool leMark = text.size() >= 2 && static_cast<Byte>(text[0]) == 0xFF &&
                       static_cast<Byte>(text[1]) == 0xFE;
-  if ((utf16 && !choice) || (choice == BookEncoding::Gbk && leMark)) {
+  if (choice == BookEncoding::Gbk && leMark) {
     text.clear();
     return LoadStatus::Unicode;
   }
@@ -783,14 +875,24 @@ LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
     form.encoding = BookEncoding::Utf8;
     InPlaceText utf8{reinterpret_cast<Byte*>(text.data()), text.size(), 0, form};
     Utf8Census census;
-    if (Utf8Pass(utf8, true, census) && LooksLikeUtf8(census)) {
+    bool utf8Read = Utf8Pass(utf8, true, census) && LooksLikeUtf8(census);
+    std::string before;
+    if (utf8Read && census.multiByte < kFewForUtf8) {
+      // Few characters to go by: weigh the two readings of the file's own bytes.
+      before.reserve(utf8.in);
+      UndoUtf8Pass(std::string_view(text.data(), utf8.out), before);
+      UndoUtf8Pass(utf8.pending, before);
+      utf8Read = !(before.size() == utf8.in && !Utf8ReadingIsLikelier(before));
+    }
+    if (utf8Read) {
       utf8.Finish(text);
     } else {
       if (census.multiByte != 0 || census.invalid != 0) {  // else nothing moved
-        std::string before;
-        before.reserve(utf8.in);
-        UndoUtf8Pass(std::string_view(text.data(), utf8.out), before);
-        UndoUtf8Pass(utf8.pending, before);
+        if (before.empty()) {
+          before.reserve(utf8.in);
+          UndoUtf8Pass(std::string_view(text.data(), utf8.out), before);
+          UndoUtf8Pass(utf8.pending, before);
+        }
         if (before.size() != utf8.in) return LoadStatus::Unreadable;  // never: the pass is exact
         std::memcpy(text.data(), before.data(), before.size());
       }
@@ -862,34 +964,112 @@ std::optional<std::string> EncodeText(std::u32string_view text, BookEncoding enc
   return out;
 }
 
+namespace {
+
+// The first offsets from which both texts are whole characters to their ends and equal:
+// each is walked forward, a character at a time, from `from`, a character start of both
+// that all their bytes before are shared. Comparing from the right in bytes is not enough,
+// as a GB18030 character may end in the same byte as another (a four-byte code ends in an
+// ASCII digit, many two-byte codes in an ASCII letter).
+std::pair<std::size_t, std::size_t> SharedTail(std::string_view a, std::string_view b,
+                                               std::size_t from, std::size_t sharedBytes) {
+  std::size_t x = from;
+  std::size_t y = from;
+  for (;;) {
+    const std::size_t leftA = a.size() - x;
+    const std::size_t leftB = b.size() - y;
+    if (leftA == leftB && leftA <= sharedBytes) return {x, y};
+    if (leftA >= leftB) {
+      x += CharLengthAt(a, x);
+    } else {
+      y += CharLengthAt(b, y);
+    }
+  }
+}
+
+// A character of the file, as the transcoded text holds it: the code point, or the escape
+// of one byte, and where its bytes are.
+struct FileCharacter {
+  char32_t c;
+  std::size_t at;
+  std::size_t length;
+};
+
+std::vector<FileCharacter> FileCharacters(std::string_view file, BookEncoding encoding,
+                                          std::size_t from, std::size_t to) {
+  std::vector<FileCharacter> out;
+  const std::vector<std::uint32_t>& table = GbTable();
+  const Byte* data = reinterpret_cast<const Byte*>(file.data());
+  std::size_t at = from;
+  Byte scratch[16];
+  Walk(encoding, data, to, from, [&](char32_t c, std::size_t n) {
+    if (PutCharacter(table, c, data + at, n, scratch) == 4 * n && (n > 1 || c >= kEscapeBase)) {
+      // Kept as one escape per byte (a character GB18030 lacks, or a stray byte).
+      for (std::size_t k = 0; k < n; ++k) out.push_back({kEscapeBase + data[at + k], at + k, 1});
+    } else {
+      out.push_back({c, at, n});
+    }
+    at += n;
+    return true;
+  });
+  return out;
+}
+
+}  // namespace
+
 EncodedEdit EncodeEdit(std::string_view fileNow, const BookForm& form, std::string_view textNow,
                        std::string_view textEdited) {
   EncodedEdit result;
   const std::size_t limit = std::min(textNow.size(), textEdited.size());
   std::size_t prefix = 0;
   while (prefix < limit && textNow[prefix] == textEdited[prefix]) ++prefix;
-  std::size_t suffix = 0;
-  while (suffix < limit - prefix &&
-         textNow[textNow.size() - 1 - suffix] == textEdited[textEdited.size() - 1 - suffix])
-    ++suffix;
   if (prefix == textNow.size() && prefix == textEdited.size()) {
     result.file = std::string(fileNow);
     return result;
   }
-  // Widen the changed range to whole characters of the book.
+  std::size_t suffix = 0;
+  while (suffix < limit - prefix &&
+         textNow[textNow.size() - 1 - suffix] == textEdited[textEdited.size() - 1 - suffix])
+    ++suffix;
+  // The changed range on character boundaries of both texts and of the file.
   const BookPosition from = form.Locate(fileNow, static_cast<std::int64_t>(prefix));
-  const BookPosition to =
-      form.Locate(fileNow, static_cast<std::int64_t>(textNow.size() - suffix), true);
-  const std::size_t newFrom = static_cast<std::size_t>(from.text);
-  const std::size_t newTo = textEdited.size() - (textNow.size() - static_cast<std::size_t>(to.text));
-  const std::u32string changed = ToCodePoints(
-      DecodeBookBytes(textEdited.substr(newFrom, newTo - newFrom)));
-  std::optional<std::string> encoded = EncodeText(changed, form.encoding, &result.refused);
-  if (!encoded) return result;
+  const std::size_t start = static_cast<std::size_t>(from.text);
+  const std::size_t tailNow = SharedTail(textNow, textEdited, start, suffix).first;
+  const BookPosition to = form.Locate(fileNow, static_cast<std::int64_t>(tailNow), true);
+  const std::size_t end = static_cast<std::size_t>(to.text);
+  const std::u32string typed = ToCodePoints(
+      DecodeBookBytes(textEdited.substr(start, textEdited.size() - (textNow.size() - end) - start)));
+
+  // Characters the edit left alone between its changes keep their own bytes, not the code
+  // the encoding would choose for them now.
+  const std::vector<FileCharacter> before = FileCharacters(
+      fileNow, form.encoding, static_cast<std::size_t>(from.file), static_cast<std::size_t>(to.file));
+  std::vector<edit_script::Run> kept;
+  const auto same = [&](edit_script::Index x, edit_script::Index y) {
+    return before[static_cast<std::size_t>(x)].c == typed[static_cast<std::size_t>(y)];
+  };
+  const auto oldCount = static_cast<edit_script::Index>(before.size());
+  const auto newCount = static_cast<edit_script::Index>(typed.size());
+  if (!edit_script::SharedRuns(oldCount, newCount, same, 0, 0, kept)) kept.clear();
+  kept.push_back({oldCount, newCount, 0});
+
   std::string file;
-  file.reserve(fileNow.size() + encoded->size());
+  file.reserve(fileNow.size() + typed.size() * 4);
   file.append(fileNow.substr(0, static_cast<std::size_t>(from.file)));
-  file += *encoded;
+  std::size_t y = 0;
+  for (const edit_script::Run& run : kept) {
+    const auto runX = static_cast<std::size_t>(run.x);
+    const auto runY = static_cast<std::size_t>(run.y);
+    const std::optional<std::string> encoded =
+        EncodeText(std::u32string_view(typed).substr(y, runY - y), form.encoding, &result.refused);
+    if (!encoded) return result;
+    file += *encoded;
+    if (run.length > 0) {
+      const FileCharacter& last = before[runX + static_cast<std::size_t>(run.length) - 1];
+      file.append(fileNow.substr(before[runX].at, last.at + last.length - before[runX].at));
+    }
+    y = runY + static_cast<std::size_t>(run.length);
+  }
   file.append(fileNow.substr(static_cast<std::size_t>(to.file)));
   result.file = std::move(file);
   return result;

@@ -35,7 +35,8 @@ bool LooksLikeUtf8(const Utf8Census& census);
 
 // The encoding a book is read in, and the length of its byte-order mark. `choice` is the
 // user's choice for the book, if any: it wins, and only its own mark is skipped. Without a
-// choice: the mark, then UTF-8, then Big5 from the detector, else GBK.
+// choice: the mark, then UTF-16 where its evidence is clear, then UTF-8, then Big5 from the
+// detector, else GBK.
 struct DetectedEncoding {
   BookEncoding encoding = BookEncoding::Gbk;
   std::size_t markLength = 0;
@@ -78,9 +79,8 @@ EncodedEdit EncodeEdit(std::string_view fileNow, const BookForm& form, std::stri
                        std::string_view textEdited);
 
 // Reads a book as the reader does: the file's bytes, the encoding (the user's `choice`
-// first), then its GB18030 text in `text`. A UTF-16 book without a choice is refused as
-// Unicode, as a book with the little-endian mark read as GBK is. With `fileBytes`, the
-// file's own bytes too.
+// first), then its GB18030 text in `text`. A book with the little-endian mark that the user
+// chose to read as GBK is refused as Unicode. With `fileBytes`, the file's own bytes too.
 LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
                     std::string& text, BookForm& form, std::string* fileBytes = nullptr);
 

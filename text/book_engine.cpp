@@ -77,6 +77,13 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUn
     filled += static_cast<std::size_t>(got);
   }
   buffer.resize(filled);
+  // A file may hold more than its size says: one the system reports as empty (/proc) or a
+  // book still being downloaded. Read on to its end, within the limit of a book.
+  if (filled == static_cast<std::size_t>(file.Size())) {
+    const std::size_t room = static_cast<std::size_t>(kMaxBookBytes) + 1 - buffer.size();
+    if (!file.ReadInto(buffer, room)) return LoadStatus::Unreadable;
+    if (buffer.size() > static_cast<std::size_t>(kMaxBookBytes)) return LoadStatus::TooLarge;
+  }
 
   if (buffer.empty()) return LoadStatus::Empty;
   if (!keepUnicodeMark && buffer.size() >= 2 && static_cast<unsigned char>(buffer[0]) == 0xFF &&

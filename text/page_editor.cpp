@@ -26,6 +26,8 @@ const QString kChanged =
     QStringLiteral("警告！这本书打开后已在磁盘上被改动，未保存！\n请重新打开后再编辑。");
 const QString kNotThisBook = QStringLiteral("警告！窗口中的书与当前文件不符，未保存！");
 const QString kNotThePage = QStringLiteral("警告！窗口中的文字已不是书中的这一页，未保存！");
+const QString kSplitCharacter =
+    QStringLiteral("警告！修改把一个字拆成了两半，未保存！\n请把这个字整个删去或补全后再保存。");
 
 QString PathText(const std::string& path) { return QString::fromStdString(path); }
 
@@ -184,8 +186,9 @@ std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
   edit.shownBytes = shown;
   edit.shownText = shownText_;
   edit.editedText = edited;
-  std::optional<std::string> book = WriteBackPage(bytes, edit);
-  if (!book) Tell(kNotThePage);
+  bool split = false;
+  std::optional<std::string> book = WriteBackPage(bytes, edit, &split);
+  if (!book) Tell(split ? kSplitCharacter : kNotThePage);
   if (book && form.encoding != BookEncoding::Gbk) {
     // Into the file's own bytes, in the book's own encoding.
     EncodedEdit encoded = EncodeEdit(file, form, bytes, *book);

@@ -6,11 +6,15 @@
 
 #include "platform/codepage.h"
 #include "text/book_engine.h"
+#include "text/shared_runs.h"
 
 namespace varnelo {
 namespace {
 
-using Index = std::ptrdiff_t;
+using edit_script::Index;
+using edit_script::Run;
+using edit_script::SharedRuns;
+using edit_script::U;
 
 bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsEscape(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
@@ -65,78 +69,6 @@ void MeasureSlowly(std::string_view bytes, std::u16string_view text,
     i += units;
   }
   starts.push_back(std::min(at, bytes.size()));
-}
-
-// ---- The shortest edit script (Myers), as the runs two sequences share -----------------
-
-std::size_t U(Index i) { return static_cast<std::size_t>(i); }
-
-struct Run {
-  Index x, y, length;  // a[x, x + length) equals b[y, y + length)
-};
-
-// Enough for any correction typed by hand (the trace grows with the square of it); a
-// larger rewrite is compared line by line.
-constexpr Index kMaxEdits = 1000;
-constexpr std::size_t kBudget = 20'000'000;
-
-// Appends the runs a[0, n) and b[0, m) share in a shortest edit script, in order, moved by
-// (ax, by). False, with nothing appended, when the script needs more than kMaxEdits edits
-// or the search more than kBudget steps.
-template <typename Same>
-bool SharedRuns(Index n, Index m, const Same& same, Index ax, Index by, std::vector<Run>& out) {
-  if (n > INT32_MAX || m > INT32_MAX) return false;  // the trace holds 32-bit positions
-  const Index limit = std::min(n + m, kMaxEdits);
-  const Index offset = limit + 1;
-  std::vector<Index> v(U(2 * limit + 3), 0);
-  std::vector<std::vector<std::int32_t>> trace;  // trace[d][k + d]: furthest x on diagonal k
-  std::size_t work = 0;
-  Index last = -1;
-  for (Index d = 0; d <= limit && last < 0; ++d) {
-    for (Index k = -d; k <= d; k += 2) {
-      // From the furthest neighbour diagonal: down (an insertion) or right (a deletion).
-      Index x = 0;
-      if (d > 0) {
-        const Index left = k > -d ? v[U(offset + k - 1)] : -1;
-        const Index right = k < d ? v[U(offset + k + 1)] : -1;
-        x = (k == -d || (k != d && left < right)) ? right : left + 1;
-      }
-      Index y = x - k;
-      while (x < n && y < m && same(x, y)) {
-        ++x;
-        ++y;
-        ++work;
-      }
-      v[U(offset + k)] = x;
-      if (x >= n && y >= m) {
-        last = d;
-        break;
-      }
-    }
-    trace.emplace_back(v.begin() + (offset - d), v.begin() + (offset + d + 1));
-    work += U(d) + 1;
-    if (last < 0 && work > kBudget) return false;
-  }
-  if (last < 0) return false;
-
-  const std::size_t first = out.size();
-  Index x = n;
-  Index y = m;
-  for (Index d = last; d > 0; --d) {
-    const std::vector<std::int32_t>& previous = trace[U(d - 1)];
-    const auto at = [&](Index k) { return static_cast<Index>(previous[U(k + d - 1)]); };
-    const Index k = x - y;
-    const bool down = k == -d || (k != d && at(k - 1) < at(k + 1));
-    const Index previousK = down ? k + 1 : k - 1;
-    const Index previousX = at(previousK);
-    const Index snakeX = down ? previousX : previousX + 1;
-    if (x > snakeX) out.push_back({snakeX + ax, snakeX - k + by, x - snakeX});
-    x = previousX;
-    y = previousX - previousK;
-  }
-  if (x > 0) out.push_back({ax, by, x});
-  std::reverse(out.begin() + static_cast<std::ptrdiff_t>(first), out.end());
-  return true;
 }
 
 struct Line {
@@ -206,6 +138,21 @@ bool PaneShows(char16_t decoded, char16_t shown) {
   return false;
 }
 
+// Half of a surrogate pair alone: an edit that split a character. A lone unit of
+// U+DC80..U+DCFF is a byte the pane kept, not half of anything.
+bool SplitsACharacter(std::u16string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (IsHigh(c)) {
+      if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return true;
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF && !IsEscape(c)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void AppendTyped(std::u16string_view text, std::string_view lineBreak, std::string& out) {
   std::size_t from = 0;
   while (from <= text.size()) {
@@ -258,7 +205,9 @@ std::string_view LineBreakOf(std::string_view fileNow, std::size_t pageStart) {
   return "\r\n";
 }
 
-std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdit& edit) {
+std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdit& edit,
+                                         bool* splitCharacter) {
+  if (splitCharacter != nullptr) *splitCharacter = false;
   std::vector<std::size_t> starts;
   const std::u16string units = PaneUnits(edit.shownBytes, &starts);
   const std::u16string_view shown = edit.shownText;
@@ -330,7 +279,9 @@ std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdi
   // after those blank lines, which the copy up to `keptTo` keeps.
   Index x = 0;
   Index y = 0;
+  bool split = false;
   const auto insert = [&](Index unit, std::u16string_view typed, std::size_t keptTo) {
+    split = split || SplitsACharacter(typed);
     if (!typed.empty() && unit == x) {
       std::size_t at = std::max(byteOf(unit), copied);
       while (at + 2 <= keptTo && insidePair(at + 1)) at += 2;
@@ -355,6 +306,10 @@ std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdi
   std::size_t rest = byteOf(n);
   if (insidePair(rest)) --rest;
   copy(rest, fileNow.size() - base);
+  if (split) {
+    if (splitCharacter != nullptr) *splitCharacter = true;
+    return std::nullopt;
+  }
   return out;
 }
 

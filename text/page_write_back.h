@@ -31,8 +31,10 @@ struct PageEdit {
 // the shown bytes, or the page does not lie inside the file. The two spaces that stand for
 // one line break of a blank line are one unit: text typed between them, or before them,
 // goes after the break (after every blank line there), and the break goes only when both
-// are deleted.
-std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdit& edit);
+// are deleted. Nothing, and `splitCharacter` set, when the edit leaves half of a character
+// (one unit of a surrogate pair) on its own: no byte could stand for it.
+std::optional<std::string> WriteBackPage(std::string_view fileNow, const PageEdit& edit,
+                                         bool* splitCharacter = nullptr);
 
 // What a "\n" typed into the page becomes: the first line break from the page on, else the
 // file's first, else CR LF.

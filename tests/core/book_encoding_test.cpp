@@ -5,6 +5,7 @@
 
 #include <iconv.h>
 
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -94,6 +95,13 @@ TEST(BookEncoding, DetectsEachFormOfARealBook) {
       {"random gbk", randomGbk, BookEncoding::Gbk, 0},
       {"overlong", "\xC0\xAF" + utf8.substr(0, 20), BookEncoding::Gbk, 0},
       {"surrogate", "\xED\xA0\x80" + utf8.substr(0, 20), BookEncoding::Gbk, 0},
+      // Short files: valid UTF-8 by chance is not evidence enough.
+      {"short gbk that is valid utf-8", Convert("女 牛 平 前 钱 全 强 去", "UTF-8", "GB18030"),
+       BookEncoding::Gbk, 0},
+      {"gbk words valid as utf-8 in ascii lines",
+       "Chapter 1\r\n" + Convert("女牛", "UTF-8", "GB18030") + "\r\nThe end\r\n", BookEncoding::Gbk, 0},
+      {"short utf-8 chinese", "第8回 中文\n", BookEncoding::Utf8, 0},
+      {"short utf-8 latin", "café, résumé\n", BookEncoding::Utf8, 0},
   };
   for (const Case& c : cases) {
     const DetectedEncoding got = DetectEncoding(c.bytes, std::nullopt);
@@ -124,20 +132,44 @@ TEST(BookEncoding, DetectsEachFormOfARealBook) {
   EXPECT_EQ(DetectEncoding(kUtf8Mark + utf8, BookEncoding::Utf16Le).encoding, BookEncoding::Utf16Le);
 }
 
-TEST(BookEncoding, UnicodeWithoutAChoiceIsRefusedAndOpensWithIt) {
+// A UTF-16 book opens as UTF-16 with its mark, and without it where the evidence is clear;
+// the GBK reading stays where it is not. Only the GBK choice for a marked book is refused.
+TEST(BookEncoding, Utf16OpensByItsMarkOrItsEvidence) {
   const std::string whole = Corpus("三国演义.txt");
   const std::string start = whole.substr(0, whole.find('\n', 4000) + 1);
-  const std::string body = Convert(start, "GB18030", "UTF-16BE");
+  const std::string le = Convert(start, "GB18030", "UTF-16LE");
+  const std::string be = Convert(start, "GB18030", "UTF-16BE");
+  const std::string ascii = Convert("Chapter 1\r\nPlain words.\r\n", "UTF-8", "UTF-16LE");
+  struct Case {
+    const char* what;
+    std::string bytes;
+    LoadStatus status;
+    BookEncoding encoding;
+  } cases[] = {
+      {"le mark", "\xFF\xFE" + le, LoadStatus::Ok, BookEncoding::Utf16Le},
+      {"be mark", "\xFE\xFF" + be, LoadStatus::Ok, BookEncoding::Utf16Be},
+      {"le chinese, no mark", le, LoadStatus::Ok, BookEncoding::Utf16Le},
+      {"be chinese, no mark", be, LoadStatus::Ok, BookEncoding::Utf16Be},
+      {"le ascii, no mark", ascii, LoadStatus::Ok, BookEncoding::Utf16Le},
+      {"one line, no mark: not clear", Convert("第一回", "UTF-8", "UTF-16LE"), LoadStatus::Ok,
+       BookEncoding::Gbk},
+      {"ascii text is not utf-16", "Chapter 1\r\nPlain words.\r\n", LoadStatus::Ok, BookEncoding::Gbk},
+      {"nothing but the mark", "\xFF\xFE", LoadStatus::Empty, BookEncoding::Utf16Le},
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    BookForm form;
+    EXPECT_EQ(Load(c.bytes, std::nullopt, text, form), c.status) << c.what;
+    EXPECT_EQ(form.encoding, c.encoding) << c.what;
+    EXPECT_EQ(DetectEncoding(c.bytes, std::nullopt).encoding, c.encoding) << c.what;
+    if (c.bytes.size() > start.size()) {
+      EXPECT_EQ(text, start) << c.what;
+    }
+  }
   std::string text;
   BookForm form;
-  for (const std::string& bytes : {"\xFF\xFE" + Convert("a", "UTF-8", "UTF-16LE"),
-                                   "\xFE\xFF" + body}) {
-    EXPECT_EQ(Load(bytes, std::nullopt, text, form), LoadStatus::Unicode);
-    EXPECT_TRUE(text.empty());
-  }
-  EXPECT_EQ(Load("\xFF\xFE" + body, BookEncoding::Gbk, text, form), LoadStatus::Unicode);
-  EXPECT_EQ(Load(body, BookEncoding::Utf16Be, text, form), LoadStatus::Ok);
-  EXPECT_EQ(text, start);
+  EXPECT_EQ(Load("\xFF\xFE" + be, BookEncoding::Gbk, text, form), LoadStatus::Unicode);
+  EXPECT_TRUE(text.empty());
   EXPECT_EQ(Load(kUtf8Mark, std::nullopt, text, form), LoadStatus::Empty);
 }
 
@@ -177,11 +209,29 @@ TEST(BookEncoding, EveryFormPagesAsItsGb18030Form) {
   }
 }
 
+// iconv's text, or nothing where the encoding cannot hold it.
+std::optional<std::string> TryConvert(std::u32string_view text, const char* to) {
+  iconv_t cd = iconv_open(to, "UTF-32LE");
+  std::string out(text.size() * 8 + 16, '\0');
+  char* in = reinterpret_cast<char*>(const_cast<char32_t*>(text.data()));
+  std::size_t inLeft = text.size() * 4;
+  char* o = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+  iconv_close(cd);
+  if (r == static_cast<std::size_t>(-1)) return std::nullopt;
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
 // Random edits against a naive splice: the file is the original with exactly the edit,
-// encoded, and a stray byte before it comes back as it was.
+// encoded, and a stray byte before it comes back as it was. The typed text reaches the
+// characters whose GB18030 code ends in the byte the replaced text ends in: four-byte codes
+// (©, •, emoji, Ext-A and Ext-B, Hangul) end in an ASCII digit, many GBK codes in an ASCII
+// letter, so comparing the two texts from the right in bytes stops inside them.
 TEST(BookEncoding, RandomEditsChangeOnlyTheEditedBytes) {
   const std::string whole = Corpus("水浒传.txt");
-  const std::string gbk = whole.substr(0, whole.find('\n', 60000) + 1);
+  const std::string gbk = "Chapter 8, P.S. 1999\r\n" + whole.substr(0, whole.find('\n', 60000) + 1);
   const std::string big5 = ToBig5(gbk);
   struct Book {
     const char* code;
@@ -195,7 +245,11 @@ TEST(BookEncoding, RandomEditsChangeOnlyTheEditedBytes) {
       {"UTF-16BE", "", Convert(gbk, "GB18030", "UTF-16BE"), BookEncoding::Utf16Be},
       {"BIG5", "", big5, std::nullopt},
   };
+  // ©, •, 😀, 㐀 (Ext-A), 𠀀 (Ext-B), 가 (Hangul), 丂 (81 40), 乄 (81 7C), 關, 8, P, 十.
+  const std::u32string special = U"\u00A9\u2022\U0001F600\u3400\U00020000\uAC00\u4E02\u4E44\u95DC8P\u5341";
   std::mt19937 random(13);
+  int rounds = 0;
+  int cutFromTheRight = 0;  // edits whose byte suffix ends inside a character typed
   for (const Book& b : books) {
     const std::u32string body = [&] {
       const std::string u = Convert(b.body, b.code, "UTF-32LE");
@@ -209,22 +263,103 @@ TEST(BookEncoding, RandomEditsChangeOnlyTheEditedBytes) {
     std::string textNow;
     BookForm form;
     ASSERT_EQ(Load(file, b.choice, textNow, form), LoadStatus::Ok) << b.code;
-    for (int round = 0; round < 40; ++round) {
-      const std::size_t from = random() % body.size();
-      const std::size_t to = std::min(body.size(), from + random() % 30);
+    for (int round = 0; round < 300; ++round, ++rounds) {
+      std::size_t from = random() % body.size();
+      std::size_t to = std::min(body.size(), from + random() % 30);
       std::u32string typed;
-      for (std::size_t n = random() % 6; n > 0; --n) typed.push_back(body[random() % body.size()]);
+      if (round % 2 == 0) {
+        // One character replaced by one whose code ends in the same byte, or one of the
+        // special ones, at the start where the ASCII is.
+        if (round % 4 == 0) from = random() % 20;
+        to = from + 1;
+        const std::string last = encode(body.substr(from, 1), "GB18030");
+        for (int tries = 0; tries < 400 && typed.empty(); ++tries) {
+          const char32_t c = tries < 200 ? special[random() % special.size()]
+                                         : body[random() % body.size()];
+          if (encode(std::u32string(1, c), "GB18030").back() == last.back()) typed = c;
+        }
+        if (typed.empty()) typed = special[random() % special.size()];
+      } else {
+        for (std::size_t n = random() % 6; n > 0; --n)
+          typed.push_back(random() % 3 == 0 ? special[random() % special.size()]
+                                            : body[random() % body.size()]);
+      }
       if (round % 5 == 0) typed += U"\r\n";
-      const std::string expected = b.head + encode(body.substr(0, from), b.code) +
-                                   encode(typed, b.code) + encode(body.substr(to), b.code);
+      const std::string typedGb = encode(typed, "GB18030");
       const std::size_t gbFrom = textNow.size() - encode(body.substr(from), "GB18030").size();
       const std::size_t gbTo = textNow.size() - encode(body.substr(to), "GB18030").size();
-      const std::string textEdited =
-          textNow.substr(0, gbFrom) + encode(typed, "GB18030") + textNow.substr(gbTo);
+      const std::string textEdited = textNow.substr(0, gbFrom) + typedGb + textNow.substr(gbTo);
+      // The old way's cut: the shared bytes counted from the right, kept out of the typed text.
+      std::size_t suffix = 0;
+      while (suffix < textNow.size() - gbFrom && suffix < textEdited.size() - gbFrom &&
+             textNow[textNow.size() - 1 - suffix] == textEdited[textEdited.size() - 1 - suffix])
+        ++suffix;
+      if (textEdited.size() - suffix > gbFrom && textEdited.size() - suffix < gbFrom + typedGb.size())
+        ++cutFromTheRight;
+
       const EncodedEdit edit = EncodeEdit(file, form, textNow, textEdited);
-      ASSERT_TRUE(edit.file.has_value()) << b.code;
+      const std::optional<std::string> typedHere = TryConvert(typed, b.code);
+      if (!typedHere) {
+        EXPECT_FALSE(edit.file.has_value()) << b.code << " round " << round;
+        EXPECT_NE(typed.find(edit.refused), std::u32string::npos) << b.code << " round " << round;
+        continue;
+      }
+      const std::string expected =
+          b.head + encode(body.substr(0, from), b.code) + *typedHere + encode(body.substr(to), b.code);
+      ASSERT_TRUE(edit.file.has_value()) << b.code << " round " << round;
       EXPECT_TRUE(*edit.file == expected) << b.code << " round " << round << " at " << from;
     }
+  }
+  // The generator keeps reaching the class of edit that once wrote raw GB18030 bytes.
+  EXPECT_GT(cutFromTheRight, rounds / 10) << cutFromTheRight << " of " << rounds;
+}
+
+// Half a surrogate pair alone in a UTF-16 book costs that unit only: the text after it reads
+// as it should, and an edit elsewhere keeps the unit's bytes.
+TEST(BookEncoding, AUtf16BookReadsOnAfterAnUnpairedSurrogate) {
+  const std::string whole = Corpus("水浒传.txt");
+  const std::string body = Convert(whole.substr(0, whole.find('\n', 20000) + 1), "GB18030", "UTF-16LE");
+  for (const std::string& lone : {std::string("\x00\xD8", 2), std::string("\x00\xDC", 2)}) {
+    const std::string file = "\xFF\xFE" + body.substr(0, 1000) + lone + body.substr(1000);
+    std::string text;
+    BookForm form;
+    ASSERT_EQ(Load(file, BookEncoding::Utf16Le, text, form), LoadStatus::Ok);
+    const std::string second = Convert(body.substr(1000), "UTF-16LE", "GB18030");
+    ASSERT_GT(text.size(), second.size());
+    EXPECT_TRUE(text.substr(text.size() - second.size()) == second);
+    const std::string edited = text + Convert("完", "UTF-8", "GB18030");
+    const EncodedEdit edit = EncodeEdit(file, form, text, edited);
+    ASSERT_TRUE(edit.file.has_value());
+    EXPECT_TRUE(*edit.file == file + Convert("完", "UTF-8", "UTF-16LE"));
+  }
+}
+
+// A character typed into a Big5 book takes the code Big5 text uses (十 at A451, not A2CC);
+// a character left alone between two edits keeps the code it had.
+TEST(BookEncoding, Big5TypedCodesAreTheUsualOnesAndUntouchedOnesKeepTheirs) {
+  const std::string file = "\xA4\x40\xA2\xCC\xA4\x40\xA2\xCE\xA4\x40";  // 一十一卅一
+  std::string text;
+  BookForm form;
+  ASSERT_EQ(Load(file, BookEncoding::Big5, text, form), LoadStatus::Ok);
+  const std::string one = Convert("一", "UTF-8", "GB18030");
+  const std::string ten = Convert("十", "UTF-8", "GB18030");
+  const std::string two = Convert("二", "UTF-8", "GB18030");
+  ASSERT_EQ(text.substr(0, 4), one + ten);
+  struct Case {
+    const char* what;
+    std::string edited;
+    std::string file;
+  } cases[] = {
+      {"十 typed", text + ten, file + "\xA4\x51"},
+      {"both neighbours of 十 replaced", two + text.substr(2, 2) + two + text.substr(6),
+       "\xA4\x47\xA2\xCC\xA4\x47" + file.substr(6)},
+      {"both ends replaced", two + text.substr(2, text.size() - 4) + two,
+       "\xA4\x47" + file.substr(2, file.size() - 4) + "\xA4\x47"},
+  };
+  for (const Case& c : cases) {
+    const EncodedEdit edit = EncodeEdit(file, form, text, c.edited);
+    ASSERT_TRUE(edit.file.has_value()) << c.what;
+    EXPECT_TRUE(*edit.file == c.file) << c.what;
   }
 }
 

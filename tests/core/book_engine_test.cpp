@@ -155,6 +155,10 @@ TEST(ReadBookFile, RefusesMissingEmptyAndUtf16) {
   // UTF-8 marks are read as ordinary bytes.
   EXPECT_EQ(ReadBookFile(ScratchFile("u8.txt", "\xEF\xBB\xBFxy").string(), bytes), LoadStatus::Ok);
   EXPECT_EQ(bytes.size(), 5u);
+  // A file the system calls empty that holds bytes is read to its end, not called empty.
+  EXPECT_EQ(ReadBookFile("/proc/self/status", bytes), LoadStatus::Ok);
+  EXPECT_EQ(bytes.rfind("Name:", 0), 0u);
+  EXPECT_EQ(bytes.back(), '\n');
 }
 
 TEST(ReadBookFile, ReadsAReadOnlyBookWithNulBytes) {

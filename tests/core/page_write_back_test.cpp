@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -190,6 +191,29 @@ TEST(PageWriteBack, CasesThatProtectABook) {
   // Text that is not the page, or a page outside the file, writes nothing.
   EXPECT_FALSE(WriteBackPage("abc", {0, "abc", u"abd", u"abd!"}).has_value());
   EXPECT_FALSE(WriteBackPage("abc", {2, "abc", u"abc", u"ab"}).has_value());
+  // Half of a character left alone is refused and said so, never written as "?"; a byte
+  // the pane kept (a lone U+DC80..U+DCFF) is no half.
+  const std::string pair = "a" + EncodeBookText(u"\U0001F600") + "c\x80" "b";
+  const std::u16string shown = PaneUnits(pair);
+  struct Split {
+    const char* what;
+    std::u16string edited;
+    bool refused;
+  } splits[] = {
+      {"typed between the halves", u"a\xD83D#\xDE00" u"c\xDC80" u"b", true},
+      {"the high half deleted", u"a\xDE00" u"c\xDC80" u"b", true},
+      {"the low half deleted", u"a\xD83D" u"c\xDC80" u"b", true},
+      {"the kept byte moved", u"a\xDC80" u"\U0001F600" u"cb", false},
+  };
+  for (const Split& s : splits) {
+    bool split = false;
+    const std::optional<std::string> out = WriteBackPage(pair, {0, pair, shown, s.edited}, &split);
+    EXPECT_EQ(split, s.refused) << s.what;
+    EXPECT_EQ(out.has_value(), !s.refused) << s.what;
+    if (out) {
+      EXPECT_EQ(out->find('?'), std::string::npos) << s.what;
+    }
+  }
 }
 
 TEST(PageWriteBack, SaveAsPathChangesOnlyTheEndOfTheName) {

@@ -87,7 +87,7 @@ TEST(PagesTool, RefusalsAndUsage) {
   } cases[] = {
       {Quote(Book("empty.txt", "")), 1, "警告！空文档！\n"},
       {"/no/such/book.txt", 1, "文件不存在或编码方式不是ANSI ！\n"},
-      {Quote(Book("u16.txt", "\xFF\xFE\x41")), 1,
+      {"--encoding gbk " + Quote(Book("u16.txt", "\xFF\xFE\x41")), 1,
        "警告！此文本编码为unicode！请用记事本另存为ANSI编码即可打开！\n"},
       {"--chapters 7 x.txt", 2, ""},
       {"", 2, ""},

@@ -3,6 +3,8 @@
 // texts and the form's layout.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -262,7 +264,11 @@ TEST_F(ViewTest, RefusedBooksKeepThePreviousOne) {
   } cases[] = {
       {home.Folder() + "missing.txt", QString::fromUtf8("文件不存在或编码方式不是ANSI ！")},
       {WriteBook("empty.txt", ""), QString::fromUtf8("警告！空文档！")},
-      {WriteBook("u16.txt", "\xFF\xFEx\0"), QString::fromUtf8("警告！此文本编码为unicode！请用记事本另存为ANSI编码即可打开！")},
+      {[&] {
+         std::filesystem::create_directories(home.Folder() + "folder.txt");
+         return home.Folder() + "folder.txt";
+       }(),
+       QString::fromUtf8("文件不存在或编码方式不是ANSI ！")},
   };
   for (const Case& c : cases) {
     messages.shown.clear();
