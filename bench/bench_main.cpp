@@ -149,7 +149,12 @@ int main(int argc, char** argv) {
                   table.pageCount,
                   static_cast<double>(table.StorageBytes()) / std::max(table.pageCount, 1));
     }
-    varnelo::bench::ReportEncodedLoad(book, std::filesystem::read_symlink("/proc/self/exe").string(), kRuns);
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    varnelo::bench::ReportEncodedLoad(book, self, kRuns);
+    // A very large book: 1000 MB unless VARNELO_BENCH_LARGE_MB says otherwise (0: none).
+    const char* largeMb = std::getenv("VARNELO_BENCH_LARGE_MB");
+    const std::size_t large = largeMb != nullptr ? std::strtoull(largeMb, nullptr, 10) : 1000;
+    if (large > 0) varnelo::bench::ReportLargeLoad(book, self, large);
 
     // A word found once, near the end (lead byte B5 with these trails is never drawn), by
     // the whole-book find and by memmem over the same bytes.

@@ -1,7 +1,12 @@
 #include "bench/encoded_load.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +17,8 @@
 
 namespace varnelo::bench {
 namespace {
+
+volatile std::int64_t gLines = 0;  // keeps the count alive against the optimiser
 
 // Kilobytes of a /proc/self/status line ("VmRSS:", "VmHWM:").
 long long StatusKb(const char* key) {
@@ -85,6 +92,51 @@ void ReportEncodedLoad(const std::string& book, const std::string& self, int run
   std::fflush(stdout);
   std::filesystem::remove(gbPath);
   std::filesystem::remove(utf8Path);
+}
+
+void ReportLargeLoad(const std::string& book, const std::string& self, std::size_t megabytes) {
+  const std::string path = (std::filesystem::temp_directory_path() / "varnelo-bench-large.txt").string();
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t written = 0; written < megabytes * 1000 * 1000; written += book.size())
+      out << book;
+  }
+  constexpr int kLargeRuns = 3;
+  // The least a load can do: map the file and count its lines.
+  double baseline = 1e30;
+  for (int run = 0; run < kLargeRuns; ++run) {
+    const auto start = std::chrono::steady_clock::now();
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    const std::size_t size = std::filesystem::file_size(path);
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (map == MAP_FAILED) return;
+    std::int64_t lines = 0;
+    const char* p = static_cast<const char*>(map);
+    const char* end = p + size;
+    while (const void* hit = std::memchr(p, '\n', static_cast<std::size_t>(end - p))) {
+      ++lines;
+      p = static_cast<const char*>(hit) + 1;
+    }
+    ::munmap(map, size);
+    ::close(fd);
+    const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
+    baseline = std::min(baseline, took.count());
+    gLines = gLines + lines;
+  }
+  const double load = BestMs(path, kLargeRuns);
+  std::printf("large-load: %zu MB; read and line pages %.0f ms; map and count lines %.0f ms; "
+              "ratio %.2f (at most 1.5)\n", megabytes, load, baseline, load / baseline);
+  std::fflush(stdout);
+  const std::string command = "'" + self + "' --load-memory '" + path + "'";
+  long long peak = 0, after = 0;
+  if (FILE* child = ::popen(command.c_str(), "r")) {
+    if (std::fscanf(child, "%lld %lld", &peak, &after) != 2) peak = after = 0;
+    ::pclose(child);
+  }
+  const double size = static_cast<double>(std::filesystem::file_size(path));
+  std::printf("large-load-memory: peak %.2fx the book (at most 1.1)\n", static_cast<double>(peak) / size);
+  std::fflush(stdout);
+  std::filesystem::remove(path);
 }
 
 int MeasureLoadMemory(const std::string& path) {

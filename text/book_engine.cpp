@@ -1,9 +1,11 @@
 #include "text/book_engine.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/regular_file.h"
@@ -56,6 +58,25 @@ const char* LoadMessage(LoadStatus status) {
   return "";
 }
 
+namespace {
+
+// Faulting a large book in 4 KB at a time costs more than reading it: memory the kernel may
+// back with 2 MB pages takes a five-hundredth of the faults. Advice only; nothing depends on it.
+void AdviseHugePages(char* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  const auto from = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t begin = (from + kHuge - 1) & ~(kHuge - 1);
+  const std::uintptr_t end = (from + size) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
+}  // namespace
+
 LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUnicodeMark) {
   bytes.clear();
   // Read-only: a book on a read-only medium must still open; only saving needs write access.
@@ -65,6 +86,8 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUn
   if (file.Size() > kMaxBookBytes) return LoadStatus::TooLarge;
 
   std::string buffer;
+  buffer.reserve(static_cast<std::size_t>(file.Size()));
+  AdviseHugePages(buffer.data(), buffer.capacity());
   buffer.resize(static_cast<std::size_t>(file.Size()));
   std::size_t filled = 0;
   while (filled < buffer.size()) {
