@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace varnelo {
 namespace {
@@ -15,7 +18,44 @@ bool InRange(unsigned char b, unsigned char low, unsigned char high) { return b 
 bool AlwaysAlone(unsigned char b) { return b < 0x30 || b == 0x7F || b == 0xFF; }
 
 bool IsAsciiLetter(unsigned char b) { return InRange(b, 'A', 'Z') || InRange(b, 'a', 'z'); }
-unsigned char Fold(unsigned char b) { return InRange(b, 'A', 'Z') ? static_cast<unsigned char>(b + 32) : b; }
+
+// How a byte of the query may differ from the book's when case does not count: an ASCII
+// letter of its own, or the second byte of a full-width letter (Ａ A3C1 and ａ A3E1).
+enum class FoldKind : unsigned char { None, Ascii, Wide };
+
+unsigned char Fold(FoldKind kind, unsigned char b) {
+  if (kind == FoldKind::Ascii && InRange(b, 'A', 'Z')) return static_cast<unsigned char>(b + 32);
+  if (kind == FoldKind::Wide && InRange(b, 0xC1, 0xDA)) return static_cast<unsigned char>(b + 32);
+  return b;
+}
+
+// The byte's other case, for the same kind.
+unsigned char OtherCase(FoldKind kind, unsigned char b) {
+  const unsigned char upperFirst = kind == FoldKind::Ascii ? 'A' : 0xC1;
+  return InRange(b, upperFirst, static_cast<unsigned char>(upperFirst + 25))
+             ? static_cast<unsigned char>(b + 32)
+             : static_cast<unsigned char>(b - 32);
+}
+
+// The first offset at or after `from` holding `a` or `b`; `size` when there is none.
+std::size_t FindEitherByte(const char* data, std::size_t size, std::size_t from, unsigned char a,
+                           unsigned char b) {
+#if defined(__SSE2__)
+  const __m128i wantA = _mm_set1_epi8(static_cast<char>(a));
+  const __m128i wantB = _mm_set1_epi8(static_cast<char>(b));
+  for (; from + 16 <= size; from += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+    const unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi8(chunk, wantA), _mm_cmpeq_epi8(chunk, wantB))));
+    if (hits != 0) return from + static_cast<std::size_t>(__builtin_ctz(hits));
+  }
+#endif
+  for (; from < size; ++from) {
+    const auto c = static_cast<unsigned char>(data[from]);
+    if (c == a || c == b) return from;
+  }
+  return size;
+}
 
 // Answers "does a character begin here?" for rising positions, walking each stretch of the
 // buffer at most once.
@@ -41,20 +81,52 @@ class Boundaries {
   std::size_t known_;  // a boundary at or before every position asked next
 };
 
-// The query's own characters: which bytes are ASCII letters standing alone (they fold
-// when case does not count), and whether there is any.
+// The query's own characters: which bytes may differ in case, and where candidates are
+// looked for. Candidates come from memmem over the longest stretch of the query that never
+// folds; a query of letters and little else is found by its rarest letter in either case.
 struct QueryShape {
-  std::vector<bool> folds;
+  std::vector<FoldKind> folds;
   bool anyFold = false;
+  std::size_t runAt = 0;  // the longest stretch without a folding byte
+  std::size_t runLength = 0;
+  std::size_t letterAt = 0;  // the rarest folding byte
 };
 
 QueryShape ShapeOf(const BookQuery& query) {
   QueryShape shape;
   const std::string_view q = query.bytes;
-  shape.folds.assign(q.size(), false);
+  shape.folds.assign(q.size(), FoldKind::None);
   if (query.matchCase) return shape;
   for (std::size_t i = 0; i < q.size(); i += CharLengthAt(q, i)) {
-    if (IsAsciiLetter(At(q, i))) shape.folds[i] = shape.anyFold = true;
+    const unsigned char b = At(q, i);
+    if (IsAsciiLetter(b)) {
+      shape.folds[i] = FoldKind::Ascii;
+    } else if (b == 0xA3 && CharLengthAt(q, i) == 2 &&
+               (InRange(At(q, i + 1), 0xC1, 0xDA) || InRange(At(q, i + 1), 0xE1, 0xFA))) {
+      shape.folds[i + 1] = FoldKind::Wide;
+    }
+  }
+  // Letters from the rarest in English text to the most common.
+  constexpr std::string_view kRarity = "zqxjkvbpygfwmucldrhsnioate";
+  std::size_t bestRarity = kRarity.size() + 1;
+  for (std::size_t i = 0, run = 0; i < q.size(); ++i) {
+    if (shape.folds[i] == FoldKind::None) {
+      if (++run > shape.runLength) {
+        shape.runLength = run;
+        shape.runAt = i + 1 - run;
+      }
+      continue;
+    }
+    run = 0;
+    shape.anyFold = true;
+    const unsigned char letter = shape.folds[i] == FoldKind::Ascii
+                                     ? Fold(FoldKind::Ascii, At(q, i))
+                                     : static_cast<unsigned char>('a' + (Fold(FoldKind::Wide, At(q, i)) - 0xE1));
+    const std::size_t rarity = kRarity.find(static_cast<char>(letter));
+    if (rarity < bestRarity) {
+      bestRarity = rarity;
+      shape.letterAt = i;
+    }
   }
   return shape;
 }
@@ -75,7 +147,8 @@ void ScanMatches(std::string_view text, const BookQuery& query, std::size_t from
     for (std::size_t i = 0; i < q.size(); ++i) {
       const unsigned char t = At(text, p + i);
       const unsigned char c = At(q, i);
-      if (t != c && !(shape.folds[i] && Fold(t) == Fold(c))) return false;
+      if (t != c && (shape.folds[i] == FoldKind::None || Fold(shape.folds[i], t) != Fold(shape.folds[i], c)))
+        return false;
     }
     return true;
   };
@@ -85,21 +158,24 @@ void ScanMatches(std::string_view text, const BookQuery& query, std::size_t from
     return s == p + q.size();
   };
 
-  const auto searcher = std::boyer_moore_horspool_searcher(
-      q.begin(), q.end(), [](char c) { return std::hash<unsigned char>{}(Fold(static_cast<unsigned char>(c))); },
-      [](char a, char b) { return Fold(static_cast<unsigned char>(a)) == Fold(static_cast<unsigned char>(b)); });
   const char* const base = text.data();
+  const bool byRun = !shape.anyFold || shape.runLength >= 2;
+  const std::string_view run = q.substr(shape.runAt, shape.runLength);
+  const unsigned char letter = At(q, shape.letterAt);
+  const unsigned char otherCase =
+      shape.anyFold ? OtherCase(shape.folds[shape.letterAt], letter) : letter;
   std::size_t p = from;
   while (p < to) {
     std::size_t found;
-    if (!shape.anyFold) {
-      const void* hit = memmem(base + p, text.size() - p, q.data(), q.size());
+    if (byRun) {
+      const std::size_t at = p + shape.runAt;
+      const void* hit = memmem(base + at, text.size() - at, run.data(), run.size());
       if (hit == nullptr) return;
-      found = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+      found = static_cast<std::size_t>(static_cast<const char*>(hit) - base) - shape.runAt;
     } else {
-      const auto hit = searcher(text.begin() + static_cast<std::ptrdiff_t>(p), text.end()).first;
-      if (hit == text.end()) return;
-      found = static_cast<std::size_t>(hit - text.begin());
+      const std::size_t hit = FindEitherByte(base, text.size(), p + shape.letterAt, letter, otherCase);
+      if (hit == text.size()) return;
+      found = hit - shape.letterAt;
     }
     if (found >= to) return;
     if (matchesAt(found) && boundaries.IsBoundary(found) && endsOnBoundary(found)) {

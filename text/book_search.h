@@ -22,8 +22,8 @@ std::size_t CharLengthAt(std::string_view text, std::size_t at);
 std::size_t CharBoundaryAtOrBefore(std::string_view text, std::size_t at);
 
 // What to look for: the words' bytes in the book's code page, and whether letter case
-// counts. Without it only ASCII letters that are characters of their own fold; the bytes
-// of a double-byte character are always compared as they are.
+// counts. Without it only letters fold: ASCII letters that are characters of their own and
+// full-width letters (Ａ and ａ); other double-byte characters are compared as they are.
 struct BookQuery {
   std::string bytes;
   bool matchCase = false;

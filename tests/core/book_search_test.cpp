@@ -15,7 +15,7 @@ namespace {
 
 std::u16string FoldAscii(std::u16string text) {
   for (char16_t& c : text) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    if ((c >= u'A' && c <= u'Z') || (c >= u'Ａ' && c <= u'Ｚ')) c = static_cast<char16_t>(c + 32);
   }
   return text;
 }
@@ -43,7 +43,7 @@ std::string RandomBook(std::mt19937& random, std::size_t characters) {
   std::string book;
   std::uniform_int_distribution<int> pick(0, 99);
   const char* const pieces[] = {"\xC1\xD6", "\xB3\xE5", "\xC1\xB3", "\x81\x41", "\x81\x61", "\xB5\xDA",
-                                "a", "A", "b", "B", "\r\n", " ", "1"};
+                                "a", "A", "b", "B", "\r\n", " ", "1", "\xA3\xC1", "\xA3\xE1", "z"};
   for (std::size_t i = 0; i < characters; ++i) {
     const int p = pick(random);
     if (p < 2) {
@@ -60,7 +60,8 @@ TEST(BookSearch, MatchesTheDecodedReferenceOnRandomText) {
   // Queries that straddle characters in the random text (C1 D6 B3 E5 holds D6 B3), a
   // character whose second byte is a letter, letters in either case, mixed.
   const std::vector<std::string> queries = {"\xC1\xD6", "\xD6\xB3", "\xB3\xE5\xC1", "\x41", "a", "aB",
-                                            "\x81\x41", "\xC1\xD6\xB3\xE5", "A\xC1\xB3", "1\r\n"};
+                                            "\x81\x41", "\xC1\xD6\xB3\xE5", "A\xC1\xB3", "1\r\n",
+                                            "Ab 1", "zA", "\xA3\xC1", "a\xA3\xE1" "B"};
   for (int round = 0; round < 40; ++round) {
     const std::string book = RandomBook(random, 300 + static_cast<std::size_t>(round) * 7);
     for (const std::string& q : queries) {
