@@ -8,6 +8,10 @@
 
 #include "text/byte_scan.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace varnelo {
 
 namespace {
@@ -63,12 +67,35 @@ struct Numeral {
   std::int32_t value = 0;
 };
 
+// A set of two-byte characters, one bit each.
+struct CharacterSet {
+  std::array<std::uint64_t, 1024> bits{};
+  void Add(const char* pair) {
+    const unsigned v = static_cast<Byte>(pair[0]) << 8 | static_cast<Byte>(pair[1]);
+    bits[v >> 6] |= std::uint64_t{1} << (v & 63);
+  }
+  bool Has(Byte b0, Byte b1) const {
+    const unsigned v = static_cast<unsigned>(b0) << 8 | b1;
+    return (bits[v >> 6] >> (v & 63)) & 1;
+  }
+};
+
 constexpr int kNotNumeral = -1000000;
+
+// The characters ChineseNumeralAt reads, for the quick look at a line's first character.
+constexpr const char* kChineseNumerals[] = {
+    "\xC1\xE3", "\xA9\x96", "\xD2\xBB", "\xB6\xFE", "\xC8\xFD", "\xCB\xC4", "\xCE\xE5",
+    "\xC1\xF9", "\xC6\xDF", "\xB0\xCB", "\xBE\xC5", "\xC1\xBD", "\xD2\xBC", "\xB7\xA1",
+    "\xC8\xFE", "\xCB\xC1", "\xCE\xE9", "\xC2\xBD", "\xC6\xE2", "\xB0\xC6", "\xBE\xC1",
+    "\xCA\xAE", "\xCA\xB0", "\xB0\xD9", "\xB0\xDB", "\xC7\xA7", "\xC7\xAA", "\xCD\xF2",
+};
 
 // 零〇一二三四五六七八九两 and their formal forms: 0 to 9; 十百千万 (and formal): the
 // multiplier as a negative number; else kNotNumeral.
+const CharacterSet& Numerals();
+
 int ChineseNumeralAt(const Byte* d, std::size_t i, std::size_t end) {
-  if (i + 1 >= end || d[i] < 0x81) return kNotNumeral;
+  if (i + 1 >= end || d[i] < 0x81 || !Numerals().Has(d[i], d[i + 1])) return kNotNumeral;
   static constexpr struct {
     Byte b0, b1;
     int value;
@@ -84,6 +111,15 @@ int ChineseNumeralAt(const Byte* d, std::size_t i, std::size_t end) {
   for (const auto& e : kTable)
     if (d[i] == e.b0 && d[i + 1] == e.b1) return e.value;
   return kNotNumeral;
+}
+
+const CharacterSet& Numerals() {
+  static const CharacterSet set = [] {
+    CharacterSet s;
+    for (const char* numeral : kChineseNumerals) s.Add(numeral);
+    return s;
+  }();
+  return set;
 }
 
 // Digits (ASCII or full-width) or Chinese numerals at i, one kind, at most 12 characters.
@@ -240,6 +276,50 @@ constexpr std::size_t kShortLine = 100;      // bytes of a line that can be a he
 constexpr std::size_t kPlainTitleMax = 40;   // an unnumbered title
 constexpr std::size_t kDenseGap = 80;        // headings this close are a list of contents
 
+// Calls `take(at)` for every line feed, in order: a 64-byte block at a time, the line
+// feeds of a block as the bits of one mask.
+// Returns the number of bytes from 0x80 up, counted on the way.
+template <typename Take>
+std::int64_t ForEachLineFeed(const Byte* d, std::size_t n, Take&& take) {
+  std::size_t i = 0;
+  std::int64_t high = 0;
+#if defined(__SSE2__)
+  const __m128i lineFeed = _mm_set1_epi8('\n');
+  const __m128i zero = _mm_setzero_si128();
+  __m128i counters = zero;
+  int blocks = 0;
+  auto fold = [&] {
+    const __m128i sums = _mm_sad_epu8(counters, zero);
+    high += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+    counters = zero;
+    blocks = 0;
+  };
+  for (; i + 64 <= n; i += 64) {
+    const auto* p = reinterpret_cast<const __m128i*>(d + i);
+    const __m128i c0 = _mm_loadu_si128(p), c1 = _mm_loadu_si128(p + 1), c2 = _mm_loadu_si128(p + 2),
+                  c3 = _mm_loadu_si128(p + 3);
+    // Byte counters take at most 4 a block; they are folded before they can overflow.
+    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c0, zero));
+    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c1, zero));
+    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c2, zero));
+    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c3, zero));
+    if (++blocks == 63) fold();
+    const auto m0 = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c0, lineFeed))));
+    const auto m1 = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c1, lineFeed))));
+    const auto m2 = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c2, lineFeed))));
+    const auto m3 = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c3, lineFeed))));
+    for (std::uint64_t mask = m0 | (m1 << 16) | (m2 << 32) | (m3 << 48); mask != 0; mask &= mask - 1)
+      take(i + static_cast<std::size_t>(__builtin_ctzll(mask)));
+  }
+  fold();
+#endif
+  for (; i < n; ++i) {
+    high += d[i] >= 0x80 ? 1 : 0;
+    if (d[i] == '\n') take(i);
+  }
+  return high;
+}
+
 class Scanner {
  public:
   explicit Scanner(std::string_view text)
@@ -247,40 +327,74 @@ class Scanner {
 
   std::vector<Candidate> Run() {
     std::size_t ls = 0;
-    while (ls < n_) {
-      const void* hit = std::memchr(d_ + ls, '\n', n_ - ls);
-      const std::size_t nl = hit ? static_cast<std::size_t>(static_cast<const Byte*>(hit) - d_) : n_;
-      std::size_t ce = nl;
-      if (ce > ls && d_[ce - 1] == '\r') --ce;
-      Line(ls, ce);
+    high_ = ForEachLineFeed(d_, n_, [&](std::size_t nl) {
+      Line(ls, nl > ls && d_[nl - 1] == '\r' ? nl - 1 : nl);
       ls = nl + 1;
-    }
+    });
+    if (ls < n_) Line(ls, n_ > ls && d_[n_ - 1] == '\r' ? n_ - 1 : n_);
     return std::move(out_);
   }
 
   std::int32_t TitledFamilies() const { return nextTitled_; }
+  std::int64_t HighBytes() const { return high_; }
 
  private:
   void Line(std::size_t ls, std::size_t ce) {
     const std::size_t s = SkipSpaces(d_, ls, ce);
     if (s >= ce) return;
     // An ordinal heading: 第, a bracket then 第, or a short word and spaces then 第.
-    if (d_[s] == kDi[0] && Is(d_, s, ce, "\xB5\xDA")) {
+    if (Is(d_, s, ce, "\xB5\xDA")) {
       if (Ordinal(s, s, ce)) return;
-    } else {
-      std::size_t p = OpeningBracket(s, ce);
-      if (p != s && Is(d_, p, ce, "\xB5\xDA") && Ordinal(s, p, ce)) return;
-      p = s;
-      for (int chars = 0; chars < 6 && p < ce && SpaceAt(d_, p, ce) == 0; ++chars) p += CharLength(d_, p, ce);
-      if (p > s && SpaceAt(d_, p, ce) != 0) {
-        p = SkipSpaces(d_, p, ce);
-        if (Is(d_, p, ce, "\xB5\xDA") && Ordinal(s, p, ce)) return;
+    } else if (const std::size_t p = OpeningBracket(s, ce); p != s) {
+      if (Is(d_, p, ce, "\xB5\xDA") && Ordinal(s, p, ce)) return;
+    } else if (HasDiNear(s, ce)) {
+      std::size_t q = s;
+      for (int chars = 0; chars < 6 && q < ce && SpaceAt(d_, q, ce) == 0; ++chars) q += CharLength(d_, q, ce);
+      if (q > s && SpaceAt(d_, q, ce) != 0) {
+        q = SkipSpaces(d_, q, ce);
+        if (Is(d_, q, ce, "\xB5\xDA") && Ordinal(s, q, ce)) return;
       }
     }
     const std::size_t e = TrimEnd(d_, s, ce);
     if (e - s > kShortLine) return;
-    if (Special(s, e) || English(s, e) || Paren(s, e) || List(s, e)) return;
+    if (MayStartShortHeading(s, e) && (Special(s, e) || English(s, e) || Paren(s, e) || List(s, e))) return;
     Titled(s, e);
+  }
+
+  // Whether 第 lies within the first bytes of the line, where a word before it may end.
+  bool HasDiNear(std::size_t s, std::size_t ce) const {
+#if defined(__SSE2__)
+    if (s + 17 <= ce) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d_ + s));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d_ + s + 1));
+      const __m128i hit = _mm_and_si128(_mm_cmpeq_epi8(a, _mm_set1_epi8(static_cast<char>(0xB5))),
+                                        _mm_cmpeq_epi8(b, _mm_set1_epi8(static_cast<char>(0xDA))));
+      return _mm_movemask_epi8(hit) != 0;
+    }
+#endif
+    const std::size_t limit = std::min(ce, s + 16);
+    for (std::size_t i = s + 1; i + 1 < limit; ++i)
+      if (d_[i] == 0xB5 && d_[i + 1] == 0xDA) return true;
+    return false;
+  }
+
+  // The first character of a "Chapter", "(3)", "一、", "1." or 楔子-like line: most lines of
+  // running text are turned away here by one look-up.
+  bool MayStartShortHeading(std::size_t s, std::size_t e) const {
+    const Byte b = d_[s];
+    if (b < 0x80) return b == 'C' || b == 'c' || b == '(' || (b >= '0' && b <= '9');
+    if (b == 0xA3) return true;  // （ and full-width digits
+    return s + 1 < e && FirstCharacters().Has(b, d_[s + 1]);
+  }
+
+  static const CharacterSet& FirstCharacters() {
+    static const CharacterSet set = [] {
+      CharacterSet s;
+      for (const char* word : kSpecialWords) s.Add(word);
+      for (const char* numeral : kChineseNumerals) s.Add(numeral);
+      return s;
+    }();
+    return set;
   }
 
   std::size_t OpeningBracket(std::size_t s, std::size_t ce) const {
@@ -517,6 +631,7 @@ class Scanner {
   std::vector<Candidate> out_;
   std::unordered_map<std::string_view, std::int32_t> titled_;
   std::int32_t nextTitled_ = kFirstTitledFamily;
+  std::int64_t high_ = 0;
 };
 
 // ---- Choosing the table of contents ---------------------------------------------------
@@ -683,9 +798,13 @@ void AddPlainTitles(std::string_view text, std::int64_t from, std::vector<Candid
 
 }  // namespace
 
-std::vector<FoundHeading> FindChapters(std::string_view text) {
+namespace {
+
+// The headings, and the number of high bytes counted in the same pass.
+std::vector<FoundHeading> FindCounting(std::string_view text, std::int64_t& highBytes) {
   Scanner scanner(text);
   std::vector<Candidate> all = scanner.Run();
+  highBytes = scanner.HighBytes();
   DropContentsBlocks(all);
   const std::int64_t length = static_cast<std::int64_t>(text.size());
 
@@ -803,7 +922,16 @@ std::vector<FoundHeading> FindChapters(std::string_view text) {
   return found;
 }
 
-Pagination PaginationFromHeadings(std::string_view text, const std::vector<FoundHeading>& headings) {
+}  // namespace
+
+std::vector<FoundHeading> FindChapters(std::string_view text) {
+  std::int64_t high = 0;
+  return FindCounting(text, high);
+}
+
+namespace {
+
+Pagination TableOf(const std::vector<FoundHeading>& headings, std::int64_t highBytes) {
   Pagination pages;
   pages.mode = kChapterPaging;
   pages.pageCount = static_cast<int>(headings.size());
@@ -819,13 +947,21 @@ Pagination PaginationFromHeadings(std::string_view text, const std::vector<Found
     pages.titleSkips.push_back(h.titleSkip);
     pages.levels.push_back(h.level);
   }
-  pages.charCount = CountHighBytes(reinterpret_cast<const unsigned char*>(text.data()), text.size()) / 2;
+  pages.charCount = highBytes / 2;
   pages.firstPage = (pages.pageCount >= 1 && pages.starts[1] == 0) ? 1 : 0;
   return pages;
 }
 
+}  // namespace
+
+Pagination PaginationFromHeadings(std::string_view text, const std::vector<FoundHeading>& headings) {
+  return TableOf(headings, CountHighBytes(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+}
+
 Pagination PaginateByFoundChapters(std::string_view text) {
-  return PaginationFromHeadings(text, FindChapters(text));
+  std::int64_t high = 0;
+  std::vector<FoundHeading> headings = FindCounting(text, high);
+  return TableOf(headings, high);
 }
 
 }  // namespace varnelo
