@@ -44,6 +44,7 @@ ReadingAids AttachReadingAids(CVarneloView& view) {
   Attach<PageMargins>(view);
   aids.find = Attach<BookFind>(view);
   aids.find->SetConversion(aids.conversion);
+  aids.chapters->SetConversion(aids.conversion);
   auto places = std::make_unique<PlaceKeeper>(view, *aids.sideBar);
   aids.places = places.get();
   view.AddPart(std::move(places));

@@ -68,6 +68,7 @@ inline constexpr int kRule3 = 32818;
 inline constexpr int kRule4 = 32819;
 inline constexpr int kRule5 = 32820;
 inline constexpr int kRule6 = 32822;
+inline constexpr int kRuleAuto = 32840;  // the book's own headings
 inline constexpr int kAutoScroll = 32823;
 inline constexpr int kAutoScrollAlt = 107;
 inline constexpr int kMoreSettings = 32809;

@@ -57,7 +57,7 @@ struct ConfigValues {
   TextAppearance appearance;
   int pagingMode = 0;
   int markLine = 0;
-  int chapterRule = 1;
+  int chapterRule = 0;  // 0 the automatic rule, 1 to 6 the "第..." rules
   int sideBarHidden = 0;
   std::string picturePath;
   QuoteSettings quote;

@@ -163,7 +163,7 @@ void CVarneloView::OnInitialUpdate() {
   ConfigValues& config = settings_.config;
   ReadStartupKeys(config, ReadStage::View, store_.SettingsPath());
   pagingMode_ = config.pagingMode == kChapterPaging ? kChapterPaging : kLinePaging;
-  chapterRule_ = ValidChapterRule(config.chapterRule);
+  chapterRule_ = StoredChapterRule(config.chapterRule);
   sideBarHidden_ = config.sideBarHidden != 0;
   appearance_ = config.appearance;
   NotifyStartup(StartupStep::SettingsRead);
@@ -201,6 +201,8 @@ void CVarneloView::RegisterCommands() {
     commands_.Add(rules[rule - 1], afterAsking([this, rule] { UseChapterRule(rule); }),
                   checkedWhile([this, rule] { return chapterRule_ == rule; }));
   }
+  commands_.Add(cmd::kRuleAuto, afterAsking([this] { UseChapterRule(kAutoChapterRule); }),
+                checkedWhile([this] { return chapterRule_ == kAutoChapterRule; }));
   commands_.Add(cmd::kScrollOneScreen, [this](int) { ScrollOneScreen(); });
   commands_.Add(cmd::kNextScreenButton, [this](int) { ScrollOneScreen(); });
   commands_.Add(cmd::kNextPageButton, [this](int) { NextPage(); });

@@ -226,7 +226,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   Pagination pages_;
   int currentPage_ = 0;
   int pagingMode_ = kLinePaging;
-  int chapterRule_ = 1;
+  int chapterRule_ = kAutoChapterRule;
   int pageNumberValue_ = 0;
   int lastScreenTop_ = 0;
   QString paneText_;

@@ -16,6 +16,7 @@ namespace {
 
 const QString kWaitingText = QStringLiteral("正在为小说按章节分页，请稍后！2秒内完成！");
 const QString kFallbackNotice = QStringLiteral("普通文本或章数小于10！按章节分页失败！正在返回！");
+const QString kNoChaptersFoundNotice = QStringLiteral("没有识别出章节标题！按章节分页失败！正在返回！");
 const QString kPageOutOfRange = QStringLiteral("警告！页码不在有效范围内！\n请重新输入页码！");
 constexpr int kFallbackNoticeMs = 1500;
 
@@ -76,10 +77,10 @@ void CVarneloView::PaginateByChapters() {
   paneText_ = kWaitingText;
   PushToControls();
 
-  Pagination chapters = varnelo::PaginateByChapters(text_, chapterRule_);
-  if (chapters.pageCount < kMinChapters) {
+  Pagination chapters = PaginateByRule(text_, chapterRule_);
+  if (chapters.pageCount < MinChaptersOf(chapterRule_)) {
     UseLinePaging();
-    ShowNotice(kFallbackNotice, kFallbackNoticeMs);
+    ShowNotice(chapterRule_ == kAutoChapterRule ? kNoChaptersFoundNotice : kFallbackNotice, kFallbackNoticeMs);
     return;
   }
   countLabel_->setText(QStringLiteral("总章数"));
@@ -229,7 +230,7 @@ void CVarneloView::TogglePagingMode() {
 
 void CVarneloView::UseChapterRule(int rule) {
   pagingMode_ = kChapterPaging;
-  chapterRule_ = ValidChapterRule(rule);
+  chapterRule_ = StoredChapterRule(rule);
   PaginateByChapters();
 }
 

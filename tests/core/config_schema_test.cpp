@@ -178,7 +178,7 @@ TEST_F(ConfigSchemaTest, FirstExitOnAFreshFileWritesEveryKeyAndReadsBackTheDefau
   for (ReadStage stage : {ReadStage::Frame, ReadStage::View, ReadStage::ScrollRestore})
     ReadStartupKeys(back, stage, path_);
   EXPECT_EQ(back.appearance, TextAppearance{});
-  EXPECT_EQ(back.chapterRule, 1);
+  EXPECT_EQ(back.chapterRule, 0);  // no rule stored: the automatic one
 }
 
 }  // namespace

@@ -251,7 +251,7 @@ TEST_F(MainFrameTest, ExitSaveWritesDefaults) {
     int value;
   } ints[] = {{ConfigKey::Background, 13625548}, {ConfigKey::TextColour, 0},
               {ConfigKey::FontSize, 270},      {ConfigKey::LineSpacing, 100},
-              {ConfigKey::PagingMode, 0},       {ConfigKey::ChapterRule, 1},
+              {ConfigKey::PagingMode, 0},       {ConfigKey::ChapterRule, 0},
               {ConfigKey::SideBarHidden, 0},    {ConfigKey::ReminderMinutes, 30},
               {ConfigKey::ToolBarShown, 1},   {ConfigKey::StatusBarShown, 1}};
   for (const auto& e : ints) EXPECT_EQ(Int(e.key), e.value) << NameOf(e.key);
