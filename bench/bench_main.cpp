@@ -240,6 +240,6 @@ int main(int argc, char** argv) {
   const varnelo::bench::ConversionFigures convert = varnelo::bench::MeasureConversion(largest.string(), kRuns);
   std::printf("convert-page: %d chars; shown %.1f ms; shown converted %.1f ms; ratio %.2f (at most 2)\n",
               convert.characters, convert.plainMs, convert.convertedMs, convert.convertedMs / convert.plainMs);
-  ReportConfigFiles();
+  if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) ReportConfigFiles();
   return 0;
 }
