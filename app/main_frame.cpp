@@ -29,6 +29,7 @@
 #include "app/page_context_menu.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
+#include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "platform/window_timers.h"
@@ -601,8 +602,15 @@ bool CMainFrame::SaveAllSettings() {
   ExitSteps steps;
   steps.updateRecentFolders = [&] { return store.UpdateRecentFolders(app_.Settings().libraryFolder); };
   steps.closeReadingPeriod = [this] { return view_->UpdateReadRecord(); };
-  aids_.places->KeepPlace();
-  if (!WriteExitSettings(ExitValues(), settingsPath, steps) && !app_.SettingsUnreadable()) {
+  bool written = true;
+  {
+    // The book's place and the settings in one write of the file.
+    profile::Session session(settingsPath, profile::Session::Writes::Deferred);
+    aids_.places->KeepPlace();
+    written = WriteExitSettings(ExitValues(), settingsPath, steps);
+    written = session.Commit() && written;
+  }
+  if (!written && !app_.SettingsUnreadable()) {
     MessageBoxes().Show(this, NotWrittenMessage(settingsPath, QStringLiteral("本次的设置未能保存")),
                         QString(), MessageButtons::Ok, MessageIcon::Exclamation);
   }

@@ -52,6 +52,8 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   // A save past the file-size limit fails and is reported, instead of ending the reader
   // and leaving its temporary file behind.
   std::signal(SIGXFSZ, SIG_IGN);
+  // Every setting the start reads comes from one reading of Config.ini, however large.
+  const profile::Session session(SettingsPathIn(GetProgramFolder()));
   doc_ = std::make_unique<CVarneloDoc>();
   frame_ = std::make_unique<CMainFrame>(*this);
   // A file on the command line must be readable, or the program ends; the view returns to

@@ -14,6 +14,8 @@
 namespace varnelo {
 
 inline constexpr int kMaxBookPlaces = 100;
+// Far beyond the books anyone reads, far below where adding one overflows.
+inline constexpr std::int64_t kHighestPlaceSerial = std::int64_t{1} << 52;
 inline constexpr std::size_t kRecentBooksListed = 10;
 
 struct BookPlace {
@@ -38,8 +40,8 @@ class BookPlaces {
   // The places read last, newest first, at most `count`.
   std::vector<BookPlace> Newest(std::size_t count) const;
   // Reads the list again, then writes this book's place into its own slot, a free one, a
-  // new one, or the oldest book's when 100 are kept. False when it could not be written
-  // (a path too long for the profile read is not kept either).
+  // new one, or the oldest book's when 100 are kept, with a serial above every other. False
+  // when it could not be written (a path too long for the profile read is not kept either).
   bool Keep(const std::string& path, std::int64_t offset, int mode);
 
  private:

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,9 +28,10 @@ struct WindowPlacement {
 };
 static_assert(sizeof(WindowPlacement) == 44);
 
-// What a read brings a hand-edited value into. Font sizes reach at most 20000 through the
-// font dialog (0 leaves the pane's own size); the spacing steps stay within 0 to 800.
-inline constexpr int kHighestFontSize = 20000;
+// What a read brings a hand-edited value into: where the font dialog (72 pixels) and the
+// "增大字体" step stop (0 leaves the pane's own size), and where the spacing steps stop.
+// Anything larger would take the page minutes to lay out.
+inline constexpr int kHighestFontSize = 1440;
 inline constexpr int kHighestLineSpacing = 800;
 // A window is at least this big, and its corner and size stay within what window
 // systems address, so the frame's arithmetic cannot overflow.
@@ -48,6 +50,18 @@ struct QuoteSettings {
   int rollType = 0;         // 0 by pixel, 1 by line, 2 by page
   int scrollInterval = 30;  // milliseconds
   int reminderMinutes = 30;
+};
+
+enum class ConfigKey {
+  LastPosition,
+  Background, TextColour, Face, FontSize, LineSpacing,
+  PagingMode, MarkLine,
+  QuoteMode, QuoteLoop, QuotePath, QuoteScroll, RollType, ScrollInterval, ReminderMinutes,
+  Night, ChapterRule, SideBarHidden, PicturePath,
+  Placement, ToolBarShown, StatusBarShown, LibraryEntry,
+  CheckNet,
+  ReturnToPlace, TurnAtPageEnd,
+  ConvertFlag, PageMargin, MaxLineChars,
 };
 
 // Every single-valued key of Config.ini. The lists (bookmarks 1 to 9, recent folders,
@@ -73,18 +87,15 @@ struct ConfigValues {
   int convertFlag = 0;   // 0 the book's own characters, 1 simplified, 2 traditional
   int pageMargin = 0;    // pixels left and right of the text
   int maxLineChars = 0;  // characters a line holds at most; 0 = the pane's width
-};
 
-enum class ConfigKey {
-  LastPosition,
-  Background, TextColour, Face, FontSize, LineSpacing,
-  PagingMode, MarkLine,
-  QuoteMode, QuoteLoop, QuotePath, QuoteScroll, RollType, ScrollInterval, ReminderMinutes,
-  Night, ChapterRule, SideBarHidden, PicturePath,
-  Placement, ToolBarShown, StatusBarShown, LibraryEntry,
-  CheckNet,
-  ReturnToPlace, TurnAtPageEnd,
-  ConvertFlag, PageMargin, MaxLineChars,
+  // Numbers brought into their range as they were read: the value in use and the text the
+  // file held. While the value in use is unchanged, a write gives the file's text back:
+  // the range is for using a value, not for rewriting the user's file.
+  struct HeldNumber {
+    int used = 0;
+    std::string stored;
+  };
+  std::map<ConfigKey, HeldNumber> held;
 };
 
 // When start-up reads a key: while the frame prepares its window, in the view's initial
@@ -99,7 +110,8 @@ std::string_view NameOf(ConfigKey key);
 ReadStage StageOf(ConfigKey key);
 
 // Reads one key (its default when missing) into `values`, or writes it from `values`.
-// False when the file could not be written; a size or spacing below 0 is not written.
+// False when the file could not be written; a size or spacing below 0 is not written, nor
+// a number held as read (see ConfigValues::held) whose text is below 0.
 void ReadKey(ConfigValues& values, ConfigKey key, const std::string& settingsPath);
 bool WriteKey(const ConfigValues& values, ConfigKey key, const std::string& settingsPath);
 

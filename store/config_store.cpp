@@ -50,13 +50,13 @@ bool CConfigStore::SaveStyle(const TextAppearance& style) const {
 }
 
 void CConfigStore::ReadBookmarks() {
-  const int count = std::clamp(profile::GetInt(kBookMark, kMarkNum, 0, settingsPath_), 0,
-                               kMaxBookmarks);
+  const profile::SectionReader section(kBookMark, settingsPath_);
+  const int count = std::clamp(section.GetInt(kMarkNum, 0), 0, kMaxBookmarks);
   bookmarkValues_.assign(static_cast<std::size_t>(count) + 1, std::string());
   bookmarks_.assign(static_cast<std::size_t>(count) + 1, BookmarkFields{});
   for (int k = 0; k <= count; ++k) {
     const auto i = static_cast<std::size_t>(k);
-    bookmarkValues_[i] = profile::GetString(kBookMark, Key(k), "", settingsPath_);
+    bookmarkValues_[i] = section.GetString(Key(k), "");
     bookmarks_[i] = ParseBookmark(bookmarkValues_[i], k == 0);
   }
 }
