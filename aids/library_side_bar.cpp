@@ -291,8 +291,10 @@ void LibrarySideBar::ShowTip() {
   // shows, and the text wrapped narrower by as much when they would make it too wide.
   int width = kTipMaxWidth;
   for (int attempt = 0; attempt < 2; ++attempt) {
+    // The lines are broken here already: Qt's own wrapping of a rich tip would break a
+    // short one in the middle of a word.
     QToolTip::showText(tipAt_,
-                       QStringLiteral("<span style=\"color:#0000ff\">%1</span>")
+                       QStringLiteral("<p style=\"color:#0000ff; white-space:pre\">%1</p>")
                            .arg(WrappedTipText(list->toolTip(), width)),
                        list, QRect(), kTipShownMs);
     const QWidget* tip = TipWindow();
