@@ -193,8 +193,9 @@ void LibrarySideBar::ListFolder(const std::string& folder) {
 }
 
 void LibrarySideBar::OpenFile() {
+  // UTF-8 and Big5 books open too: "ANSI" alone would turn their readers away.
   const QString chosen = Dialogs().OpenFileName(&view_, QStringLiteral("打开小说或TXT文本"),
-                                                QStringLiteral("ANSI文本(*.txt)"));
+                                                QStringLiteral("文本文件(*.txt);;ANSI文本(*.txt)"));
   if (chosen.isEmpty()) return;
   OpenPath(PathBytes(chosen));
 }
