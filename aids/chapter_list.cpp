@@ -219,10 +219,12 @@ void ChapterList::OfferRules() {
                                &dialog));
   int picked = -1;
   for (int rule = kAutoChapterRule; rule <= 6; ++rule) {
-    auto* button = new QPushButton(
-        RuleName(rule) + QStringLiteral("：%1 个").arg(counts[static_cast<std::size_t>(rule)]), &dialog);
+    const int count = counts[static_cast<std::size_t>(rule)];
+    auto* button = new QPushButton(RuleName(rule) + QStringLiteral("：%1 个").arg(count), &dialog);
     button->setObjectName(QStringLiteral("rule%1").arg(rule));
     button->setAutoDefault(false);
+    // A rule that finds nothing would only page by lines again.
+    button->setEnabled(count > 0);
     layout->addWidget(button);
     QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &picked, rule] {
       picked = rule;

@@ -193,8 +193,9 @@ void LibrarySideBar::ListFolder(const std::string& folder) {
 }
 
 void LibrarySideBar::OpenFile() {
+  // UTF-8 and Big5 books open too: "ANSI" alone would turn their readers away.
   const QString chosen = Dialogs().OpenFileName(&view_, QStringLiteral("打开小说或TXT文本"),
-                                                QStringLiteral("ANSI文本(*.txt)"));
+                                                QStringLiteral("文本文件(*.txt);;ANSI文本(*.txt)"));
   if (chosen.isEmpty()) return;
   OpenPath(PathBytes(chosen));
 }
@@ -291,8 +292,10 @@ void LibrarySideBar::ShowTip() {
   // shows, and the text wrapped narrower by as much when they would make it too wide.
   int width = kTipMaxWidth;
   for (int attempt = 0; attempt < 2; ++attempt) {
+    // The lines are broken here already: Qt's own wrapping of a rich tip would break a
+    // short one in the middle of a word.
     QToolTip::showText(tipAt_,
-                       QStringLiteral("<span style=\"color:#0000ff\">%1</span>")
+                       QStringLiteral("<p style=\"color:#0000ff; white-space:pre\">%1</p>")
                            .arg(WrappedTipText(list->toolTip(), width)),
                        list, QRect(), kTipShownMs);
     const QWidget* tip = TipWindow();

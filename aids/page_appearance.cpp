@@ -152,7 +152,7 @@ void PageAppearance::ChooseFont() {
 void PageAppearance::ChoosePicture() {
   const QString chosen = Dialogs().OpenFileName(
       &view_, QStringLiteral("打开图片文件"),
-      QStringLiteral("常见格式图片(*.jpg,*.bmp,*.jpeg,*.png) (*.jpg *.bmp *.jpeg *.png)"));
+      QStringLiteral("常见格式图片(*.jpg,*.bmp,*.jpeg,*.png)"));
   if (chosen.isEmpty()) return;
   switch (picture_->Load(chosen)) {
     case CBackgroundPicture::LoadResult::Loaded:

@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
   QApplication qt(argc, argv);
   chinese.Install();
   QApplication::setApplicationName(QStringLiteral("Varnelo"));
+  // The desktop entry's name: a Wayland desktop finds the window's icon and name by it.
+  QGuiApplication::setDesktopFileName(QLatin1String(VARNELO_APP_ID));
   // Qt has taken its own options (-platform, -style, ...) out of argv by now.
   const CommandLine line = varnelo::ParseCommandLine({argv, argv + argc});
   if (line.action == CommandLine::Action::Error) {

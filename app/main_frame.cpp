@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -53,6 +54,11 @@ const char* const kWeekdays[] = {"日", "一", "二", "三", "四", "五", "六"
 constexpr int kPlacementDelayMs = 100;
 constexpr int kClockPeriodMs = 1000;
 
+// The width a one-line label needs for `text`, as the label itself measures it.
+int TextWidth(const QFontMetrics& metrics, const QString& text) {
+  return metrics.size(Qt::TextSingleLine, text).width();
+}
+
 }  // namespace
 
 CMainFrame::CMainFrame(CVarneloApp& app)
@@ -99,9 +105,7 @@ void CMainFrame::OnCreate() {
   startTime_ = CurrentClock().Now();
   UpdateTimeDisplay();
 
-  const int width = wordCountPane_->fontMetrics().horizontalAdvance(QStringLiteral("字数：10000000"));
-  wordCountPane_->setFixedWidth(width);
-  readingPane_->setFixedWidth(4 * width);
+  SizeCountPanes();
 
   if (toolBarFlag_ == 0) toolBar_->hide();
   if (statusBarFlag_ == 0) statusBar()->hide();
@@ -220,6 +224,9 @@ void CMainFrame::CreateStatusBar() {
   clockPane_ = new QLabel(Utf8(CommandString(101)), bar);
   wordCountPane_ = new QLabel(Utf8(CommandString(102)), bar);
   readingPane_ = new QLabel(Utf8(CommandString(103)), bar);
+  // The message pane takes what the others leave: a long prompt is cut, it never pushes
+  // the clock and the counts sideways.
+  messagePane_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   bar->addWidget(messagePane_, 1);
   bar->addPermanentWidget(clockPane_);
   bar->addPermanentWidget(wordCountPane_);
@@ -310,6 +317,25 @@ void CMainFrame::UpdateCommandUI() {
 void CMainFrame::UpdateStatusPanes() {
   wordCountPane_->setText(view_->WordCountStatus());
   readingPane_->setText(view_->ReadingStatus());
+  SizeCountPanes();
+}
+
+// The count pane is as wide as "字数：10000000" or a count of up to a hundred million
+// characters in its own font, whichever is wider, so the panes stay put from book to book;
+// a bigger count widens it. The reading pane is four times as wide.
+void CMainFrame::SizeCountPanes() {
+  const QFontMetrics metrics = wordCountPane_->fontMetrics();
+  QChar widestDigit = u'0';
+  for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+    if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widestDigit))
+      widestDigit = QChar(digit);
+  }
+  const QString largest = QStringLiteral("字数：%1.%2 万")
+                              .arg(QString(4, widestDigit), QString(4, widestDigit));
+  const int width = std::max({TextWidth(metrics, QStringLiteral("字数：10000000")),
+                              TextWidth(metrics, largest), TextWidth(metrics, wordCountPane_->text())});
+  wordCountPane_->setFixedWidth(width);
+  readingPane_->setFixedWidth(4 * width);
 }
 
 QKeyCombination CMainFrame::NormalisedKey(QKeyCombination key) {
@@ -493,7 +519,7 @@ QString CMainFrame::ClockText(std::time_t moment) {
 void CMainFrame::UpdateTimeDisplay() {
   const std::time_t now = CurrentClock().Now();
   const QString clock = ClockText(now);
-  clockPane_->setFixedWidth(clockPane_->fontMetrics().horizontalAdvance(clock));
+  clockPane_->setFixedWidth(TextWidth(clockPane_->fontMetrics(), clock));
   clockPane_->setText(clock);
 
   if (readingTimeDisplay_ != 0) {

@@ -104,6 +104,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   QAction* MakeAction(int id, const QString& text);
   void CreateToolBar();
   void CreateStatusBar();
+  void SizeCountPanes();
   static QKeyCombination NormalisedKey(QKeyCombination key);
   static bool MenuOpen();
   void ShowPrompt(const QString& prompt);

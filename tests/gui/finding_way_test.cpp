@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
@@ -147,6 +148,39 @@ TEST_F(FindingWayTest, ChapterListOfFoundHeadingsShowsLevelsNumbersCountsAndShow
     EXPECT_EQ(list->model()->index(0, 0).data().toString(), figure + QStringLiteral("1　楔子 開端"));
     EXPECT_EQ(list->model()->index(1, 0).data().toString(), figure + QStringLiteral("2　第一卷 風雪"));
   });
+}
+
+// When the rule in force finds no heading, 目录 offers the six rules with what each finds:
+// one that finds none is greyed, so a click on it neither closes the offer nor pages anew.
+TEST_F(FindingWayTest, TheRuleOfferGreysTheRulesThatFindNothing) {
+  Start();
+  OpenBook(testing::CorpusBook("三国演义.txt"));
+  app_->MainFrame()->ActionOf(cmd::kRule1)->trigger();  // 第...章: none in this book
+  const int ruleBefore = view_->ChapterRule();
+  int greyed = 0;
+  WithDialog(Qt::Key_F4, [&](QDialog& d) {
+    ASSERT_EQ(d.objectName(), QStringLiteral("chapterRules"));
+    for (int rule = 1; rule <= 6; ++rule) {
+      auto* button = d.findChild<QPushButton*>(QStringLiteral("rule%1").arg(rule));
+      ASSERT_NE(button, nullptr) << rule;
+      if (rule == 3) {
+        EXPECT_TRUE(button->text().endsWith(QStringLiteral("：120 个"))) << button->text().toStdString();
+        EXPECT_TRUE(button->isEnabled());
+        continue;
+      }
+      if (!button->text().endsWith(QStringLiteral("：0 个"))) continue;
+      ++greyed;
+      EXPECT_FALSE(button->isEnabled()) << rule;
+      QTest::mouseClick(button, Qt::LeftButton);
+      ASSERT_TRUE(d.isVisible()) << "rule " << rule << " closed the offer";
+    }
+    QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("rule3")), Qt::LeftButton);
+  });
+  EXPECT_GE(greyed, 1);
+  EXPECT_NE(ruleBefore, 3);
+  EXPECT_EQ(view_->ChapterRule(), 3);
+  EXPECT_EQ(view_->PagingMode(), kChapterPaging);
+  EXPECT_EQ(view_->PageCount(), 120);
 }
 
 TEST_F(FindingWayTest, FindInTheWholeBookGoesPageToPageAndListsAll) {

@@ -8,6 +8,7 @@
 #include <QEnterEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -135,14 +136,64 @@ TEST_F(MainFrameTest, StartsWithDefaultsWithoutConfig) {
   EXPECT_EQ(frame->MessagePane()->text(),
             QStringLiteral("小提示：空格翻屏自动下一页，【F5】添加书签，【←】上一页，【→】下一页"));
   QLabel* words = frame->WordCountPane();
-  const int width = words->fontMetrics().horizontalAdvance(QStringLiteral("字数：10000000"));
-  EXPECT_EQ(words->minimumWidth(), width);
-  EXPECT_EQ(words->maximumWidth(), width);
+  const int width = words->width();
+  EXPECT_GE(width, words->fontMetrics().horizontalAdvance(QStringLiteral("字数：10000000")));
+  EXPECT_EQ(words->minimumWidth(), words->maximumWidth());
   EXPECT_EQ(frame->ReadingPane()->minimumWidth(), 4 * width);
   EXPECT_EQ(frame->ReadingPane()->maximumWidth(), 4 * width);
   EXPECT_EQ(frame->ClockPane()->text(), CMainFrame::ClockText(clock_.now));
   EXPECT_FALSE(frame->ToolBar()->isHidden());
   EXPECT_FALSE(frame->statusBar()->isHidden());
+}
+
+// Each pane is wide enough for what it shows in the font in use, and the message pane
+// takes only what the others leave: no prompt moves the clock or the counts.
+TEST_F(MainFrameTest, StatusPanesFitWhatTheyShowAndStayPutWhateverThePrompt) {
+  testing::ScriptedDialogs dialogs;
+  ScopedDialogs dialogsGuard(&dialogs);
+  dialogs.files.push_back(QString::fromStdString(testing::CorpusBook("三国演义.txt")));
+  ASSERT_TRUE(Start());
+  CMainFrame* frame = Frame();
+  frame->show();
+  testing::PressKey(frame->View()->Pane(), Qt::ControlModifier | Qt::Key_O);
+  QStatusBar* bar = frame->statusBar();
+  const auto fitting = [&] {
+    frame->OnTimer(CMainFrame::kClockTimer);
+    bar->layout()->activate();
+    for (const QLabel* pane : {frame->ClockPane(), frame->WordCountPane()}) {
+      EXPECT_GE(pane->contentsRect().width(), pane->sizeHint().width()) << pane->text().toStdString();
+    }
+  };
+  fitting();
+  ASSERT_EQ(frame->WordCountPane()->text(), QStringLiteral("字数：59.6509 万"));
+
+  const auto places = [&] {
+    bar->layout()->activate();
+    return std::vector<int>{frame->ClockPane()->x(), frame->WordCountPane()->x(), frame->ReadingPane()->x()};
+  };
+  const std::vector<int> idle = places();
+  // The longest prompt any menu item has, shown as the user highlights the item.
+  QAction* longest = nullptr;
+  for (QAction* action : frame->findChildren<QAction*>()) {
+    if (!action->associatedObjects().isEmpty() && qobject_cast<QMenu*>(action->associatedObjects().value(0)) &&
+        (longest == nullptr || action->statusTip().size() > longest->statusTip().size()))
+      longest = action;
+  }
+  ASSERT_NE(longest, nullptr);
+  auto* menu = qobject_cast<QMenu*>(longest->associatedObjects().value(0));
+  menu->popup(QPoint(0, 0));
+  menu->setActiveAction(longest);
+  ASSERT_EQ(frame->MessagePane()->text(), longest->statusTip());
+  EXPECT_EQ(places(), idle) << longest->statusTip().toStdString();
+  menu->close();
+  frame->ActionOf(32802)->trigger();  // the reading time in the message pane
+  frame->OnTimer(CMainFrame::kClockTimer);
+  EXPECT_EQ(places(), idle);
+
+  QFont large = bar->font();
+  large.setPixelSize(31);
+  bar->setFont(large);
+  fitting();
 }
 
 TEST_F(MainFrameTest, BarFlagsHideBarsAtStart) {

@@ -80,7 +80,7 @@ TEST_F(ViewTest, OpensACorpusNovelOnItsFirstPage) {
   Open(CorpusBook("三国演义.txt"));
   ASSERT_TRUE(messages.shown.empty());
   EXPECT_EQ(dialogs.titles.back(), QString::fromUtf8("打开小说或TXT文本"));
-  EXPECT_EQ(dialogs.filters.back(), QString::fromUtf8("ANSI文本(*.txt)"));
+  EXPECT_EQ(dialogs.filters.back(), QString::fromUtf8("文本文件(*.txt);;ANSI文本(*.txt)"));
   EXPECT_EQ(view->CurrentPage(), 1);
   EXPECT_EQ(view->PageCount(), 34);
   EXPECT_EQ(view->PageCountBox()->text(), "34");
