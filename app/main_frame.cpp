@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "aids/page_appearance.h"
 #include "aids/library_side_bar.h"
@@ -94,7 +95,8 @@ void CMainFrame::OnCreate() {
 
   elapsedSeconds_ = 0;
   readingTimeDisplay_ = 0;
-  timers_->SetTimer(kClockTimer, kClockPeriodMs);
+  // The clock and the reading time go on under the reminder's modal box.
+  timers_->SetTimer(kClockTimer, kClockPeriodMs, true);
   startTime_ = CurrentClock().Now();
   UpdateTimeDisplay();
 
@@ -513,10 +515,23 @@ void CMainFrame::UpdateTimeDisplay() {
     nextReminderMinute_ = static_cast<int>(std::clamp<long long>(
         static_cast<long long>(nextReminderMinute_) + app_.Settings().config.quote.reminderMinutes,
         INT_MIN, INT_MAX));
-    MessageBoxes().Show(this, text, QStringLiteral("温馨提示！"), MessageButtons::Ok,
-                        MessageIcon::Exclamation);
+    ShowReminder(text);
   }
   UpdateStatusPanes();
+}
+
+// One box at a time: a reminder that comes due while one is open follows when it closes.
+void CMainFrame::ShowReminder(const QString& text) {
+  if (reminderOpen_) {
+    pendingReminder_ = text;
+    return;
+  }
+  reminderOpen_ = true;
+  for (QString next = text; !next.isEmpty(); next = std::exchange(pendingReminder_, QString())) {
+    MessageBoxes().Show(this, next, QStringLiteral("温馨提示！"), MessageButtons::Ok,
+                        MessageIcon::Exclamation);
+  }
+  reminderOpen_ = false;
 }
 
 // The window's outer rectangle, frame included, as the platform reports the frame (without

@@ -108,6 +108,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   static bool MenuOpen();
   void ShowPrompt(const QString& prompt);
   void ShowIdleText();
+  void ShowReminder(const QString& text);
 
   CVarneloApp& app_;
   CommandRouter router_;
@@ -130,6 +131,8 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   int nextReminderMinute_ = 30;
   int elapsedSeconds_ = 0;
   int readingTimeDisplay_ = 0;
+  bool reminderOpen_ = false;
+  QString pendingReminder_;  // came due while the reminder's box was open
   bool closing_ = false;
   Qt::WindowStates beforeTray_;
   QSystemTrayIcon* trayIcon_ = nullptr;
