@@ -125,6 +125,10 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   bool fullScreen_ = false;
   WindowPlacement remembered_;
   bool placementApplied_ = false;
+  bool placedWithoutFrame_ = false;
+  int placementWaits_ = 0;
+  WindowPlacement lastApplied_;
+  mutable QMargins knownMargins_;  // the frame the window manager last drew
   int statusBarFlag_ = 1;
   int toolBarFlag_ = 1;
   std::time_t startTime_ = 0;
