@@ -1,9 +1,36 @@
 #include "app/command_line.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace varnelo {
+
+namespace {
+
+// The options Qt takes for itself as it starts (with one dash or two). The line is read
+// before Qt starts, so that its mistakes are told where there is no display at all.
+constexpr std::string_view kQtOptionsWithValue[] = {
+    "platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "geometry",
+    "qwindowtitle", "title", "qwindowicon", "icon", "display", "name", "session", "style",
+    "stylesheet"};
+constexpr std::string_view kQtFlags[] = {"reverse", "widgetcount", "testability", "nograb",
+                                         "dograb", "sync"};
+constexpr std::string_view kQtPrefixes[] = {"style=", "stylesheet=", "qmljsdebugger="};
+
+// How many arguments a Qt option at `argument` takes up (itself included); 0 if none is.
+std::size_t QtOptionLength(std::string_view argument) {
+  if (!argument.starts_with('-')) return 0;
+  argument.remove_prefix(argument.starts_with("--") ? 2 : 1);
+  const auto is = [argument](std::string_view name) { return argument == name; };
+  if (std::any_of(std::begin(kQtOptionsWithValue), std::end(kQtOptionsWithValue), is)) return 2;
+  if (std::any_of(std::begin(kQtFlags), std::end(kQtFlags), is)) return 1;
+  const auto starts = [argument](std::string_view prefix) { return argument.starts_with(prefix); };
+  return std::any_of(std::begin(kQtPrefixes), std::end(kQtPrefixes), starts) ? 1 : 0;
+}
+
+}  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   bool help = false;
@@ -20,6 +47,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         help = true;
       } else if (argument == "-v" || argument == "--version") {
         version = true;
+      } else if (const std::size_t length = QtOptionLength(argument); length != 0) {
+        i += length - 1;  // Qt's, with its value
       } else if (line.error.empty()) {
         line.error = "未知的选项“" + argument + "”";
       }

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "aids/page_appearance.h"
 #include "aids/library_side_bar.h"
@@ -52,6 +53,7 @@ QString Utf8(std::string_view text) {
 
 const char* const kWeekdays[] = {"日", "一", "二", "三", "四", "五", "六"};
 constexpr int kPlacementDelayMs = 100;
+constexpr int kPlacementWaits = 5;  // ticks of the placement timer spent waiting for a frame
 constexpr int kClockPeriodMs = 1000;
 
 // The width a one-line label needs for `text`, as the label itself measures it.
@@ -101,7 +103,8 @@ void CMainFrame::OnCreate() {
 
   elapsedSeconds_ = 0;
   readingTimeDisplay_ = 0;
-  timers_->SetTimer(kClockTimer, kClockPeriodMs);
+  // The clock and the reading time go on under the reminder's modal box.
+  timers_->SetTimer(kClockTimer, kClockPeriodMs, true);
   startTime_ = CurrentClock().Now();
   UpdateTimeDisplay();
 
@@ -253,6 +256,12 @@ void CMainFrame::ShowIdleText() {
 }
 
 bool CMainFrame::event(QEvent* event) {
+  if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && placedWithoutFrame_ &&
+      isVisible() && windowHandle() != nullptr && !windowHandle()->frameMargins().isNull()) {
+    placedWithoutFrame_ = false;
+    const WindowPlacement placement = lastApplied_;
+    QMetaObject::invokeMethod(this, [this, placement] { ApplyPlacement(placement); }, Qt::QueuedConnection);
+  }
   // Prompts go to the message pane itself, not over it as a passing message.
   if (event->type() == QEvent::StatusTip) {
     ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
@@ -494,6 +503,13 @@ void CMainFrame::RemoveTrayIcon() {
 
 void CMainFrame::OnTimer(int id) {
   if (id == kPlacementTimer) {
+    // Under X a window manager frames the window a moment after it shows; sized before
+    // that, the window would grow by its frame at every start.
+    if (!placementApplied_ && !fullScreen_ && placementWaits_ < kPlacementWaits && isVisible() &&
+        QGuiApplication::platformName() == QLatin1String("xcb") && FrameMargins().isNull()) {
+      ++placementWaits_;
+      return;  // the timer ticks again
+    }
     if (!placementApplied_) {
       placementApplied_ = true;
       // Already in full screen: the remembered placement is where leaving it returns.
@@ -540,17 +556,33 @@ void CMainFrame::UpdateTimeDisplay() {
     nextReminderMinute_ = static_cast<int>(std::clamp<long long>(
         static_cast<long long>(nextReminderMinute_) + app_.Settings().config.quote.reminderMinutes,
         INT_MIN, INT_MAX));
-    MessageBoxes().Show(this, text, QStringLiteral("温馨提示！"), MessageButtons::Ok,
-                        MessageIcon::Exclamation);
+    ShowReminder(text);
   }
   UpdateStatusPanes();
 }
 
+// One box at a time: a reminder that comes due while one is open follows when it closes.
+void CMainFrame::ShowReminder(const QString& text) {
+  if (reminderOpen_) {
+    pendingReminder_ = text;
+    return;
+  }
+  reminderOpen_ = true;
+  for (QString next = text; !next.isEmpty(); next = std::exchange(pendingReminder_, QString())) {
+    MessageBoxes().Show(this, next, QStringLiteral("温馨提示！"), MessageButtons::Ok,
+                        MessageIcon::Exclamation);
+  }
+  reminderOpen_ = false;
+}
+
 // The window's outer rectangle, frame included, as the platform reports the frame (without
-// a window manager there is none and the two rectangles agree).
+// a window manager there is none and the two rectangles agree). A hidden window (in the
+// tray) has no frame for the moment: the one it had is still the one it comes back with.
 QMargins CMainFrame::FrameMargins() const {
   const QWindow* window = windowHandle();
-  return window != nullptr ? window->frameMargins() : QMargins();
+  const QMargins margins = window != nullptr ? window->frameMargins() : QMargins();
+  if (isVisible() && !margins.isNull()) knownMargins_ = margins;
+  return isVisible() && !margins.isNull() ? margins : knownMargins_;
 }
 
 WindowPlacement CMainFrame::CurrentPlacement() const {
@@ -588,7 +620,11 @@ void CMainFrame::ApplyPlacement(const WindowPlacement& placement) {
   const QRect outer = OnAScreen(QRect(placement.left, placement.top,
                                       placement.right - placement.left,
                                       placement.bottom - placement.top));
-  setGeometry(outer.marginsRemoved(FrameMargins()));
+  const QMargins margins = FrameMargins();
+  setGeometry(outer.marginsRemoved(margins));
+  // Placed before the window manager framed the window: sized again once it has.
+  placedWithoutFrame_ = margins.isNull();
+  lastApplied_ = placement;
   switch (placement.showCommand) {
     case 3: showMaximized(); break;
     case 2:

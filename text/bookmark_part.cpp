@@ -41,7 +41,9 @@ bool BookmarkPart::ReturnToLastPosition() {
 }
 
 // The remembered line belongs to the last book: another book opened before it is applied
-// (the one named on the command line) must not be scrolled by it.
+// (the one named on the command line) must not be scrolled by it, not even by a tick that
+// comes while that book's load waits on a notice or a question.
+void BookmarkPart::OnBookLeaving() { view_.Timers().KillTimer(kRestoreLineTimer); }
 void BookmarkPart::OnBookLoaded() { view_.Timers().KillTimer(kRestoreLineTimer); }
 
 void BookmarkPart::RestoreMarkLine() {

@@ -23,6 +23,7 @@ class BookmarkPart : public ViewPart {
   void OnAddBookmark();
   void OnOpenBookmark(int id);
   void OnDeleteBookmark(int id);
+  void OnBookLeaving() override;
   void OnBookLoaded() override;
   // The line a save or a discarded edit returns the pane to: the late restore of the
   // start-up leaves it alone from then on.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/atomic_file.h"
 #include "platform/codepage.h"
 #include "platform/services.h"
 #include "text/book_encoding_part.h"
@@ -48,6 +49,8 @@ bool CVarneloView::LoadText(std::string path) {
   text_ = std::move(bytes);
   bookForm_ = std::move(form);
   currentPath_ = std::move(path);
+  // What a save killed half-way left beside this book, however the book came to be opened.
+  RemoveStaleTemporaries(currentPath_);
   NormaliseBlankLines(text_);
   // The mirror still names the previous book: its reading period ends here.
   UpdateReadRecord();

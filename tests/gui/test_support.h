@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdlib>
@@ -207,6 +209,19 @@ struct ReaderSession : ScriptedSession {
     PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
   }
 };
+
+// Runs the event loop (timers, sockets) for `ms`, or until `done` holds, at most `ms`.
+inline bool RunEventLoop(int ms, const std::function<bool()>& done = [] { return false; }) {
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start(10);
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  if (!done()) loop.exec();
+  return done();
+}
 
 inline std::string FileBytes(const std::string& path) {
   std::stringstream bytes;
