@@ -31,6 +31,7 @@ const int kRuleCommands[] = {cmd::kRuleAuto, cmd::kRule1, cmd::kRule2, cmd::kRul
 
 QString RuleName(int rule) {
   if (rule == kAutoChapterRule) return QStringLiteral("自动识别");
+  if (rule < 1 || rule > 6) return QStringLiteral("自定义规则");
   return QStringLiteral("按“第...") + QString::fromUtf16(kRuleCharacters[rule - 1]) +
          QStringLiteral("”分页");
 }
@@ -161,7 +162,7 @@ ChapterList::ChapterList(CVarneloView& view) : view_(view) {
 const Pagination& ChapterList::Headings() {
   if (view_.PagingMode() == kChapterPaging) return view_.Pages();
   if (!lineScan_ || scannedRule_ != view_.ChapterRule()) {
-    lineScan_ = PaginateByRule(view_.Text(), view_.ChapterRule());
+    lineScan_ = view_.ScanChapters(view_.ChapterRule());
     scannedRule_ = view_.ChapterRule();
   }
   return *lineScan_;

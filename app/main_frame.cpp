@@ -138,6 +138,7 @@ void CMainFrame::OnCreate() {
 QAction* CMainFrame::MakeAction(int id, const QString& text) {
   auto* action = new QAction(text, this);
   action->setStatusTip(Utf8(PromptOf(id)));
+  action->setData(id);
   connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
   actions_.emplace(id, action);
   return action;
@@ -157,6 +158,7 @@ void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entri
         if (first == cmd::kDeleteBookmarkFirst) storeMenus_[StoreMenu::DeleteBookmark] = popup;
         if (first == cmd::kRecentFolderPlaceholder) storeMenus_[StoreMenu::RecentFolders] = popup;
         if (first == cmd::kRecentBookFirst) storeMenus_[StoreMenu::RecentBooks] = popup;
+        if (first == cmd::kRule1) storeMenus_[StoreMenu::ChapterRules] = popup;
         connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         AddMenuEntries(popup, entry.items);
         if (first == cmd::kEncodingAuto || first == cmd::kConvertNone) {
@@ -279,6 +281,10 @@ void CMainFrame::ReplaceItems(StoreMenu which, const std::vector<StoreMenuItem>&
   QMenu* menu = StoreMenuOf(which);
   if (menu == nullptr) return;
   for (QAction* old : menu->actions()) {
+    // The rule menu keeps its built-in rules; only the user's own are replaced.
+    if (which == StoreMenu::ChapterRules &&
+        (old->data().toInt() < cmd::kUserRuleFirst || old->data().toInt() > cmd::kUserRuleLast))
+      continue;
     for (auto it = actions_.begin(); it != actions_.end();) {
       it = it->second == old ? actions_.erase(it) : std::next(it);
     }
@@ -293,6 +299,7 @@ void CMainFrame::ReplaceItems(StoreMenu which, const std::vector<StoreMenuItem>&
     QString text = QString::fromStdString(item.text);
     text.replace(QLatin1Char('&'), QStringLiteral("&&"));
     QAction* action = MakeAction(item.id, text);
+    if (!item.prompt.empty()) action->setStatusTip(QString::fromStdString(item.prompt));
     menu->addAction(action);
     menuActions_[item.id] = action;
   }
@@ -643,8 +650,8 @@ ConfigValues CMainFrame::ExitValues() const {
   values.markLine = shared.book.firstVisibleLine;
   values.appearance = shared.appearance;
   values.picturePath = aids_.appearance->PicturePath();
-  values.pagingMode = shared.book.pagingMode;
-  values.chapterRule = view_->ChapterRule();
+  values.pagingMode = view_->ChosenPagingMode();
+  values.chapterRule = view_->ChosenChapterRule();
   values.sideBarHidden = view_->SideBarHidden() ? 1 : 0;
   // Full screen is not remembered: the next start opens the window as it was before.
   values.placement = fullScreen_ ? fullScreenSaved_ : CurrentPlacement();

@@ -122,8 +122,9 @@ std::vector<MenuEntry> BuildMenuBar() {
                                     Item(kRule4, "按“第...部”分页(&4)"),
                                     Item(kRule5, "按“第...节”分页(&5)"),
                                     Item(kRule6, "按“第...集”分页(&6)"),
-                                    Item(kRuleAuto, "自动识别(&0)"),
+                                    Item(kRuleAuto, "自动识别(&0)"),  // the user's own rules follow
                                 }),
+                          Item(kChapterRules, "章节规则..."),
                           Item(kAutoScroll, "自动滚屏", "Enter"),
                           Item(kMoreSettings, "更多设置", "F2"),
                           Separator(),
@@ -194,6 +195,7 @@ constexpr std::array kStrings = {
     StringEntry{kRuleAuto, "按书中自己的章节标题分页（第…章、楔子、一、…）\n自动识别章节"},
     StringEntry{kChapterList, "列出全书的章节标题，选中后跳到该章\n目录"},
     StringEntry{kBookFind, "在整本书中查找文字\n全书查找"},
+    StringEntry{kChapterRules, "查看内置的章节规则，添加、修改、测试和排列自己的规则\n章节规则"},
     StringEntry{kConvertNone, "按书中原有的字显示"},
     StringEntry{kConvertSimplified, "把书中的繁体字显示为简体字，书本身不变"},
     StringEntry{kConvertTraditional, "把书中的简体字显示为繁体字，书本身不变"},

@@ -23,16 +23,23 @@ bool TakeNumber(std::string_view text, std::size_t& at, char stop, Number& value
 }  // namespace
 
 std::string BookPlaceValue(const BookPlace& place) {
-  return std::to_string(place.serial) + "," + std::to_string(place.offset) + "," +
-         std::to_string(place.mode) + " >" + place.path;
+  std::string value = std::to_string(place.serial) + "," + std::to_string(place.offset) + "," +
+                      std::to_string(place.mode);
+  if (place.rule != kNoRuleKept) value += "," + std::to_string(place.rule);
+  return value + " >" + place.path;
 }
 
 std::optional<BookPlace> ParseBookPlace(std::string_view value) {
   BookPlace place;
   std::size_t at = 0;
-  if (!TakeNumber(value, at, ',', place.serial) || !TakeNumber(value, at, ',', place.offset) ||
-      !TakeNumber(value, at, ' ', place.mode))
+  if (!TakeNumber(value, at, ',', place.serial) || !TakeNumber(value, at, ',', place.offset))
     return std::nullopt;
+  // The mode ends at the rule's comma, or at the blank before the path in an older place.
+  const std::size_t blank = value.find(' ', at);
+  const bool hasRule = value.substr(at, blank == std::string_view::npos ? blank : blank - at).find(',') !=
+                       std::string_view::npos;
+  if (!TakeNumber(value, at, hasRule ? ',' : ' ', place.mode)) return std::nullopt;
+  if (hasRule && !TakeNumber(value, at, ' ', place.rule)) return std::nullopt;
   if (at >= value.size() || value[at] != '>' || at + 1 == value.size()) return std::nullopt;
   place.path = std::string(value.substr(at + 1));
   return place;
@@ -67,7 +74,7 @@ std::vector<BookPlace> BookPlaces::Newest(std::size_t count) const {
   return places;
 }
 
-bool BookPlaces::Keep(const std::string& path, std::int64_t offset, int mode) {
+bool BookPlaces::Keep(const std::string& path, std::int64_t offset, int mode, int rule) {
   using namespace config_names;
   if (path.empty()) return true;
   profile::Session session(settingsPath_);
@@ -92,7 +99,7 @@ bool BookPlaces::Keep(const std::string& path, std::int64_t offset, int mode) {
       entries.emplace_back(std::to_string(k + 1), BookPlaceValue(*slots_[k]));
     }
   }
-  const BookPlace place{newest + 1, std::max<std::int64_t>(offset, 0), mode, path};
+  const BookPlace place{newest + 1, std::max<std::int64_t>(offset, 0), mode, path, rule};
   const std::string value = BookPlaceValue(place);
   if (value.size() > profile::kMaxStringRead) return false;
 

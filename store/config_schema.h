@@ -141,6 +141,11 @@ inline constexpr char kEncoding[] = "Encoding";
 inline constexpr char kEncodingNum[] = "EncodingNum";
 inline constexpr char kBookPlace[] = "BookPlace";
 inline constexpr char kPlaceNum[] = "PlaceNum";
+// Where each bookmark's text is, under the bookmark's own key (read only by this reader).
+inline constexpr char kBookMarkPlace[] = "BookMarkPlace";
+// The user's own chapter rules: RuleNum entries "1".. in the user's order.
+inline constexpr char kChapterRules[] = "ChapterRules";
+inline constexpr char kRuleNum[] = "RuleNum";
 }  // namespace config_names
 
 }  // namespace varnelo

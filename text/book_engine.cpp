@@ -156,7 +156,11 @@ RuleCharacter SelectRuleCharacter(int rule) {
 
 int ValidChapterRule(int rule) { return rule >= 1 && rule <= 6 ? rule : 1; }
 
-int StoredChapterRule(int stored) { return stored >= 1 && stored <= 6 ? stored : kAutoChapterRule; }
+bool IsUserChapterRule(int rule) { return rule >= kFirstUserRule && rule <= kLastUserRule; }
+
+int StoredChapterRule(int stored) {
+  return (stored >= 1 && stored <= 6) || IsUserChapterRule(stored) ? stored : kAutoChapterRule;
+}
 
 std::int64_t Pagination::PageStart(int page) const {
   return HasPage(page) ? starts[static_cast<std::size_t>(page)] : 0;
@@ -263,10 +267,13 @@ Pagination PaginateByChapters(std::string_view text, int rule) {
 }
 
 Pagination PaginateByRule(std::string_view text, int rule) {
-  return rule == kAutoChapterRule ? PaginateByFoundChapters(text) : PaginateByChapters(text, rule);
+  const bool found = rule == kAutoChapterRule || IsUserChapterRule(rule);
+  return found ? PaginateByFoundChapters(text) : PaginateByChapters(text, rule);
 }
 
-int MinChaptersOf(int rule) { return rule == kAutoChapterRule ? kMinFoundChapters : kMinChapters; }
+int MinChaptersOf(int rule) {
+  return rule == kAutoChapterRule || IsUserChapterRule(rule) ? kMinFoundChapters : kMinChapters;
+}
 
 Pagination Paginate(std::string_view text, int mode, int rule) {
   if (mode == kChapterPaging) {

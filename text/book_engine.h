@@ -61,7 +61,12 @@ inline constexpr unsigned char kChapterMarker[2] = {0xB5, 0xDA};  // 第 in GBK
 // of a reader with none stored, and pages by chapters from two of them on.
 inline constexpr int kAutoChapterRule = 0;
 inline constexpr int kMinFoundChapters = 2;
-// A stored rule: 1 to 6 as they are, anything else the automatic rule.
+// The user's own rules (a regular expression for a heading line) are numbered from here:
+// kFirstUserRule + the rule's id. The engine cannot run them; the view asks for their headings.
+inline constexpr int kFirstUserRule = 1000;
+inline constexpr int kLastUserRule = 999999;
+bool IsUserChapterRule(int rule);
+// A stored rule: 1 to 6 and the user's rules as they are, anything else the automatic rule.
 int StoredChapterRule(int stored);
 
 // The rule character (GBK bytes) of chapter rule 1 to 6; any other rule reads as rule 1.
@@ -108,9 +113,10 @@ Pagination PaginateByLines(std::string_view text);
 // Chapter headings by `rule`, with no fallback: the page count may be below 10.
 Pagination PaginateByChapters(std::string_view text, int rule);
 
-// The chapter pass of any rule, the automatic one included, with no fallback.
+// The chapter pass of any rule, the automatic one included, with no fallback; a user's
+// rule here is the automatic one.
 Pagination PaginateByRule(std::string_view text, int rule);
-// The fewest chapters `rule` pages by.
+// The fewest chapters `rule` pages by: two for the automatic rule and the user's own.
 int MinChaptersOf(int rule);
 
 // The reader's paging step: chapter paging falls back to line paging below 10 chapters

@@ -20,8 +20,24 @@ TEST_F(BookPlacesTest, ValuesParseBackAndHandEditedOnesAreRefused) {
   const BookPlace place{7, 123456, 1, "/书/a,b >c.txt"};
   EXPECT_EQ(BookPlaceValue(place), "7,123456,1 >/书/a,b >c.txt");
   EXPECT_EQ(ParseBookPlace(BookPlaceValue(place)), place);
-  for (const char* bad : {"", "7,1,0 >", "7,1 >/a", "x,1,0 >/a", "7,-1,0 >/a", "7,1,0/a", "7,,0 >/a"})
+  for (const char* bad : {"", "7,1,0 >", "7,1 >/a", "x,1,0 >/a", "7,-1,0 >/a", "7,1,0/a", "7,,0 >/a",
+                          "7,1,0, >/a", "7,1,0,x >/a", "7,1,0,-2 >/a", "7,1,0,3,4 >/a"})
     EXPECT_FALSE(ParseBookPlace(bad)) << bad;
+}
+
+TEST_F(BookPlacesTest, TheRuleIsKeptBesideTheModeAndOlderPlacesHaveNone) {
+  const BookPlace ruled{8, 99, 1, "/书/a, 1 >b.txt", 1003};
+  EXPECT_EQ(BookPlaceValue(ruled), "8,99,1,1003 >/书/a, 1 >b.txt");
+  EXPECT_EQ(ParseBookPlace(BookPlaceValue(ruled)), ruled);
+  // A place kept before rules were: its book takes the reader's rule.
+  EXPECT_EQ(ParseBookPlace("8,99,1 >/书/a,1 b.txt")->rule, kNoRuleKept);
+  BookPlaces places;
+  places.SetSettingsPath(path_);
+  ASSERT_TRUE(places.Keep("/b/x", 5, 1, 3));
+  ASSERT_TRUE(places.Keep("/b/y", 6, 0));
+  places.Load();
+  EXPECT_EQ(places.Find("/b/x")->rule, 3);
+  EXPECT_EQ(places.Find("/b/y")->rule, kNoRuleKept);
 }
 
 TEST_F(BookPlacesTest, KeepsAHundredBooksAndGivesUpTheOldest) {
