@@ -72,16 +72,7 @@ class BookPlacesGuiTest : public ::testing::Test, protected testing::ReaderSessi
   }
   // Runs `script` on the modal dialog `id` opens.
   void WithDialog(int id, const std::function<void(QDialog&)>& script) {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      ran = true;
-      script(*dialog);
-      if (dialog->isVisible()) dialog->reject();
-    });
-    Action(id)->trigger();
-    EXPECT_TRUE(ran);
+    EXPECT_TRUE(testing::WithModalDialog([&] { Action(id)->trigger(); }, script));
   }
 
   std::string zhang_;

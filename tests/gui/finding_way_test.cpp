@@ -55,16 +55,7 @@ class FindingWayTest : public ::testing::Test, protected testing::ScriptedSessio
   void Press(QKeyCombination key, QWidget* to = nullptr) { testing::PressKey(to ? to : view_->Pane(), key); }
   // Runs `script` on the modal dialog the key opens.
   void WithDialog(QKeyCombination key, const std::function<void(QDialog&)>& script) {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      ran = true;
-      script(*dialog);
-      if (dialog->isVisible()) dialog->reject();
-    });
-    Press(key);
-    EXPECT_TRUE(ran);
+    EXPECT_TRUE(testing::WithModalDialog([&] { Press(key); }, script));
   }
 
   std::unique_ptr<CVarneloApp> app_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QString>
@@ -221,6 +222,22 @@ inline bool RunEventLoop(int ms, const std::function<bool()>& done = [] { return
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
   if (!done()) loop.exec();
   return done();
+}
+
+// Runs `script` on the modal dialog that `open` brings up, then closes it if still shown.
+// False when no dialog came.
+inline bool WithModalDialog(const std::function<void()>& open,
+                            const std::function<void(QDialog&)>& script) {
+  bool ran = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    ran = true;
+    script(*dialog);
+    if (dialog->isVisible()) dialog->reject();
+  });
+  open();
+  return ran;
 }
 
 inline std::string FileBytes(const std::string& path) {
