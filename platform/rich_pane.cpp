@@ -209,6 +209,18 @@ int RichPane::FirstVisibleLine() const {
   return 0;
 }
 
+int RichPane::FirstLineMostlyShown() const {
+  const int first = FirstVisibleLine();
+  QTextLine line;
+  qreal blockTop = 0;
+  int blockStart = 0;
+  if (!FindLine(first + 1, line, blockTop, blockStart)) return first;  // the last line
+  const qreal top = LineTop(first);
+  const qreal next = blockTop + line.y();
+  const qreal hidden = verticalScrollBar()->value() - top;
+  return next > top && hidden * 2 > next - top ? first + 1 : first;
+}
+
 int RichPane::LineCount() const {
   EnsureLayout();
   // A large text is otherwise laid out piecemeal in idle time.

@@ -33,7 +33,11 @@ class RichPane : public QTextEdit {
   int TextLimit() const;
 
   int FirstVisibleLine() const;
+  // The first line a reader sees: the first visible one, or the next when less than half of
+  // it is still in view (a wheel step rarely stops on a line's top).
+  int FirstLineMostlyShown() const;
   int LineCount() const;               // at least 1
+  qreal LineTop(int line) const;       // in document pixels
   void LineScroll(int lines);          // positive scrolls down; clamped to the text
   int LineIndex(int line) const;       // character index where the line starts; -1 outside
   QRect FormattingRect() const;        // the area the text is laid out in, pane coordinates
@@ -84,7 +88,6 @@ class RichPane : public QTextEdit {
   template <typename Enough>
   void CountLinesUntil(Enough enough) const;
   bool FindLine(int line, QTextLine& found, qreal& blockTop, int& blockStart) const;
-  qreal LineTop(int line) const;
 
   mutable std::vector<BlockLines> lines_;  // entry k: block number k
   mutable bool allLinesCounted_ = false;

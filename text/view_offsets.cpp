@@ -41,7 +41,7 @@ int PanePositionOf(const CVarneloView& view, std::int64_t offset) {
 
 std::int64_t TopOfPaneOffset(const CVarneloView& view) {
   const RichPane* pane = view.Pane();
-  return OffsetOfPanePosition(view, std::max(pane->LineIndex(pane->FirstVisibleLine()), 0));
+  return OffsetOfPanePosition(view, std::max(pane->LineIndex(pane->FirstLineMostlyShown()), 0));
 }
 
 void ScrollPositionToTop(RichPane& pane, int position) {

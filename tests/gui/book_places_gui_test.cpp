@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QThread>
 #include <QTimer>
 
@@ -131,6 +132,15 @@ TEST_F(BookPlacesGuiTest, SwitchingThePagingKeepsTheTextAtTheTop) {
   EXPECT_EQ(TopWords(), words);
   Action(cmd::kRuleAuto)->trigger();
   EXPECT_TRUE(AtTop(lower));
+  // A wheel step that leaves only the bottom of a line in view: the line below is the top.
+  RichPane* pane = view_->Pane();
+  const int line = pane->FirstVisibleLine() + 3;
+  const qreal height = pane->LineTop(line + 1) - pane->LineTop(line);
+  pane->verticalScrollBar()->setValue(static_cast<int>(pane->LineTop(line) + height * 3 / 4));
+  ASSERT_EQ(pane->FirstVisibleLine(), line);
+  const std::int64_t seen = OffsetOfPanePosition(*view_, pane->LineIndex(line + 1));
+  Action(cmd::kLinePaging)->trigger();
+  EXPECT_TRUE(AtTop(seen));
 }
 
 TEST_F(BookPlacesGuiTest, ABookmarkOpensAtItsTextUnderAnyPaging) {
