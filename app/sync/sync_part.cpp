@@ -217,9 +217,10 @@ void SyncPart::OnStartup(StartupStep step) {
                            QString::number(QRandomGenerator::global()->generate() % 0x10000, 16).toStdString();
     WriteKey(config, ConfigKey::SyncComputer, path);
   }
-  // The book returned to at start is pulled as it loads; the rest of the queue goes now.
+  // The rules and whatever waited since the last run; the book returned to is pulled as it
+  // loads.
   QTimer::singleShot(0, this, [this] {
-    if (Configured() && view_.CurrentPath().empty()) SyncNow(false);
+    if (Configured()) SyncRulesAndPending(false);
   });
 }
 
@@ -310,11 +311,15 @@ void SyncPart::SyncNow(bool loud) {
     return;
   }
   KeepPlaceNow();
-  Start([this, loud] {
+  SyncRulesAndPending(loud, true);
+}
+
+void SyncPart::SyncRulesAndPending(bool loud, bool thenBook) {
+  Start([this, loud, thenBook] {
     ++running_;
-    session_->SyncRulesAndPending([this, loud](const Outcome& outcome) {
+    session_->SyncRulesAndPending([this, loud, thenBook](const Outcome& outcome) {
       --running_;
-      if (outcome.failure != Failure::None || view_.CurrentPath().empty()) {
+      if (outcome.failure != Failure::None || !thenBook || view_.CurrentPath().empty()) {
         Finish(outcome, loud);
         return;
       }

@@ -98,6 +98,7 @@ class SyncPart : public QObject, public ViewPart {
   void EnsureSession();
   void Start(std::function<void()> then);
   void SyncBook(bool loud);
+  void SyncRulesAndPending(bool loud, bool thenBook = false);
   void Finish(const Outcome& outcome, bool loud);
   void ShowOffer(const PlaceOffer& offer, const std::string& text, const std::string& path);
   BookContext Context() const;

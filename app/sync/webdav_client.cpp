@@ -119,7 +119,7 @@ void WebDavClient::Send(const QByteArray& verb, const QUrl& url, const QByteArra
     reply->deleteLater();
     DavResult result;
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    result.body = reply->readAll();
+    if (reply->isOpen()) result.body = reply->readAll();
     if (*timedOut) {
       result.failure = Failure::Timeout;
     } else if (!fingerprint->isEmpty()) {
