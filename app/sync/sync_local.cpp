@@ -150,7 +150,7 @@ bool CaptureBook(LocalState& state, const BookContext& book) {
   BookPlaces places;
   places.SetSettingsPath(book.settingsPath);
   places.Load();
-  if (const std::optional<BookPlace> place = places.Find(book.path)) {
+  if (const std::optional<BookPlace> place = places.Find(book.path); place && book.placeMoved) {
     // The paging is stamped with the place, so the two travel together.
     const std::string index = std::to_string(CharacterIndexOf(book.text, place->offset));
     const bool placeNew = NoteLocal(state, kPlace, index, book);

@@ -37,6 +37,10 @@ struct BookContext {
   std::string_view text;
   std::int64_t now = 0;
   std::string host;
+  // False while the reader is still where the book opened: the place kept then is no news,
+  // however recently it was written (opening a book must not undo a place synced from
+  // elsewhere).
+  bool placeMoved = true;
 };
 
 // Notes the book's place, paging, encoding, bookmarks and reading time. True when anything

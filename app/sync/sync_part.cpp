@@ -265,6 +265,7 @@ BookContext SyncPart::Context() const {
   book.text = view_.Text();
   book.now = static_cast<std::int64_t>(CurrentClock().Now());
   book.host = CleanHost(view_.Settings().config.sync.computer);
+  book.placeMoved = !view_.CurrentPath().empty() && TopOfPaneOffset(view_) != openedAt_;
   return book;
 }
 
@@ -330,6 +331,7 @@ void SyncPart::SyncRulesAndPending(bool loud, bool thenBook) {
 
 void SyncPart::OnBookLoaded() {
   offer_->hide();
+  openedAt_ = sentAt_ = TopOfPaneOffset(view_);
   if (Configured()) SyncBook(false);
 }
 
@@ -338,7 +340,10 @@ void SyncPart::OnPageShown() {
 }
 
 void SyncPart::SendSettled() {
-  if (!Configured()) return;
+  if (!Configured() || view_.CurrentPath().empty()) return;
+  const std::int64_t at = TopOfPaneOffset(view_);
+  if (at == sentAt_) return;  // a page shown again, no reading done
+  sentAt_ = at;
   KeepPlaceNow();
   SyncBook(false);
 }

@@ -119,6 +119,8 @@ class SyncPart : public QObject, public ViewPart {
   QString lastMessage_;
   int running_ = 0;
   bool certificateAsked_ = false;
+  std::int64_t openedAt_ = -1;  // the top of the pane when the book opened
+  std::int64_t sentAt_ = -1;    // and when its place was last sent
 };
 
 // The offer's words: "另一台电脑上读到 第23回（今天 08:10），跳过去？"

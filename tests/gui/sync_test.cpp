@@ -339,7 +339,18 @@ TEST(SyncReaders, AChapterReadOnOneIsOfferedOnTheOther) {
     ASSERT_FALSE(chapterThere.isEmpty());
     home.app_.MainFrame()->close();
   }
-  {
+  // The server's word on the place: its value and the computer it came from.
+  const auto serverPlace = [&server]() -> Item {
+    for (const auto& entry : std::filesystem::directory_iterator(server.Root() / "varnelo")) {
+      const std::optional<Document> doc = Parse(testing::FileBytes(entry.path().string()));
+      if (doc && doc->items.count(kPlace) != 0) return doc->items.at(kPlace);
+    }
+    return {};
+  };
+  const Item placed = serverPlace();
+  ASSERT_EQ(placed.value, std::to_string(readTo));
+  // Another computer opens its copy, looks, and quits without taking the offer; a third takes it.
+  for (const bool take : {false, true}) {
     testing::ReaderSession office;
     office.clock_.now = std::time(nullptr) + 60;
     configure(office.home_.ConfigPath());
@@ -357,6 +368,11 @@ TEST(SyncReaders, AChapterReadOnOneIsOfferedOnTheOther) {
     EXPECT_TRUE(text.startsWith(QStringLiteral("另一台电脑上读到 ") + chapterThere + QStringLiteral("（今天 "))) << text.toStdString();
     EXPECT_TRUE(text.endsWith(QStringLiteral("），跳过去？"))) << text.toStdString();
     EXPECT_EQ(office.view_->CurrentPage(), opened) << "the offer does not move the page by itself";
+    if (!take) {
+      office.app_.MainFrame()->close();
+      EXPECT_EQ(serverPlace(), placed) << "a book only opened and closed sends no place";
+      continue;
+    }
     offer->findChild<QPushButton*>(QStringLiteral("syncOfferTake"))->click();
     const QString title = QString::fromStdU16String(DecodeBookBytes(
         office.view_->Pages().TitleOf(office.view_->Text(), office.view_->CurrentPage()))).trimmed();
