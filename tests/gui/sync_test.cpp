@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QDateTime>
 #include <QFrame>
 #include <QLabel>
@@ -380,6 +382,43 @@ TEST(SyncReaders, AChapterReadOnOneIsOfferedOnTheOther) {
     EXPECT_EQ(CharacterIndexOf(office.view_->Text(), TopOfPaneOffset(*office.view_)), readTo);
     office.app_.MainFrame()->close();
   }
+  slot = previous;
+}
+
+// Passwords handed to the keyring, for the dialog's test.
+class RecordingPasswords : public PasswordService {
+ public:
+  void Read(const QString&, std::function<void(bool, const QString&)> done) override { done(false, {}); }
+  void Write(const QString& account, const QString& password, std::function<void(bool)> done) override {
+    written.emplace_back(account, password);
+    done(true);
+  }
+  QString Ask(QWidget*, const QString&) override { return {}; }
+  std::vector<std::pair<QString, QString>> written;
+};
+
+TEST(SyncReaders, TheDialogKeepsThePasswordOutOfConfigIni) {
+  RecordingPasswords passwords;
+  PasswordService*& slot = PasswordSlot();
+  PasswordService* previous = slot;
+  slot = &passwords;
+  testing::ReaderSession reader;
+  ASSERT_TRUE(reader.StartReader());
+  const bool shown = testing::WithModalDialog([&] { reader.Action(cmd::kSync)->trigger(); }, [](QDialog& dialog) {
+    dialog.findChild<QCheckBox*>(QStringLiteral("syncOn"))->setChecked(true);
+    dialog.findChild<QLineEdit*>(QStringLiteral("syncServer"))->setText(QStringLiteral("http://127.0.0.1:9/dav/"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("syncUser"))->setText(QStringLiteral("reader"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("syncPassword"))->setText(QStringLiteral("pa55-秘密"));
+    dialog.accept();
+  });
+  EXPECT_TRUE(shown);
+  const std::string config = testing::FileBytes(reader.home_.ConfigPath());
+  EXPECT_NE(config.find("Server=http://127.0.0.1:9/dav/"), std::string::npos) << config;
+  EXPECT_NE(config.find("Enabled=1"), std::string::npos) << config;
+  EXPECT_EQ(config.find("pa55"), std::string::npos) << config;
+  ASSERT_EQ(passwords.written.size(), 1u);
+  EXPECT_EQ(passwords.written[0], std::make_pair(QStringLiteral("reader@127.0.0.1:9"), QStringLiteral("pa55-秘密")));
+  reader.app_.MainFrame()->close();
   slot = previous;
 }
 
