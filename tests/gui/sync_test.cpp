@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QDateTime>
@@ -420,6 +425,52 @@ TEST(SyncReaders, TheDialogKeepsThePasswordOutOfConfigIni) {
   EXPECT_EQ(passwords.written[0], std::make_pair(QStringLiteral("reader@127.0.0.1:9"), QStringLiteral("pa55-秘密")));
   reader.app_.MainFrame()->close();
   slot = previous;
+}
+
+// A certificate nobody vouches for is refused with its fingerprint, and passes only once
+// that fingerprint is the one the user chose to trust.
+TEST(SyncServer, AnUntrustedCertificateIsRefusedUntilTheUserTrustsIt) {
+  QTemporaryDir folder;
+  const QString key = folder.filePath(QStringLiteral("key.pem"));
+  const QString cert = folder.filePath(QStringLiteral("cert.pem"));
+  QProcess openssl;
+  openssl.start(QStringLiteral("openssl"),
+                {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                 QStringLiteral("-nodes"), QStringLiteral("-keyout"), key, QStringLiteral("-out"), cert,
+                 QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1")});
+  if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) GTEST_SKIP() << "openssl could not make a certificate";
+  QFile keyFile(key);
+  QFile certFile(cert);
+  ASSERT_TRUE(keyFile.open(QIODevice::ReadOnly) && certFile.open(QIODevice::ReadOnly));
+  QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+  tls.setPrivateKey(QSslKey(keyFile.readAll(), QSsl::Rsa));
+  const QSslCertificate certificate(certFile.readAll());
+  tls.setLocalCertificate(certificate);
+  QSslServer server;
+  server.setSslConfiguration(tls);
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+  QObject::connect(&server, &QTcpServer::pendingConnectionAvailable, [&server] {
+    while (QTcpSocket* socket = server.nextPendingConnection()) {
+      QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+        if (socket->readAll().contains("\r\n\r\n")) socket->write(Reply(401, ""));
+      });
+    }
+  });
+  WebDavClient client;
+  client.SetAccount(QStringLiteral("https://127.0.0.1:%1").arg(server.serverPort()), QStringLiteral("varnelo"),
+                    QStringLiteral("reader"), QStringLiteral("secret"));
+  const auto ask = [&client] {
+    std::optional<DavResult> got;
+    client.Get(QStringLiteral("x.sync"), [&got](const DavResult& r) { got = r; });
+    EXPECT_TRUE(testing::RunEventLoop(20000, [&got] { return got.has_value(); }));
+    return got.value_or(DavResult{});
+  };
+  const DavResult refused = ask();
+  EXPECT_EQ(refused.failure, Failure::Certificate);
+  const QByteArray digest = certificate.digest(QCryptographicHash::Sha256).toHex().toUpper();
+  EXPECT_EQ(QString(refused.fingerprint).remove(QLatin1Char(':')), QString::fromLatin1(digest));
+  client.SetTrustedFingerprint(ask().fingerprint);
+  EXPECT_EQ(ask().failure, Failure::Unauthorized) << "trusted: the request reached the server";
 }
 
 }  // namespace
