@@ -29,6 +29,7 @@
 #include "aids/place_keeper.h"
 #include "aids/reading_aids.h"
 #include "app/page_context_menu.h"
+#include "app/sync/sync_part.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
 #include "platform/profile.h"
@@ -91,6 +92,9 @@ void CMainFrame::PreCreateWindow() {
 void CMainFrame::OnCreate() {
   view_ = new CVarneloView(app_.Settings(), this);
   aids_ = AttachReadingAids(*view_);
+  auto sync = std::make_unique<sync::SyncPart>(*view_, *this);
+  sync_ = sync.get();
+  view_->AddPart(std::move(sync));
   view_->Store().SetMenus(this);
   view_->AddPart(
       std::make_unique<PageContextMenu>(*view_, router_, [this](int id) { return RunCommand(id); }));
@@ -700,6 +704,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
       event->ignore();
       return;
     }
+    if (sync_ != nullptr) sync_->OnExit();
     const bool inTray = trayIcon_ != nullptr && trayIcon_->isVisible();
     RemoveTrayIcon();
     if (inTray) {

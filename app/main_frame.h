@@ -26,6 +26,9 @@ class CVarneloApp;
 class CVarneloView;
 class WindowTimers;
 struct MenuEntry;
+namespace sync {
+class SyncPart;
+}
 
 class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   Q_OBJECT
@@ -115,6 +118,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   CommandRouter router_;
   CVarneloView* view_ = nullptr;
   ReadingAids aids_;
+  sync::SyncPart* sync_ = nullptr;  // owned by the view
   std::unique_ptr<WindowTimers> timers_;
   std::multimap<int, QAction*> actions_;
   std::map<int, QAction*> menuActions_;

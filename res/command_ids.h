@@ -72,6 +72,7 @@ inline constexpr int kRuleAuto = 32840;  // the book's own headings
 inline constexpr int kUserRuleFirst = 32900;  // .. 32929, the user's own rules in their order
 inline constexpr int kUserRuleLast = 32929;
 inline constexpr int kChapterRules = 32852;  // the dialog of the rules
+inline constexpr int kSync = 32853;  // the 同步 dialog
 inline constexpr int kAutoScroll = 32823;
 inline constexpr int kAutoScrollAlt = 107;
 inline constexpr int kMoreSettings = 32809;

@@ -125,6 +125,7 @@ std::vector<MenuEntry> BuildMenuBar() {
                                     Item(kRuleAuto, "自动识别(&0)"),  // the user's own rules follow
                                 }),
                           Item(kChapterRules, "章节规则..."),
+                          Item(kSync, "同步..."),
                           Item(kAutoScroll, "自动滚屏", "Enter"),
                           Item(kMoreSettings, "更多设置", "F2"),
                           Separator(),
@@ -196,6 +197,7 @@ constexpr std::array kStrings = {
     StringEntry{kChapterList, "列出全书的章节标题，选中后跳到该章\n目录"},
     StringEntry{kBookFind, "在整本书中查找文字\n全书查找"},
     StringEntry{kChapterRules, "查看内置的章节规则，添加、修改、测试和排列自己的规则\n章节规则"},
+    StringEntry{kSync, "通过 WebDAV 在各台电脑之间同步阅读位置、书签和阅读记录\n同步"},
     StringEntry{kConvertNone, "按书中原有的字显示"},
     StringEntry{kConvertSimplified, "把书中的繁体字显示为简体字，书本身不变"},
     StringEntry{kConvertTraditional, "把书中的简体字显示为繁体字，书本身不变"},

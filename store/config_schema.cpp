@@ -54,7 +54,7 @@ constexpr char kInterface[] = "Interface";
 constexpr char kReading[] = "Reading";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 29> kEntries = {{
+const std::array<Entry, 35> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -114,6 +114,18 @@ const std::array<Entry, 29> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.pageMargin; }},
     {ConfigKey::MaxLineChars, kStyle, "MaxLineChars", Form::Int, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.maxLineChars; }},
+    {ConfigKey::SyncOn, "Sync", "Enabled", Form::ZeroOrOne, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.sync.on; }},
+    {ConfigKey::SyncServer, "Sync", "Server", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.sync.server; }},
+    {ConfigKey::SyncUser, "Sync", "User", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.sync.user; }},
+    {ConfigKey::SyncFolder, "Sync", "Folder", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.sync.folder; }},
+    {ConfigKey::SyncComputer, "Sync", "Computer", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.sync.computer; }},
+    {ConfigKey::SyncTrusted, "Sync", "Trusted", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.sync.trusted; }},
 }};
 
 const Range* RangeOf(ConfigKey key) {

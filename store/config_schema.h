@@ -62,6 +62,18 @@ enum class ConfigKey {
   CheckNet,
   ReturnToPlace, TurnAtPageEnd,
   ConvertFlag, PageMargin, MaxLineChars,
+  SyncOn, SyncServer, SyncUser, SyncFolder, SyncComputer, SyncTrusted,
+};
+
+// [Sync]: the WebDAV server the reader syncs with (the password is never here).
+struct SyncSettings {
+  int on = 0;
+  std::string server;  // "https://host/dav"
+  std::string user;
+  std::string folder = "varnelo";
+  std::string computer;  // this settings folder's name among the computers, made once
+  // Certificates the user chose to trust: "<host:port> <SHA-256>" entries joined by '|'.
+  std::string trusted;
 };
 
 // Every single-valued key of Config.ini. The lists (bookmarks 1 to 9, recent folders,
@@ -87,6 +99,7 @@ struct ConfigValues {
   int convertFlag = 0;   // 0 the book's own characters, 1 simplified, 2 traditional
   int pageMargin = 0;    // pixels left and right of the text
   int maxLineChars = 0;  // characters a line holds at most; 0 = the pane's width
+  SyncSettings sync;
 
   // Numbers brought into their range as they were read: the value in use and the text the
   // file held. While the value in use is unchanged, a write gives the file's text back:

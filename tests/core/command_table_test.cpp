@@ -96,7 +96,7 @@ TEST(CommandTable, CommandIdsUniqueAndTrayReusesThem) {
       EXPECT_TRUE(seen.insert(e.id).second) << "repeated id " << e.id;
     }
   });
-  EXPECT_EQ(seen.size(), 61u);  // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, 自动识别, 章节规则
+  EXPECT_EQ(seen.size(), 62u);  // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, 自动识别, 章节规则, 同步
   EXPECT_EQ(Texts(TrayMenu()), (std::vector<std::string>{"关于V2.31", "阅读记录", "退出"}));
   for (const MenuEntry& e : TrayMenu()) EXPECT_NE(Find(e.id), nullptr) << e.id;
 }
