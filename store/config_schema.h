@@ -36,6 +36,8 @@ inline constexpr int kHighestLineSpacing = 800;
 inline constexpr int kMinWindowWidth = 200;
 inline constexpr int kMinWindowHeight = 150;
 inline constexpr int kPlacementReach = 32767;
+// Paragraph spacing stays within a screenful of any sane font.
+inline constexpr int kMaxParaSpacing = 200;
 // The normal rectangle brought into those bounds; the size is kept where it can be.
 WindowPlacement SanePlacement(WindowPlacement placement);
 
@@ -73,6 +75,13 @@ struct ConfigValues {
   int convertFlag = 0;   // 0 the book's own characters, 1 simplified, 2 traditional
   int pageMargin = 0;    // pixels left and right of the text
   int maxLineChars = 0;  // characters a line holds at most; 0 = the pane's width
+  // [Typeset]: how the page is shown, the book untouched; written when chosen.
+  int reflowMode = 0;    // 0 the file's lines, 1 re-flowed when found hard-wrapped, 2 always
+  int indentMode = 0;    // 0 as the file has it, 1 two full-width spaces, 2 none
+  int cleanFlag = 0;     // 1: the enabled replace rules clean the page
+  int paraSpacing = 0;   // pixels between paragraphs
+  int justify = 0;       // 1: lines justified
+  int headingApart = 0;  // 1: a chapter heading at the page's top larger, bold, centred
 };
 
 enum class ConfigKey {
@@ -85,6 +94,7 @@ enum class ConfigKey {
   CheckNet,
   ReturnToPlace, TurnAtPageEnd,
   ConvertFlag, PageMargin, MaxLineChars,
+  ReflowMode, IndentMode, CleanFlag, ParaSpacing, Justify, HeadingApart,
 };
 
 // When start-up reads a key: while the frame prepares its window, in the view's initial
@@ -129,6 +139,9 @@ inline constexpr char kEncoding[] = "Encoding";
 inline constexpr char kEncodingNum[] = "EncodingNum";
 inline constexpr char kBookPlace[] = "BookPlace";
 inline constexpr char kPlaceNum[] = "PlaceNum";
+// The user's replace rules: RuleNum entries "1".. (store/replace_rules.h).
+inline constexpr char kCleanRules[] = "CleanRules";
+inline constexpr char kRuleNum[] = "RuleNum";
 }  // namespace config_names
 
 }  // namespace varnelo

@@ -1,0 +1,43 @@
+// The user's replace rules in Config.ini: entries read back as written, whatever the
+// pattern holds, and damaged entries are skipped rather than misread.
+#include "store/replace_rules.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/profile.h"
+#include "store/config_schema.h"
+#include "tests/core/scratch_folder.h"
+
+namespace varnelo {
+namespace {
+
+TEST(ReplaceRules, EntriesRoundTripAndDamageIsSkipped) {
+  const std::vector<StoredRule> rules = {
+      {true, false, "", "本章未完", ""},
+      {false, true, "/书/甲|乙.txt", "a|b%c\r\nd", "\\1|%"},
+      {true, true, "", "^\\s*广告.*$", "  "},
+  };
+  const std::string path = testing::ScratchFile("rules.ini", "").string();
+  ASSERT_TRUE(WriteReplaceRules(rules, path));
+  EXPECT_EQ(ReadReplaceRules(path), rules);
+  // A shorter list empties the entries beyond it.
+  ASSERT_TRUE(WriteReplaceRules({rules[2]}, path));
+  EXPECT_EQ(ReadReplaceRules(path), std::vector<StoredRule>{rules[2]});
+  EXPECT_EQ(profile::GetString(config_names::kCleanRules, "2", "absent", path), "");
+
+  const struct {
+    const char* entry;
+    bool read;
+  } entries[] = {
+      {"1p||甲|乙", true},   {"0r|/b.txt|a%7Cb|", true}, {"1p|||x", false},  // empty pattern
+      {"2p||a|b", false},    {"1x||a|b", false},         {"1p||a", false},
+      {"1p||a%zz|b", false}, {"", false},                {"1p||a|b|c", false},
+  };
+  for (const auto& c : entries) {
+    StoredRule rule;
+    EXPECT_EQ(ParseRuleEntry(c.entry, rule), c.read) << c.entry;
+  }
+}
+
+}  // namespace
+}  // namespace varnelo

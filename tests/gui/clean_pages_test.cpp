@@ -1,0 +1,170 @@
+// A hard-wrapped download with ad lines, read through the menus and keys: re-flowed,
+// indented and cleaned on screen while the book, its pages, count and saves stay the book's;
+// finding and the reading place land on the text as shown.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTextCursor>
+
+#include <fstream>
+
+#include "aids/book_find.h"
+#include "aids/page_cleaning.h"
+#include "app/main_frame.h"
+#include "app/varnelo_app.h"
+#include "platform/codepage.h"
+#include "platform/profile.h"
+#include "res/command_ids.h"
+#include "tests/gui/test_support.h"
+#include "text/varnelo_view.h"
+#include "text/view_offsets.h"
+
+namespace varnelo {
+namespace {
+
+constexpr char16_t kAd[] = u"更新时间:2007-11-16 7:55:51 本章字数:4804";
+
+class CleanPagesTest : public ::testing::Test, protected testing::ReaderSession {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(StartReader());
+    // 三国演义 from its first chapter, each paragraph wrapped at 40 characters behind a
+    // full-width indent, an ad line now and then, CR LF, GBK.
+    const std::u16string own = DecodeBookBytes(testing::FileBytes(testing::CorpusBook("三国演义.txt")));
+    std::size_t from = own.find(u"滚滚长江");
+    std::u16string wrapped;
+    while (paragraphs_.size() < 400 && from < own.size()) {
+      std::size_t stop = std::min(own.find(u'\n', from), own.size());
+      std::u16string line = own.substr(from, stop - from);
+      from = stop + 1;
+      while (!line.empty() && (line.back() == u'\r' || line.back() == u' ')) line.pop_back();
+      while (!line.empty() && (line.front() == u' ' || line.front() == 0x3000)) line.erase(0, 1);
+      if (line.empty()) continue;
+      paragraphs_.push_back(QString::fromStdU16String(line));
+      if (paragraphs_.size() % 9 == 0) wrapped += std::u16string(kAd) + u"\r\n";
+      std::u16string out = u"　　";
+      for (char16_t c : line) {
+        if (out.size() == 40) {
+          wrapped += out + u"\r\n";
+          out.clear();
+        }
+        out.push_back(c);
+      }
+      wrapped += out + u"\r\n";
+    }
+    path_ = home_.Folder() + "wrapped.txt";
+    std::ofstream(path_, std::ios::binary) << EncodeBookText(wrapped);
+    bytes_ = testing::FileBytes(path_);
+    OpenByKeys(path_);
+    ASSERT_EQ(view_->CurrentPath(), path_);
+  }
+  void Press(QKeyCombination key) { testing::PressKey(view_->Pane(), key); }
+  QStringList ShownParagraphs() {
+    QStringList out;
+    for (QString line : view_->Pane()->PaneText().split(u'\n')) {
+      line = line.trimmed();
+      while (line.startsWith(QChar(0x3000))) line.remove(0, 1);
+      if (!line.isEmpty()) out.push_back(line);
+    }
+    return out;
+  }
+
+  std::string path_;
+  std::string bytes_;
+  QStringList paragraphs_;
+};
+
+TEST_F(CleanPagesTest, ReflowIndentAndCleanChangeOnlyWhatIsShown) {
+  const QString plain = view_->Pane()->PaneText();
+  const int pages = view_->PageCount();
+  const QString count = view_->WordCountStatus();
+  ASSERT_TRUE(plain.contains(QString::fromStdU16String(kAd)));
+  ASSERT_TRUE(Action(cmd::kReflowOff)->isChecked());
+  ASSERT_FALSE(Action(cmd::kCleanPage)->isChecked());
+
+  Action(cmd::kReflowAuto)->trigger();
+  Action(cmd::kIndentTwo)->trigger();
+  Action(cmd::kCleanPage)->trigger();
+  ASSERT_TRUE(boxes_.shown.empty()) << boxes_.shown.front().text.toStdString();
+  const QString shown = view_->Pane()->PaneText();
+  EXPECT_FALSE(shown.contains(QStringLiteral("更新时间")));
+  // Whole paragraphs, each behind two full-width spaces; only the page's cut ones may differ.
+  const QStringList lines = ShownParagraphs();
+  ASSERT_GT(lines.size(), 10);
+  for (int k = 1; k + 1 < lines.size(); ++k) {
+    EXPECT_TRUE(paragraphs_.contains(lines[k])) << k << ": " << lines[k].toStdString();
+  }
+  for (const QString& line : shown.split(u'\n')) {
+    if (!line.trimmed().isEmpty()) {
+      EXPECT_TRUE(line.startsWith(QStringLiteral("　　"))) << line.toStdString();
+    }
+  }
+  for (int id : {cmd::kReflowAuto, cmd::kIndentTwo, cmd::kCleanPage}) EXPECT_TRUE(Action(id)->isChecked()) << id;
+  EXPECT_EQ(profile::GetInt(SectionOf(ConfigKey::ReflowMode), NameOf(ConfigKey::ReflowMode), -1, home_.ConfigPath()), 1);
+  // The book stays the book.
+  EXPECT_TRUE(testing::FileBytes(path_) == bytes_);
+  EXPECT_EQ(view_->PageCount(), pages);
+  EXPECT_EQ(view_->WordCountStatus(), count);
+
+  // Edit mode shows and saves the book's own lines; the choices are greyed meanwhile.
+  Action(cmd::kEditMode)->trigger();
+  EXPECT_EQ(view_->Pane()->PaneText(), plain);
+  for (int id : {cmd::kReflowOn, cmd::kIndentKeep, cmd::kCleanPage}) EXPECT_FALSE(Action(id)->isEnabled()) << id;
+  Action(cmd::kEditMode)->trigger();
+  EXPECT_EQ(view_->Pane()->PaneText(), shown);
+
+  // Each page laid out once: back and forth takes them from the cache.
+  const PageCleaning* cleaning = app_.MainFrame()->Cleaning();
+  Press(Qt::Key_Right);
+  const int before = cleaning->Layouts();
+  for (Qt::Key key : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Left, Qt::Key_Right}) Press(key);
+  EXPECT_EQ(cleaning->Layouts(), before);
+
+  Action(cmd::kReflowOff)->trigger();
+  Action(cmd::kIndentKeep)->trigger();
+  Action(cmd::kCleanPage)->trigger();
+  Press(Qt::Key_Left);
+  EXPECT_EQ(view_->Pane()->PaneText(), plain);
+}
+
+TEST_F(CleanPagesTest, FindingAndThePlaceLandOnTheShownText) {
+  Action(cmd::kReflowOn)->trigger();
+  Action(cmd::kCleanPage)->trigger();
+  RichPane* pane = view_->Pane();
+
+  // Words the hard wrap cut in two are found on the page as shown.
+  const auto longOne = std::find_if(paragraphs_.begin(), paragraphs_.begin() + 10,
+                                    [](const QString& p) { return p.size() > 60; });
+  ASSERT_NE(longOne, paragraphs_.begin() + 10);
+  const QString& paragraph = *longOne;
+  const QString across = paragraph.mid(36, 4);  // two characters each side of the first wrap
+  ASSERT_FALSE(QString::fromStdU16String(DecodeBookBytes(bytes_)).contains(across));
+  Press(Qt::ControlModifier | Qt::Key_F);
+  ASSERT_EQ(dialogs_.findDialogs.size(), 1u);
+  dialogs_.findDialogs[0](FindRequest{across});
+  EXPECT_EQ(pane->textCursor().selectedText(), across);
+
+  // 全书查找 lands on the words, selected as shown, on a later page.
+  Press(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_F);
+  auto* dialog = view_->findChild<BookFindDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  const QString words = paragraphs_[300].mid(3, 6);
+  dialog->WordsBox()->setText(words);
+  testing::PressKey(dialog->WordsBox(), Qt::Key_Return);
+  ASSERT_TRUE(boxes_.shown.empty()) << boxes_.shown.front().text.toStdString();
+  EXPECT_GT(view_->CurrentPage(), 1);
+  EXPECT_EQ(pane->textCursor().selectedText(), words);
+
+  // Turned off, the same text stays at the top: the place is the book's offset.
+  const std::int64_t top = TopOfPaneOffset(*view_);
+  Action(cmd::kReflowOff)->trigger();
+  const std::int64_t after = TopOfPaneOffset(*view_);
+  EXPECT_LE(after, top);
+  EXPECT_LT(top - after, 80) << "the top line holds the place that was on top";
+}
+
+}  // namespace
+}  // namespace varnelo
