@@ -1,5 +1,7 @@
 #include "aids/page_cleaning.h"
 
+#include "aids/typeset_dialog.h"
+
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -67,6 +69,33 @@ PageCleaning::PageCleaning(CVarneloView& view) : view_(view) {
         state.checkable = true;
         state.checked = view_.Settings().config.cleanFlag != 0;
       });
+  view_.Commands().Add(cmd::kCleanSelection, [this](int) { CleanSelection(); },
+                       [this](int, CommandState& state) {
+                         state.enabled = !view_.EditMode() && view_.Pane()->HasSelection();
+                       });
+  view_.Commands().Add(cmd::kTypesetSettings, [this](int) {
+    const ConfigValues& config = view_.Settings().config;
+    TypesetDialog dialog(config.paraSpacing, config.justify != 0, config.headingApart != 0, &view_);
+    if (dialog.exec() == QDialog::Accepted)
+      ChooseTypeset(dialog.ParaSpacing(), dialog.Justify(), dialog.HeadingApart());
+  });
+}
+
+void PageCleaning::CleanSelection() {
+  QString selection = view_.Pane()->textCursor().selectedText();
+  selection.replace(QChar::ParagraphSeparator, u'\n');
+  selection.replace(QChar::LineSeparator, u'\n');
+  if (selection.trimmed().isEmpty()) return;
+  std::vector<StoredRule> rules = rules_;
+  StoredRule rule;
+  rule.pattern = selection.toStdString();
+  if (std::find(rules.begin(), rules.end(), rule) == rules.end()) rules.push_back(rule);
+  const bool written = SetRules(std::move(rules));
+  if (view_.Settings().config.cleanFlag == 0) ChooseClean(true);
+  if (!written) {
+    MessageBoxes().Show(&view_, NotWrittenMessage(view_.Store().SettingsPath(), QStringLiteral("净化规则未保存")),
+                        QString(), MessageButtons::Ok, MessageIcon::Exclamation);
+  }
 }
 
 void PageCleaning::OnStartup(StartupStep step) {

@@ -40,6 +40,8 @@ class PageCleaning : public ViewPart {
   void ChooseReflow(ReflowMode mode);
   void ChooseIndent(IndentMode mode);
   void ChooseClean(bool on);
+  // "净化所选文字": the selection becomes a plain rule for every book, and cleaning goes on.
+  void CleanSelection();
   // Paragraph spacing in pixels, justified lines, the heading set apart; kept and shown.
   void ChooseTypeset(int paraSpacing, bool justify, bool headingApart);
 

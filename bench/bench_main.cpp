@@ -15,6 +15,7 @@
 
 #include "aids/chapter_list.h"
 #include "bench/auto_scroll.h"
+#include "bench/clean_page.h"
 #include "bench/conversion.h"
 #include "bench/encoded_load.h"
 #include "bench/first_page.h"
@@ -232,5 +233,10 @@ int main(int argc, char** argv) {
   const varnelo::bench::ConversionFigures convert = varnelo::bench::MeasureConversion(largest.string(), kRuns);
   std::printf("convert-page: %d chars; shown %.1f ms; shown converted %.1f ms; ratio %.2f (at most 2)\n",
               convert.characters, convert.plainMs, convert.convertedMs, convert.convertedMs / convert.plainMs);
+  // The largest chapter of a hard-wrapped download shown re-flowed, indented, cleaned,
+  // converted and typeset, against the same page shown plain.
+  const varnelo::bench::CleanPageFigures clean = varnelo::bench::MeasureCleanPage(largest.string(), kRuns);
+  std::printf("clean-page: %d chars; shown %.1f ms; shown with every transform %.1f ms; ratio %.2f (at most 2)\n",
+              clean.characters, clean.plainMs, clean.cleanedMs, clean.cleanedMs / clean.plainMs);
   return 0;
 }

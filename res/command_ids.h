@@ -65,9 +65,7 @@ inline constexpr int kIndentKeep = 32893;
 inline constexpr int kIndentTwo = 32894;
 inline constexpr int kIndentNone = 32895;
 inline constexpr int kCleanPage = 32896;
-inline constexpr int kCleanRules = 32897;
 inline constexpr int kCleanSelection = 32898;
-inline constexpr int kApplyRulesToBook = 32899;
 inline constexpr int kTypesetSettings = 32900;
 
 // Extras

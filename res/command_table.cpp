@@ -122,9 +122,6 @@ std::vector<MenuEntry> BuildMenuBar() {
                           Popup("净化", {},
                                 {
                                     Item(kCleanPage, "净化页面"),
-                                    Item(kCleanRules, "净化规则..."),
-                                    Separator(),
-                                    Item(kApplyRulesToBook, "把净化规则写入书文件..."),
                                 }),
                       }));
   bar.push_back(Popup("拓展(&E)", {},
@@ -221,9 +218,7 @@ constexpr std::array kStrings = {
     StringEntry{kIndentTwo, "每段开头统一空两个全角空格"},
     StringEntry{kIndentNone, "每段开头不留空白"},
     StringEntry{kCleanPage, "按净化规则去掉网页标签、广告行和网址后显示，书本身不变"},
-    StringEntry{kCleanRules, "查看、添加、修改净化规则"},
     StringEntry{kCleanSelection, "把选中的文字加为净化规则"},
-    StringEntry{kApplyRulesToBook, "把启用的净化规则真正写入书文件，原文件留作备份"},
     StringEntry{kTypesetSettings, "段间距、两端对齐、章节标题醒目"},
     StringEntry{kAppTitle, "Varnelo"},
     StringEntry{kIdleText, kIdle},
@@ -287,6 +282,7 @@ const std::vector<MenuEntry>& ContextMenu() {
       Item(kFind, "查找", "(&Ctrl+F)"),
       Separator(),
       Item(kWebSearch, "到百度搜索所选文字", "(&B)"),
+      Item(kCleanSelection, "净化所选文字"),
       Item(kAutoScroll, "自动滚屏", "(&Enter)"),
       Item(kFullScreenByKeys, "全屏切换", "(&Ctrl+Enter)"),
       Item(kEditMode, "编辑模式", "(&E)"),

@@ -142,6 +142,9 @@ inline constexpr char kPlaceNum[] = "PlaceNum";
 // The user's replace rules: RuleNum entries "1".. (store/replace_rules.h).
 inline constexpr char kCleanRules[] = "CleanRules";
 inline constexpr char kRuleNum[] = "RuleNum";
+// Bookmarks' places in the book's bytes: entries "1".."20", PlaceNext the slot written next.
+inline constexpr char kBookMarkPlace[] = "BookMarkPlace";
+inline constexpr char kPlaceNext[] = "PlaceNext";
 }  // namespace config_names
 
 }  // namespace varnelo

@@ -6,8 +6,10 @@
 #include "platform/window_timers.h"
 #include "res/command_ids.h"
 #include "store/bookmark_format.h"
+#include "store/bookmark_places.h"
 #include "store/store_messages.h"
 #include "text/varnelo_view.h"
+#include "text/view_offsets.h"
 
 namespace varnelo {
 
@@ -80,6 +82,11 @@ void BookmarkPart::OnAddBookmark() {
   switch (store.AddBookmark(path, TitleOf(path), view_.CurrentPage(),
                             std::to_string(view_.PagingMode()), line)) {
     case CConfigStore::AddResult::Added:
+      // On a page laid out anew its line is not the book's line: keep the place too.
+      if (!view_.DisplayOffsets().empty()) {
+        KeepBookmarkPlace(BookmarkPlaceKey(path, view_.CurrentPage(), view_.PagingMode(), line),
+                          TopOfPaneOffset(view_), store.SettingsPath());
+      }
       view_.ShowNotice(QStringLiteral("已添加书签！"), kAddedNoticeMs, MessageIcon::Exclamation);
       break;
     case CConfigStore::AddResult::Full:
@@ -111,6 +118,15 @@ void BookmarkPart::OnOpenBookmark(int id) {
   ShowStoredPage(mark.page);
   view_.NotifyBookmarkOpened(true);
   restoreLine_ = ToInt(LeadingNumber(mark.line));
+  const std::optional<std::int64_t> place = BookmarkPlaceOf(
+      BookmarkPlaceKey(mark.path, LeadingNumber(mark.page), LeadingNumber(mark.mode), restoreLine_),
+      view_.Store().SettingsPath());
+  const int page = view_.CurrentPage();
+  if (place && view_.PageStart(page) <= *place &&
+      *place < view_.Pages().PageEnd(page, static_cast<std::int64_t>(view_.Text().size()))) {
+    ShowOffset(view_, *place);
+    return;
+  }
   RichPane* pane = view_.Pane();
   pane->LineScroll(-pane->LineCount());
   pane->LineScroll(restoreLine_);

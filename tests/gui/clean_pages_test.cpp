@@ -7,6 +7,15 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTextBlock>
+#include <QTimer>
+#include <QDialogButtonBox>
 #include <QTextCursor>
 
 #include <fstream>
@@ -164,6 +173,89 @@ TEST_F(CleanPagesTest, FindingAndThePlaceLandOnTheShownText) {
   const std::int64_t after = TopOfPaneOffset(*view_);
   EXPECT_LE(after, top);
   EXPECT_LT(top - after, 80) << "the top line holds the place that was on top";
+}
+
+// A bookmark added on the re-flowed page opens at its text with re-flow off, where its
+// line number alone would land far off.
+TEST_F(CleanPagesTest, ABookmarkSetReflowedOpensAtItsTextPlain) {
+  Action(cmd::kReflowAuto)->trigger();
+  Press(Qt::Key_Right);
+  RichPane* pane = view_->Pane();
+  pane->LineScroll(12);
+  const std::int64_t top = TopOfPaneOffset(*view_);
+  ASSERT_GT(top, view_->PageStart(view_->CurrentPage()));
+  Press(Qt::Key_F5);
+  Action(cmd::kReflowOff)->trigger();
+  Press(Qt::Key_Left);
+  ASSERT_EQ(view_->CurrentPage(), 1);
+  Action(cmd::kOpenBookmarkFirst)->trigger();
+  EXPECT_EQ(view_->CurrentPage(), 2);
+  const std::int64_t after = TopOfPaneOffset(*view_);
+  EXPECT_LE(after, top);
+  EXPECT_LT(top - after, 80) << "the line that holds the bookmarked text is on top";
+}
+
+// "净化所选文字" from the page's context menu: the words go from every page shown, into a
+// rule kept in Config.ini, and the book keeps them.
+TEST_F(CleanPagesTest, SelectedWordsCleanedFromTheContextMenu) {
+  RichPane* pane = view_->Pane();
+  const QString words = QStringLiteral("本章字数");
+  QTextCursor cursor = pane->textCursor();
+  const int at = static_cast<int>(pane->PaneText().indexOf(words));
+  ASSERT_GE(at, 0);
+  cursor.setPosition(at);
+  cursor.setPosition(at + static_cast<int>(words.size()), QTextCursor::KeepAnchor);
+  pane->setTextCursor(cursor);
+  const QPoint point(40, 30);
+  QContextMenuEvent click(QContextMenuEvent::Mouse, point, pane->viewport()->mapToGlobal(point));
+  QCoreApplication::sendEvent(pane->viewport(), &click);
+  auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr);
+  QAction* row = nullptr;
+  for (QAction* action : menu->actions())
+    if (action->data().toInt() == cmd::kCleanSelection) row = action;
+  ASSERT_NE(row, nullptr);
+  ASSERT_TRUE(row->isEnabled());
+  row->trigger();
+  menu->close();
+  ASSERT_TRUE(boxes_.shown.empty()) << boxes_.shown.front().text.toStdString();
+  EXPECT_FALSE(pane->PaneText().contains(words));
+  EXPECT_TRUE(Action(cmd::kCleanPage)->isChecked());
+  EXPECT_TRUE(testing::FileBytes(path_) == bytes_);
+  EXPECT_EQ(profile::GetString(config_names::kCleanRules, "1", "", home_.ConfigPath()), "1p||本章字数|");
+}
+
+// "排版设置": justified, spaced paragraphs and the heading set apart, and back again.
+TEST_F(CleanPagesTest, TypesetSettingsShapeTheParagraphs) {
+  RichPane* pane = view_->Pane();
+  const auto set = [&](int spacing, bool justify, bool heading) {
+    bool ran = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->findChild<QSpinBox*>("spinParaSpacing")->setValue(spacing);
+      dialog->findChild<QCheckBox*>("checkJustify")->setChecked(justify);
+      dialog->findChild<QCheckBox*>("checkHeadingApart")->setChecked(heading);
+      dialog->accept();
+      ran = true;
+    });
+    Action(cmd::kTypesetSettings)->trigger();
+    ASSERT_TRUE(ran);
+  };
+  const QTextBlock second = pane->document()->begin().next();
+  EXPECT_EQ(second.blockFormat().bottomMargin(), 0);
+  set(12, true, false);
+  QTextBlock block = pane->document()->begin().next();
+  EXPECT_EQ(block.blockFormat().bottomMargin(), 12);
+  EXPECT_EQ(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
+  EXPECT_FALSE(pane->IsModified());
+  Press(Qt::Key_Right);
+  EXPECT_EQ(pane->document()->begin().blockFormat().bottomMargin(), 12) << "every page";
+  set(0, false, false);
+  block = pane->document()->begin().next();
+  EXPECT_EQ(block.blockFormat().bottomMargin(), 0);
+  EXPECT_NE(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
+  EXPECT_TRUE(testing::FileBytes(path_) == bytes_);
 }
 
 }  // namespace
