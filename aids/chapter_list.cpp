@@ -11,6 +11,7 @@
 #include <QSortFilterProxyModel>
 #include <QVBoxLayout>
 
+#include "aids/conversion_part.h"
 #include "platform/codepage.h"
 #include "platform/rich_pane.h"
 #include "platform/services.h"
@@ -24,17 +25,44 @@ namespace varnelo {
 namespace {
 
 const char16_t* const kRuleCharacters[] = {u"章", u"卷", u"回", u"部", u"节", u"集"};
-const int kRuleCommands[] = {cmd::kRule1, cmd::kRule2, cmd::kRule3, cmd::kRule4, cmd::kRule5, cmd::kRule6};
+// The automatic rule first, then rules 1 to 6.
+const int kRuleCommands[] = {cmd::kRuleAuto, cmd::kRule1, cmd::kRule2, cmd::kRule3,
+                             cmd::kRule4,    cmd::kRule5, cmd::kRule6};
 
 QString RuleName(int rule) {
+  if (rule == kAutoChapterRule) return QStringLiteral("自动识别");
+  if (rule < 1 || rule > 6) return QStringLiteral("自定义规则");
   return QStringLiteral("按“第...") + QString::fromUtf16(kRuleCharacters[rule - 1]) +
          QStringLiteral("”分页");
 }
 
+QString HintText(int found, int all) {
+  if (found < 0) return QStringLiteral("共 %1 章。回车或双击跳到该章，Esc 关闭。").arg(all);
+  return QStringLiteral("找到 %1 / 共 %2 章").arg(found).arg(all);
+}
+
 }  // namespace
 
-ChapterModel::ChapterModel(std::string_view text, const Pagination& chapters, QObject* parent)
-    : QAbstractListModel(parent), text_(text), chapters_(chapters) {}
+ChapterModel::ChapterModel(std::string_view text, const Pagination& chapters, QObject* parent,
+                           const ShownText& shown)
+    : QAbstractListModel(parent), text_(text), chapters_(chapters) {
+  numberWidth_ = static_cast<int>(QString::number(std::max(chapters_.pageCount, 1)).size());
+  if (shown && chapters_.pageCount > 0) {
+    // One conversion for the whole list: a call per title would cost more than the list.
+    QString all;
+    for (int row = 0; row < chapters_.pageCount; ++row) {
+      if (row > 0) all += QLatin1Char('\n');
+      all += QString::fromStdU16String(DecodeBookBytes(chapters_.TitleOf(text_, row + 1)));
+    }
+    converted_ = shown(all).split(QLatin1Char('\n'));
+    if (converted_.size() != chapters_.pageCount) converted_.clear();
+  }
+}
+
+QString ChapterModel::TitleOf(int row) const {
+  if (row < converted_.size()) return converted_[row];
+  return QString::fromStdU16String(DecodeBookBytes(chapters_.TitleOf(text_, row + 1)));
+}
 
 int ChapterModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : chapters_.pageCount;
@@ -43,9 +71,10 @@ int ChapterModel::rowCount(const QModelIndex& parent) const {
 QVariant ChapterModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= chapters_.pageCount) return {};
   if (role == Qt::DisplayRole) {
-    const std::string_view title = chapters_.TitleOf(text_, index.row() + 1);
-    return QString::number(index.row() + 1) + QStringLiteral("　") +
-           QString::fromStdU16String(DecodeBookBytes(title));
+    // Numbers right-aligned in figure spaces (a digit's width), then a level's indent.
+    const QString number = QString::number(index.row() + 1).rightJustified(numberWidth_, QChar(0x2007));
+    return number + QStringLiteral("　") + QString(chapters_.LevelOf(index.row() + 1) * 2, QChar(0x3000)) +
+           TitleOf(index.row());
   }
   if (role == Qt::FontRole && index.row() == marked_) {
     QFont bold;
@@ -58,12 +87,13 @@ QVariant ChapterModel::data(const QModelIndex& index, int role) const {
 std::int64_t ChapterModel::OffsetOf(int row) const { return chapters_.PageStart(row + 1); }
 
 ChapterListDialog::ChapterListDialog(std::string_view text, const Pagination& chapters, int current,
-                                     QWidget* parent)
+                                     QWidget* parent, const ShownText& shown)
     : QDialog(parent),
-      model_(new ChapterModel(text, chapters, this)),
+      model_(new ChapterModel(text, chapters, this, shown)),
       proxy_(new QSortFilterProxyModel(this)),
       filter_(new QLineEdit(this)),
-      list_(new QListView(this)) {
+      list_(new QListView(this)),
+      hint_(new QLabel(HintText(-1, chapters.pageCount), this)) {
   setWindowTitle(QStringLiteral("目录"));
   setObjectName(QStringLiteral("chapterList"));
   model_->SetMarked(current);
@@ -78,12 +108,12 @@ ChapterListDialog::ChapterListDialog(std::string_view text, const Pagination& ch
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(filter_);
   layout->addWidget(list_);
-  auto* hint = new QLabel(QStringLiteral("共 %1 章。回车或双击跳到该章，Esc 关闭。").arg(chapters.pageCount), this);
-  layout->addWidget(hint);
+  layout->addWidget(hint_);
   resize(420, 520);
 
-  connect(filter_, &QLineEdit::textChanged, this, [this](const QString& words) {
+  connect(filter_, &QLineEdit::textChanged, this, [this, all = chapters.pageCount](const QString& words) {
     proxy_->setFilterFixedString(words);
+    hint_->setText(HintText(words.isEmpty() ? -1 : proxy_->rowCount(), all));
     if (!list_->currentIndex().isValid() && proxy_->rowCount() > 0)
       list_->setCurrentIndex(proxy_->index(0, 0));
   });
@@ -132,7 +162,7 @@ ChapterList::ChapterList(CVarneloView& view) : view_(view) {
 const Pagination& ChapterList::Headings() {
   if (view_.PagingMode() == kChapterPaging) return view_.Pages();
   if (!lineScan_ || scannedRule_ != view_.ChapterRule()) {
-    lineScan_ = PaginateByChapters(view_.Text(), view_.ChapterRule());
+    lineScan_ = view_.ScanChapters(view_.ChapterRule());
     scannedRule_ = view_.ChapterRule();
   }
   return *lineScan_;
@@ -157,7 +187,10 @@ void ChapterList::Open() {
     const std::int64_t top = next > 0 ? OffsetOfPanePosition(view_, next) - 1 : TopOfPaneOffset(view_);
     current = PageHolding(headings, top);
   }
-  ChapterListDialog dialog(view_.Text(), headings, current - 1, &view_);
+  ShownText shown;
+  if (conversion_ != nullptr && conversion_->Mode() != ConvertMode::None)
+    shown = [this](const QString& text) { return conversion_->Shown(text); };
+  ChapterListDialog dialog(view_.Text(), headings, current - 1, &view_, shown);
   if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == 0) return;
   Jump(headings, dialog.Chosen());
 }
@@ -177,7 +210,7 @@ void ChapterList::Jump(const Pagination& headings, int chapter) {
 }
 
 void ChapterList::OfferRules() {
-  const std::array<int, 6> counts = HeadingCountsByRule(view_.Text());
+  const std::array<int, 7> counts = HeadingCountsByRule(view_.Text());
   QDialog dialog(&view_);
   dialog.setWindowTitle(QStringLiteral("目录"));
   dialog.setObjectName(QStringLiteral("chapterRules"));
@@ -185,12 +218,14 @@ void ChapterList::OfferRules() {
   layout->addWidget(new QLabel(QStringLiteral("当前规则（") + RuleName(view_.ChapterRule()) +
                                    QStringLiteral("）找不到章节标题。\n各规则找到的标题数，单击即按该规则分页："),
                                &dialog));
-  int picked = 0;
-  for (int rule = 1; rule <= 6; ++rule) {
-    auto* button = new QPushButton(
-        RuleName(rule) + QStringLiteral("：%1 个").arg(counts[static_cast<std::size_t>(rule - 1)]), &dialog);
+  int picked = -1;
+  for (int rule = kAutoChapterRule; rule <= 6; ++rule) {
+    const int count = counts[static_cast<std::size_t>(rule)];
+    auto* button = new QPushButton(RuleName(rule) + QStringLiteral("：%1 个").arg(count), &dialog);
     button->setObjectName(QStringLiteral("rule%1").arg(rule));
     button->setAutoDefault(false);
+    // A rule that finds nothing would only page by lines again.
+    button->setEnabled(count > 0);
     layout->addWidget(button);
     QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &picked, rule] {
       picked = rule;
@@ -200,8 +235,8 @@ void ChapterList::OfferRules() {
   auto* close = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
   QObject::connect(close, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   layout->addWidget(close);
-  if (dialog.exec() == QDialog::Accepted && picked != 0)
-    view_.OnCommand(kRuleCommands[picked - 1]);
+  if (dialog.exec() == QDialog::Accepted && picked >= 0)
+    view_.OnCommand(kRuleCommands[picked]);
 }
 
 }  // namespace varnelo

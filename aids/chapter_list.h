@@ -1,7 +1,9 @@
 // "目录" (F4): the book's chapter headings under the current rule in a list with a filter
 // box; Enter or a double click shows the chapter. In chapter paging the entries are the
 // chapter pages; in line paging the same heading scan runs without changing the paging,
-// and a jump shows the line page holding the heading with the heading at the top.
+// and a jump shows the line page holding the heading with the heading at the top. Found
+// headings keep their levels (卷 over its 章, indented); titles are shown in the page's
+// characters while 简繁转换 is on.
 #pragma once
 
 #include <QAbstractListModel>
@@ -9,12 +11,14 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "text/book_engine.h"
 #include "text/view_part.h"
 
+class QLabel;
 class QLineEdit;
 class QListView;
 class QSortFilterProxyModel;
@@ -22,11 +26,17 @@ class QSortFilterProxyModel;
 namespace varnelo {
 
 class CVarneloView;
+class TextConversion;
 
-// The headings of one scan; a title is decoded only when a row is drawn or filtered.
+// Text as the page shows it (简繁转换); none leaves the book's characters.
+using ShownText = std::function<QString(const QString&)>;
+
+// The headings of one scan; a title is decoded only when a row is drawn or filtered,
+// unless the titles are shown converted: then all are converted at once.
 class ChapterModel : public QAbstractListModel {
  public:
-  ChapterModel(std::string_view text, const Pagination& chapters, QObject* parent = nullptr);
+  ChapterModel(std::string_view text, const Pagination& chapters, QObject* parent = nullptr,
+               const ShownText& shown = {});
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   // Row r is chapter r + 1.
@@ -34,19 +44,25 @@ class ChapterModel : public QAbstractListModel {
   void SetMarked(int row) { marked_ = row; }
 
  private:
+  QString TitleOf(int row) const;
+
   std::string_view text_;
   const Pagination& chapters_;
   int marked_ = -1;
+  int numberWidth_ = 1;     // digits of the last chapter's number
+  QStringList converted_;  // the titles as shown, when converted
 };
 
 class ChapterListDialog : public QDialog {
  public:
   // `chapters` holds at least one heading; `current` is the row being read, or -1.
-  ChapterListDialog(std::string_view text, const Pagination& chapters, int current, QWidget* parent);
+  ChapterListDialog(std::string_view text, const Pagination& chapters, int current, QWidget* parent,
+                    const ShownText& shown = {});
   // The chapter (1-based) chosen with Enter or a double click; 0 for none.
   int Chosen() const { return chosen_; }
   QLineEdit* FilterBox() const { return filter_; }
   QListView* List() const { return list_; }
+  QLabel* Hint() const { return hint_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -58,6 +74,7 @@ class ChapterListDialog : public QDialog {
   QSortFilterProxyModel* proxy_;
   QLineEdit* filter_;
   QListView* list_;
+  QLabel* hint_;
   int chosen_ = 0;
 };
 
@@ -66,6 +83,7 @@ class ChapterList : public ViewPart {
   explicit ChapterList(CVarneloView& view);
   void OnBookLoaded() override { lineScan_.reset(); }
   void Open();
+  void SetConversion(TextConversion* conversion) { conversion_ = conversion; }
 
  private:
   // The headings of the current rule: the page table in chapter paging, else a scan kept
@@ -75,6 +93,7 @@ class ChapterList : public ViewPart {
   void Jump(const Pagination& headings, int chapter);
 
   CVarneloView& view_;
+  TextConversion* conversion_ = nullptr;
   std::optional<Pagination> lineScan_;
   int scannedRule_ = 0;
 };

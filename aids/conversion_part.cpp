@@ -57,20 +57,27 @@ void TextConversion::OnPageText(int page, QString& text) {
     }
   }
   if (!converter_.Ready(mode_)) {
-    if (!toldUnavailable_) {
-      toldUnavailable_ = true;
-      MessageBoxes().Show(&view_,
-                          QStringLiteral("简繁转换不可用，页面按书中原有的字显示：\n") +
-                              QString::fromStdString(converter_.Error()),
-                          QString(), MessageButtons::Ok, MessageIcon::Exclamation);
-    }
+    TellUnavailable();
     return;
   }
   ++conversions_;
   QString converted = QString::fromStdU16String(converter_.Convert(mode_, text.toStdU16String()));
+  if (!converter_.Ready(mode_)) {  // OpenCC failed on this page: it stays off
+    TellUnavailable();
+    return;
+  }
   cache_.push_front({mode_, page, text, converted});
   if (cache_.size() > kCachedPages) cache_.pop_back();
   text = std::move(converted);
+}
+
+void TextConversion::TellUnavailable() {
+  if (toldUnavailable_) return;
+  toldUnavailable_ = true;
+  MessageBoxes().Show(&view_,
+                      QStringLiteral("简繁转换不可用，页面按书中原有的字显示：\n") +
+                          QString::fromStdString(converter_.Error()),
+                      QString(), MessageButtons::Ok, MessageIcon::Exclamation);
 }
 
 void TextConversion::OnEditModeChanged(bool on) {

@@ -40,6 +40,7 @@ class TextConversion : public ViewPart {
   bool Active() const;
   // Puts the page in the pane again at the same place, in the form now due.
   void ShowAgain();
+  void TellUnavailable();
 
   struct Cached {
     ConvertMode mode;

@@ -12,6 +12,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cmath>
 
 #include "aids/library_list.h"
 #include "platform/services.h"
@@ -42,8 +43,9 @@ std::string PathOf(const QListWidgetItem* item) {
 
 // The tip's lines broken to `width` pixels in the tip's font, between words where they
 // can be and anywhere else (a long folder path has no blanks), as rich text.
-QString WrappedTipText(const QString& text, int width) {
+QString WrappedTipText(const QString& text, int width, int* widest) {
   QStringList lines;
+  *widest = 0;
   for (const QString& paragraph : text.split(u'\n')) {
     QTextLayout layout(paragraph, QToolTip::font());
     QTextOption option;
@@ -52,6 +54,7 @@ QString WrappedTipText(const QString& text, int width) {
     layout.beginLayout();
     for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
       line.setLineWidth(width);
+      *widest = std::max(*widest, static_cast<int>(std::ceil(line.naturalTextWidth())));
       lines << paragraph.mid(line.textStart(), line.textLength()).toHtmlEscaped();
     }
     layout.endLayout();
@@ -193,8 +196,9 @@ void LibrarySideBar::ListFolder(const std::string& folder) {
 }
 
 void LibrarySideBar::OpenFile() {
+  // UTF-8 and Big5 books open too: "ANSI" alone would turn their readers away.
   const QString chosen = Dialogs().OpenFileName(&view_, QStringLiteral("打开小说或TXT文本"),
-                                                QStringLiteral("ANSI文本(*.txt)"));
+                                                QStringLiteral("文本文件(*.txt);;ANSI文本(*.txt)"));
   if (chosen.isEmpty()) return;
   OpenPath(PathBytes(chosen));
 }
@@ -288,16 +292,20 @@ void LibrarySideBar::RefreshTip() {
 void LibrarySideBar::ShowTip() {
   QListWidget* list = view_.LibraryList();
   // The tip's own margins are what the style gives its label: measured on a tip that
-  // shows, and the text wrapped narrower by as much when they would make it too wide.
+  // shows (its width beyond the widest line), and the text wrapped narrower by as much
+  // when they would make it too wide.
   int width = kTipMaxWidth;
   for (int attempt = 0; attempt < 2; ++attempt) {
+    int widest = 0;
+    const QString lines = WrappedTipText(list->toolTip(), width, &widest);
+    // The lines are broken here already: Qt's own wrapping of a rich tip would break a
+    // short one in the middle of a word.
     QToolTip::showText(tipAt_,
-                       QStringLiteral("<span style=\"color:#0000ff\">%1</span>")
-                           .arg(WrappedTipText(list->toolTip(), width)),
+                       QStringLiteral("<p style=\"color:#0000ff; white-space:pre\">%1</p>").arg(lines),
                        list, QRect(), kTipShownMs);
     const QWidget* tip = TipWindow();
     if (tip == nullptr || tip->width() <= kTipMaxWidth) break;
-    width -= tip->width() - kTipMaxWidth;
+    width = kTipMaxWidth - (tip->width() - widest);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QPalette>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "aids/appearance_steps.h"
@@ -12,6 +13,7 @@
 #include "platform/installed_face.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
+#include "store/config_schema.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -19,8 +21,9 @@ namespace varnelo {
 namespace {
 
 constexpr int kQuoteTextColour = 0x00F8833D;
-// The largest character height taken from the font dialog, far above any real choice.
-constexpr int kLargestChosenHeight = 1000;
+// The largest character height taken from the font dialog: the largest size the reader
+// lays out in good time (a larger choice gives this one).
+constexpr int kLargestChosenHeight = kHighestFontSize / 20;
 
 }  // namespace
 
@@ -138,9 +141,8 @@ void PageAppearance::ChooseFont() {
   }
   appearance.textColour = choice.colour;
   // The size is kept when its height is: the dialog's heights are coarser than the sizes.
-  if (choice.pixelHeight != offeredHeight && choice.pixelHeight > 0 &&
-      choice.pixelHeight <= kLargestChosenHeight) {
-    appearance.fontSize = 20 * choice.pixelHeight;
+  if (choice.pixelHeight != offeredHeight && choice.pixelHeight > 0) {
+    appearance.fontSize = 20 * std::min(choice.pixelHeight, kLargestChosenHeight);
   }
   view_.ApplyCharFormat();
 }
@@ -150,7 +152,7 @@ void PageAppearance::ChooseFont() {
 void PageAppearance::ChoosePicture() {
   const QString chosen = Dialogs().OpenFileName(
       &view_, QStringLiteral("打开图片文件"),
-      QStringLiteral("常见格式图片(*.jpg,*.bmp,*.jpeg,*.png) (*.jpg *.bmp *.jpeg *.png)"));
+      QStringLiteral("常见格式图片(*.jpg,*.bmp,*.jpeg,*.png)"));
   if (chosen.isEmpty()) return;
   switch (picture_->Load(chosen)) {
     case CBackgroundPicture::LoadResult::Loaded:

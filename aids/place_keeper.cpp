@@ -28,10 +28,24 @@ void PlaceKeeper::OnStartup(StartupStep step) {
 void PlaceKeeper::KeepPlace() {
   if (view_.CurrentPath().empty()) return;
   places_.SetSettingsPath(view_.Store().SettingsPath());
-  places_.Keep(view_.CurrentPath(), TopOfPaneOffset(view_), view_.PagingMode());
+  places_.Keep(view_.CurrentPath(), TopOfPaneOffset(view_), view_.PagingMode(), view_.ChapterRule());
   // After the book that replaces this one is in place: refilling the menu refreshes every
   // check mark, which must not catch the view half-way through a load.
   QMetaObject::invokeMethod(&view_, [this] { RefreshMenu(); }, Qt::QueuedConnection);
+}
+
+void PlaceKeeper::OnBookOpening(const std::string& path, BookPaging& paging) {
+  const std::optional<BookPlace> place = places_.Find(path);
+  if (!place) return;
+  paging.mode = place->mode;
+  if (place->rule != kNoRuleKept) paging.rule = place->rule;
+}
+
+// The place was kept as the book was left, before the change was read.
+void PlaceKeeper::OnTextShifted(const TextShift& shift) {
+  const std::optional<BookPlace> place = places_.Find(view_.CurrentPath());
+  if (!place) return;
+  places_.Keep(place->path, ShiftedOffset(place->offset, shift), place->mode, place->rule);
 }
 
 void PlaceKeeper::OnBookLoaded() {

@@ -1,6 +1,7 @@
 // Every book's own place. When the reader leaves a book (another book opens, or the exit)
-// the offset of the top of the pane and the paging mode go into [BookPlace]; a book opened
-// again shows the page holding that offset with that line on top, unless the settings
+// the offset of the top of the pane, the paging mode and the chapter rule go into
+// [BookPlace]; a book opened again is paged as it was and shows the page holding that
+// offset with that line on top (the line unless the settings
 // dialog's "打开小说时回到上次阅读的位置" is off. "最近阅读" lists the ten books read last.
 // Bookmarks, the start-up return and a save choose their own page afterwards, as before.
 #pragma once
@@ -21,6 +22,8 @@ class PlaceKeeper : public ViewPart {
 
   void OnStartup(StartupStep step) override;
   void OnBookLeaving() override { KeepPlace(); }
+  void OnBookOpening(const std::string& path, BookPaging& paging) override;
+  void OnTextShifted(const TextShift& shift) override;
   void OnBookLoaded() override;
   // Writes the place of the book on screen; the exit save calls it too.
   void KeepPlace();

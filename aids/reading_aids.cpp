@@ -5,6 +5,7 @@
 #include "aids/auto_scroll.h"
 #include "aids/book_find.h"
 #include "aids/chapter_list.h"
+#include "aids/chapter_rules_part.h"
 #include "aids/conversion_part.h"
 #include "aids/page_margins.h"
 #include "aids/place_keeper.h"
@@ -46,9 +47,12 @@ ReadingAids AttachReadingAids(CVarneloView& view) {
   Attach<PageMargins>(view);
   aids.find = Attach<BookFind>(view);
   aids.find->SetConversion(aids.conversion);
+  aids.chapters->SetConversion(aids.conversion);
   auto places = std::make_unique<PlaceKeeper>(view, *aids.sideBar);
   aids.places = places.get();
   view.AddPart(std::move(places));
+  // After the places: it hears which rule a book was kept under, to drop one that is gone.
+  Attach<ChapterRulesPart>(view);
   return aids;
 }
 

@@ -9,10 +9,17 @@
 #include <opencc/Lexicon.hpp>
 #include <opencc/MaxMatchSegmentation.hpp>
 
+#include <exception>
+#include <optional>
 #include <vector>
+
+#include "platform/regular_file.h"
 
 namespace varnelo {
 namespace {
+
+// A configuration is a few hundred bytes; anything far larger is not one.
+constexpr std::size_t kMaxConfigBytes = 1 << 20;
 
 constexpr char16_t kReplacement = 0xFFFD;
 
@@ -110,6 +117,70 @@ bool LineUp(std::u16string_view original, std::u16string& converted) {
 
 }  // namespace
 
+std::string OpenCCDataFolder() { return VARNELO_OPENCC_DATA; }
+
+namespace {
+
+// Why OpenCC failed, from whatever it threw (its own exceptions, marisa's, the standard
+// library's).
+std::string Reason(const std::exception_ptr& thrown) {
+  try {
+    std::rethrow_exception(thrown);
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "OpenCC 出现未知错误";
+  }
+}
+
+// The configuration `name` in `folder`, each dictionary it names given by its absolute path
+// there: OpenCC looks for a bare name in the working folder first, where anyone may have put
+// a file of that name.
+std::optional<std::string> ConfigurationIn(const std::string& folder, const std::string& name,
+                                           std::string& error) {
+  if (folder.empty() || folder.front() != '/' || folder.find_first_of("\"\\") != std::string::npos) {
+    error = "OpenCC 的数据文件夹不是绝对路径：" + folder;
+    return std::nullopt;
+  }
+  const std::string path = folder + "/" + name;
+  RegularFile file = RegularFile::Open(path);
+  std::string json;
+  if (file.Status() != OpenStatus::Ok || !file.ReadInto(json, kMaxConfigBytes + 1) ||
+      json.size() > kMaxConfigBytes) {
+    error = "无法读取 OpenCC 的配置文件 " + path;
+    return std::nullopt;
+  }
+  constexpr std::string_view kFileKey = "\"file\"";
+  const auto skipBlanks = [&json](std::size_t at) {
+    while (at < json.size() && std::string_view(" \t\r\n").find(json[at]) != std::string_view::npos) ++at;
+    return at;
+  };
+  std::string out;
+  std::size_t copied = 0;
+  for (std::size_t key = json.find(kFileKey); key != std::string::npos; key = json.find(kFileKey, copied)) {
+    std::size_t at = skipBlanks(key + kFileKey.size());
+    if (at >= json.size() || json[at] != ':') {
+      out.append(json, copied, at - copied);
+      copied = at;
+      continue;
+    }
+    at = skipBlanks(at + 1);
+    const std::size_t end = at < json.size() && json[at] == '"' ? json.find('"', at + 1) : std::string::npos;
+    if (end == std::string::npos || end == at + 1 || json.find('\\', at) < end) {
+      error = "OpenCC 的配置文件 " + path + " 无法理解";
+      return std::nullopt;
+    }
+    out.append(json, copied, at + 1 - copied);
+    if (json[at + 1] != '/') out.append(folder).push_back('/');
+    out.append(json, at + 1, end - at - 1);
+    copied = end;
+  }
+  out.append(json, copied, std::string::npos);
+  return out;
+}
+
+}  // namespace
+
 ConvertMode ConvertModeOf(int flag) {
   return flag == 1 ? ConvertMode::Simplified : flag == 2 ? ConvertMode::Traditional : ConvertMode::None;
 }
@@ -165,7 +236,10 @@ bool MarkAllKeys(const opencc::Converter& converter, std::vector<bool>& inKey) {
 
 }  // namespace
 
-ChineseConverter::ChineseConverter() : handles_(std::make_unique<Handles>()) {}
+ChineseConverter::ChineseConverter(std::string dataFolder)
+    : handles_(std::make_unique<Handles>()), dataFolder_(std::move(dataFolder)) {
+  while (dataFolder_.size() > 1 && dataFolder_.back() == '/') dataFolder_.pop_back();
+}
 ChineseConverter::~ChineseConverter() = default;
 
 bool ChineseConverter::Ready(ConvertMode mode) {
@@ -175,9 +249,15 @@ bool ChineseConverter::Ready(ConvertMode mode) {
   if (direction.converter) return true;
   if (direction.failed) return false;
   // The dictionaries load once, on first use: tens of milliseconds.
+  const std::optional<std::string> json =
+      ConfigurationIn(dataFolder_, simplified ? "t2s.json" : "s2t.json", error_);
+  if (!json) {
+    direction.failed = true;
+    return false;
+  }
   try {
     opencc::Config config;
-    direction.converter = config.NewFromFile(simplified ? "t2s.json" : "s2t.json");
+    direction.converter = config.NewFromString(*json, dataFolder_ + "/");
     direction.inKey.assign(0x110000, false);
     if (MarkAllKeys(*direction.converter, direction.inKey)) {
       for (char16_t c : {u'x', u'#', u'~'}) {
@@ -187,10 +267,12 @@ bool ChineseConverter::Ready(ConvertMode mode) {
         }
       }
     }
-  } catch (const opencc::Exception& error) {
+  } catch (...) {
+    // Its own exceptions, a damaged dictionary's (marisa's), the standard library's.
     direction.converter.reset();
+    direction.inKey.clear();
     direction.failed = true;
-    error_ = error.what();
+    error_ = Reason(std::current_exception());
     return false;
   }
   return true;
@@ -198,10 +280,15 @@ bool ChineseConverter::Ready(ConvertMode mode) {
 
 namespace {
 
-std::u16string OpenCC(const opencc::Converter& converter, std::u16string_view text) {
+// The text unchanged once OpenCC has failed: the direction is then off for the run.
+std::u16string OpenCC(Direction& direction, std::u16string_view text, std::string& error) {
+  if (!direction.converter) return std::u16string(text);
   try {
-    return Utf16Of(converter.Convert(Utf8Of(text)));
-  } catch (const opencc::Exception&) {
+    return Utf16Of(direction.converter->Convert(Utf8Of(text)));
+  } catch (...) {
+    direction.converter.reset();
+    direction.failed = true;
+    error = Reason(std::current_exception());
     return std::u16string(text);
   }
 }
@@ -209,9 +296,8 @@ std::u16string OpenCC(const opencc::Converter& converter, std::u16string_view te
 }  // namespace
 
 std::u16string ChineseConverter::Run(ConvertMode mode, std::u16string_view text) {
-  const Direction& direction =
-      mode == ConvertMode::Simplified ? handles_->toSimplified : handles_->toTraditional;
-  if (direction.stand == 0) return OpenCC(*direction.converter, text);
+  Direction& direction = mode == ConvertMode::Simplified ? handles_->toSimplified : handles_->toTraditional;
+  if (direction.stand == 0) return OpenCC(direction, text, error_);
   // Each run of characters no dictionary knows goes as one stand-in and comes back whole.
   std::u16string compact;
   compact.reserve(text.size());
@@ -231,8 +317,8 @@ std::u16string ChineseConverter::Run(ConvertMode mode, std::u16string_view text)
       compact.push_back(direction.stand);
     }
   }
-  std::u16string converted = OpenCC(*direction.converter, compact);
-  if (!LineUp(compact, converted)) return OpenCC(*direction.converter, text);
+  std::u16string converted = OpenCC(direction, compact, error_);
+  if (!LineUp(compact, converted)) return OpenCC(direction, text, error_);
   std::u16string out;
   out.reserve(text.size());
   std::size_t run = 0;
@@ -266,6 +352,12 @@ std::u16string ChineseConverter::ConvertLine(ConvertMode mode, std::u16string_vi
 
 std::u16string ChineseConverter::Convert(ConvertMode mode, std::u16string_view text) {
   if (mode == ConvertMode::None || text.empty() || !Ready(mode)) return std::u16string(text);
+  std::u16string converted = ConvertReady(mode, text);
+  // Failed half-way: the page shows the book's own characters, not a mixture.
+  return Ready(mode) ? converted : std::u16string(text);
+}
+
+std::u16string ChineseConverter::ConvertReady(ConvertMode mode, std::u16string_view text) {
   std::u16string whole = Run(mode, text);
   if (LineUp(text, whole)) return whole;
   std::u16string out;

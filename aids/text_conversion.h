@@ -17,9 +17,13 @@ ConvertMode ConvertModeOf(int flag);
 // The way back: words typed in the shown characters, in the other form.
 ConvertMode OppositeOf(ConvertMode mode);
 
+// The folder of OpenCC's own configurations and dictionaries, as the library was installed.
+std::string OpenCCDataFolder();
+
 class ChineseConverter {
  public:
-  ChineseConverter();
+  // Configurations and dictionaries are read from `dataFolder` alone, by absolute path.
+  explicit ChineseConverter(std::string dataFolder = OpenCCDataFolder());
   ~ChineseConverter();
   ChineseConverter(const ChineseConverter&) = delete;
   ChineseConverter& operator=(const ChineseConverter&) = delete;
@@ -30,7 +34,8 @@ class ChineseConverter {
   // is converted character by character. Unchanged when the mode is none or OpenCC cannot
   // be opened.
   std::u16string Convert(ConvertMode mode, std::u16string_view text);
-  // Whether OpenCC's configuration for the mode opens; why not, when it does not.
+  // Whether OpenCC's configuration for the mode opens; why not, when it does not. Once
+  // OpenCC has failed in a direction (a damaged dictionary), it stays off for the run.
   bool Ready(ConvertMode mode);
   const std::string& Error() const { return error_; }
 
@@ -39,8 +44,10 @@ class ChineseConverter {
   // OpenCC over the text as it is, lone surrogates given as U+FFFD.
   std::u16string Run(ConvertMode mode, std::u16string_view text);
   std::u16string ConvertLine(ConvertMode mode, std::u16string_view line);
+  std::u16string ConvertReady(ConvertMode mode, std::u16string_view text);
 
   std::unique_ptr<Handles> handles_;
+  std::string dataFolder_;
   std::string error_;
 };
 

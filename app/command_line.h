@@ -15,7 +15,9 @@ struct CommandLine {
 };
 
 // `arguments` starts with the program name. --help and --version win wherever they stand
-// (before "--"), so a Qt option such as -platform never hides them.
+// (before "--"), so a Qt option such as -platform never hides them. Qt's own options
+// (-platform NAME, -style NAME, ...) are passed over, so the line can be read before Qt
+// starts.
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 std::string HelpText();

@@ -13,13 +13,18 @@
 
 int main(int argc, char** argv) {
   using varnelo::CommandLine;
-  // Answered before Qt starts, so they work where there is no display.
-  const CommandLine asked = varnelo::ParseCommandLine({argv, argv + argc});
-  if (asked.action == CommandLine::Action::Help || asked.action == CommandLine::Action::Version) {
+  // Read before Qt starts, so that the questions and the mistakes are answered where there
+  // is no display.
+  const CommandLine line = varnelo::ParseCommandLine({argv, argv + argc});
+  if (line.action == CommandLine::Action::Help || line.action == CommandLine::Action::Version) {
     const std::string text =
-        asked.action == CommandLine::Action::Help ? varnelo::HelpText() : varnelo::VersionText();
+        line.action == CommandLine::Action::Help ? varnelo::HelpText() : varnelo::VersionText();
     std::fputs(text.c_str(), stdout);
     return 0;
+  }
+  if (line.action == CommandLine::Action::Error) {
+    std::fprintf(stderr, "varnelo：%s\n用 varnelo --help 查看用法。\n", line.error.c_str());
+    return 2;
   }
 
   // Qt takes the session's locale as it starts: the reader's is Chinese whatever it is.
@@ -27,12 +32,8 @@ int main(int argc, char** argv) {
   QApplication qt(argc, argv);
   chinese.Install();
   QApplication::setApplicationName(QStringLiteral("Varnelo"));
-  // Qt has taken its own options (-platform, -style, ...) out of argv by now.
-  const CommandLine line = varnelo::ParseCommandLine({argv, argv + argc});
-  if (line.action == CommandLine::Action::Error) {
-    std::fprintf(stderr, "varnelo：%s\n用 varnelo --help 查看用法。\n", line.error.c_str());
-    return 2;
-  }
+  // The desktop entry's name: a Wayland desktop finds the window's icon and name by it.
+  QGuiApplication::setDesktopFileName(QLatin1String(VARNELO_APP_ID));
   const std::string book = line.book.empty() ? std::string() : varnelo::AbsolutePath(line.book);
 
   varnelo::SingleInstance instance(varnelo::ProgramFolder());

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "aids/page_appearance.h"
 #include "aids/library_side_bar.h"
@@ -29,6 +31,7 @@
 #include "app/page_context_menu.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
+#include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
 #include "platform/window_timers.h"
@@ -50,7 +53,13 @@ QString Utf8(std::string_view text) {
 
 const char* const kWeekdays[] = {"日", "一", "二", "三", "四", "五", "六"};
 constexpr int kPlacementDelayMs = 100;
+constexpr int kPlacementWaits = 5;  // ticks of the placement timer spent waiting for a frame
 constexpr int kClockPeriodMs = 1000;
+
+// The width a one-line label needs for `text`, as the label itself measures it.
+int TextWidth(const QFontMetrics& metrics, const QString& text) {
+  return metrics.size(Qt::TextSingleLine, text).width();
+}
 
 }  // namespace
 
@@ -94,13 +103,12 @@ void CMainFrame::OnCreate() {
 
   elapsedSeconds_ = 0;
   readingTimeDisplay_ = 0;
-  timers_->SetTimer(kClockTimer, kClockPeriodMs);
+  // The clock and the reading time go on under the reminder's modal box.
+  timers_->SetTimer(kClockTimer, kClockPeriodMs, true);
   startTime_ = CurrentClock().Now();
   UpdateTimeDisplay();
 
-  const int width = wordCountPane_->fontMetrics().horizontalAdvance(QStringLiteral("字数：10000000"));
-  wordCountPane_->setFixedWidth(width);
-  readingPane_->setFixedWidth(4 * width);
+  SizeCountPanes();
 
   if (toolBarFlag_ == 0) toolBar_->hide();
   if (statusBarFlag_ == 0) statusBar()->hide();
@@ -130,6 +138,7 @@ void CMainFrame::OnCreate() {
 QAction* CMainFrame::MakeAction(int id, const QString& text) {
   auto* action = new QAction(text, this);
   action->setStatusTip(Utf8(PromptOf(id)));
+  action->setData(id);
   connect(action, &QAction::triggered, this, [this, id] { RunCommand(id); });
   actions_.emplace(id, action);
   return action;
@@ -149,6 +158,7 @@ void CMainFrame::AddMenuEntries(QMenu* menu, const std::vector<MenuEntry>& entri
         if (first == cmd::kDeleteBookmarkFirst) storeMenus_[StoreMenu::DeleteBookmark] = popup;
         if (first == cmd::kRecentFolderPlaceholder) storeMenus_[StoreMenu::RecentFolders] = popup;
         if (first == cmd::kRecentBookFirst) storeMenus_[StoreMenu::RecentBooks] = popup;
+        if (first == cmd::kRule1) storeMenus_[StoreMenu::ChapterRules] = popup;
         connect(popup, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
         AddMenuEntries(popup, entry.items);
         if (first == cmd::kEncodingAuto || first == cmd::kConvertNone) {
@@ -219,6 +229,9 @@ void CMainFrame::CreateStatusBar() {
   clockPane_ = new QLabel(Utf8(CommandString(101)), bar);
   wordCountPane_ = new QLabel(Utf8(CommandString(102)), bar);
   readingPane_ = new QLabel(Utf8(CommandString(103)), bar);
+  // The message pane takes what the others leave: a long prompt is cut, it never pushes
+  // the clock and the counts sideways.
+  messagePane_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   bar->addWidget(messagePane_, 1);
   bar->addPermanentWidget(clockPane_);
   bar->addPermanentWidget(wordCountPane_);
@@ -245,6 +258,12 @@ void CMainFrame::ShowIdleText() {
 }
 
 bool CMainFrame::event(QEvent* event) {
+  if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) && placedWithoutFrame_ &&
+      isVisible() && windowHandle() != nullptr && !windowHandle()->frameMargins().isNull()) {
+    placedWithoutFrame_ = false;
+    const WindowPlacement placement = lastApplied_;
+    QMetaObject::invokeMethod(this, [this, placement] { ApplyPlacement(placement); }, Qt::QueuedConnection);
+  }
   // Prompts go to the message pane itself, not over it as a passing message.
   if (event->type() == QEvent::StatusTip) {
     ShowPrompt(static_cast<QStatusTipEvent*>(event)->tip());
@@ -262,6 +281,10 @@ void CMainFrame::ReplaceItems(StoreMenu which, const std::vector<StoreMenuItem>&
   QMenu* menu = StoreMenuOf(which);
   if (menu == nullptr) return;
   for (QAction* old : menu->actions()) {
+    // The rule menu keeps its built-in rules; only the user's own are replaced.
+    if (which == StoreMenu::ChapterRules &&
+        (old->data().toInt() < cmd::kUserRuleFirst || old->data().toInt() > cmd::kUserRuleLast))
+      continue;
     for (auto it = actions_.begin(); it != actions_.end();) {
       it = it->second == old ? actions_.erase(it) : std::next(it);
     }
@@ -276,6 +299,7 @@ void CMainFrame::ReplaceItems(StoreMenu which, const std::vector<StoreMenuItem>&
     QString text = QString::fromStdString(item.text);
     text.replace(QLatin1Char('&'), QStringLiteral("&&"));
     QAction* action = MakeAction(item.id, text);
+    if (!item.prompt.empty()) action->setStatusTip(QString::fromStdString(item.prompt));
     menu->addAction(action);
     menuActions_[item.id] = action;
   }
@@ -309,6 +333,25 @@ void CMainFrame::UpdateCommandUI() {
 void CMainFrame::UpdateStatusPanes() {
   wordCountPane_->setText(view_->WordCountStatus());
   readingPane_->setText(view_->ReadingStatus());
+  SizeCountPanes();
+}
+
+// The count pane is as wide as "字数：10000000" or a count of up to a hundred million
+// characters in its own font, whichever is wider, so the panes stay put from book to book;
+// a bigger count widens it. The reading pane is four times as wide.
+void CMainFrame::SizeCountPanes() {
+  const QFontMetrics metrics = wordCountPane_->fontMetrics();
+  QChar widestDigit = u'0';
+  for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+    if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widestDigit))
+      widestDigit = QChar(digit);
+  }
+  const QString largest = QStringLiteral("字数：%1.%2 万")
+                              .arg(QString(4, widestDigit), QString(4, widestDigit));
+  const int width = std::max({TextWidth(metrics, QStringLiteral("字数：10000000")),
+                              TextWidth(metrics, largest), TextWidth(metrics, wordCountPane_->text())});
+  wordCountPane_->setFixedWidth(width);
+  readingPane_->setFixedWidth(4 * width);
 }
 
 QKeyCombination CMainFrame::NormalisedKey(QKeyCombination key) {
@@ -467,6 +510,13 @@ void CMainFrame::RemoveTrayIcon() {
 
 void CMainFrame::OnTimer(int id) {
   if (id == kPlacementTimer) {
+    // Under X a window manager frames the window a moment after it shows; sized before
+    // that, the window would grow by its frame at every start.
+    if (!placementApplied_ && !fullScreen_ && placementWaits_ < kPlacementWaits && isVisible() &&
+        QGuiApplication::platformName() == QLatin1String("xcb") && FrameMargins().isNull()) {
+      ++placementWaits_;
+      return;  // the timer ticks again
+    }
     if (!placementApplied_) {
       placementApplied_ = true;
       // Already in full screen: the remembered placement is where leaving it returns.
@@ -492,7 +542,7 @@ QString CMainFrame::ClockText(std::time_t moment) {
 void CMainFrame::UpdateTimeDisplay() {
   const std::time_t now = CurrentClock().Now();
   const QString clock = ClockText(now);
-  clockPane_->setFixedWidth(clockPane_->fontMetrics().horizontalAdvance(clock));
+  clockPane_->setFixedWidth(TextWidth(clockPane_->fontMetrics(), clock));
   clockPane_->setText(clock);
 
   if (readingTimeDisplay_ != 0) {
@@ -513,17 +563,33 @@ void CMainFrame::UpdateTimeDisplay() {
     nextReminderMinute_ = static_cast<int>(std::clamp<long long>(
         static_cast<long long>(nextReminderMinute_) + app_.Settings().config.quote.reminderMinutes,
         INT_MIN, INT_MAX));
-    MessageBoxes().Show(this, text, QStringLiteral("温馨提示！"), MessageButtons::Ok,
-                        MessageIcon::Exclamation);
+    ShowReminder(text);
   }
   UpdateStatusPanes();
 }
 
+// One box at a time: a reminder that comes due while one is open follows when it closes.
+void CMainFrame::ShowReminder(const QString& text) {
+  if (reminderOpen_) {
+    pendingReminder_ = text;
+    return;
+  }
+  reminderOpen_ = true;
+  for (QString next = text; !next.isEmpty(); next = std::exchange(pendingReminder_, QString())) {
+    MessageBoxes().Show(this, next, QStringLiteral("温馨提示！"), MessageButtons::Ok,
+                        MessageIcon::Exclamation);
+  }
+  reminderOpen_ = false;
+}
+
 // The window's outer rectangle, frame included, as the platform reports the frame (without
-// a window manager there is none and the two rectangles agree).
+// a window manager there is none and the two rectangles agree). A hidden window (in the
+// tray) has no frame for the moment: the one it had is still the one it comes back with.
 QMargins CMainFrame::FrameMargins() const {
   const QWindow* window = windowHandle();
-  return window != nullptr ? window->frameMargins() : QMargins();
+  const QMargins margins = window != nullptr ? window->frameMargins() : QMargins();
+  if (isVisible() && !margins.isNull()) knownMargins_ = margins;
+  return isVisible() && !margins.isNull() ? margins : knownMargins_;
 }
 
 WindowPlacement CMainFrame::CurrentPlacement() const {
@@ -561,7 +627,11 @@ void CMainFrame::ApplyPlacement(const WindowPlacement& placement) {
   const QRect outer = OnAScreen(QRect(placement.left, placement.top,
                                       placement.right - placement.left,
                                       placement.bottom - placement.top));
-  setGeometry(outer.marginsRemoved(FrameMargins()));
+  const QMargins margins = FrameMargins();
+  setGeometry(outer.marginsRemoved(margins));
+  // Placed before the window manager framed the window: sized again once it has.
+  placedWithoutFrame_ = margins.isNull();
+  lastApplied_ = placement;
   switch (placement.showCommand) {
     case 3: showMaximized(); break;
     case 2:
@@ -580,8 +650,8 @@ ConfigValues CMainFrame::ExitValues() const {
   values.markLine = shared.book.firstVisibleLine;
   values.appearance = shared.appearance;
   values.picturePath = aids_.appearance->PicturePath();
-  values.pagingMode = shared.book.pagingMode;
-  values.chapterRule = view_->ChapterRule();
+  values.pagingMode = view_->ChosenPagingMode();
+  values.chapterRule = view_->ChosenChapterRule();
   values.sideBarHidden = view_->SideBarHidden() ? 1 : 0;
   // Full screen is not remembered: the next start opens the window as it was before.
   values.placement = fullScreen_ ? fullScreenSaved_ : CurrentPlacement();
@@ -601,8 +671,15 @@ bool CMainFrame::SaveAllSettings() {
   ExitSteps steps;
   steps.updateRecentFolders = [&] { return store.UpdateRecentFolders(app_.Settings().libraryFolder); };
   steps.closeReadingPeriod = [this] { return view_->UpdateReadRecord(); };
-  aids_.places->KeepPlace();
-  if (!WriteExitSettings(ExitValues(), settingsPath, steps) && !app_.SettingsUnreadable()) {
+  bool written = true;
+  {
+    // The book's place and the settings in one write of the file.
+    profile::Session session(settingsPath, profile::Session::Writes::Deferred);
+    aids_.places->KeepPlace();
+    written = WriteExitSettings(ExitValues(), settingsPath, steps);
+    written = session.Commit() && written;
+  }
+  if (!written && !app_.SettingsUnreadable()) {
     MessageBoxes().Show(this, NotWrittenMessage(settingsPath, QStringLiteral("本次的设置未能保存")),
                         QString(), MessageButtons::Ok, MessageIcon::Exclamation);
   }

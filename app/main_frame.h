@@ -105,10 +105,12 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   QAction* MakeAction(int id, const QString& text);
   void CreateToolBar();
   void CreateStatusBar();
+  void SizeCountPanes();
   static QKeyCombination NormalisedKey(QKeyCombination key);
   static bool MenuOpen();
   void ShowPrompt(const QString& prompt);
   void ShowIdleText();
+  void ShowReminder(const QString& text);
 
   CVarneloApp& app_;
   CommandRouter router_;
@@ -125,12 +127,18 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   bool fullScreen_ = false;
   WindowPlacement remembered_;
   bool placementApplied_ = false;
+  bool placedWithoutFrame_ = false;
+  int placementWaits_ = 0;
+  WindowPlacement lastApplied_;
+  mutable QMargins knownMargins_;  // the frame the window manager last drew
   int statusBarFlag_ = 1;
   int toolBarFlag_ = 1;
   std::time_t startTime_ = 0;
   int nextReminderMinute_ = 30;
   int elapsedSeconds_ = 0;
   int readingTimeDisplay_ = 0;
+  bool reminderOpen_ = false;
+  QString pendingReminder_;  // came due while the reminder's box was open
   bool closing_ = false;
   Qt::WindowStates beforeTray_;
   QSystemTrayIcon* trayIcon_ = nullptr;

@@ -6,11 +6,13 @@
 
 #include <QString>
 
+#include <climits>
 #include <functional>
 #include <memory>
 #include <string>
 
 class QLocalServer;
+class QLocalSocket;
 class QLockFile;
 
 namespace varnelo {
@@ -18,6 +20,9 @@ namespace varnelo {
 class SingleInstance {
  public:
   enum class Start { First, HandedOver, NoAnswer };
+
+  // The longest book path a request may carry: the longest path the system opens.
+  static constexpr int kMaxBookBytes = PATH_MAX - 1;
 
   explicit SingleInstance(const std::string& settingsFolder);
   ~SingleInstance();
@@ -29,11 +34,22 @@ class SingleInstance {
   // Serves later starts: each one calls `onRequest` with its book (empty: none).
   void Listen(std::function<void(const std::string& book)> onRequest);
 
+  // A client that has not made its whole request within `timeoutMs` of connecting is cut
+  // off; beyond `maxClients` at once, new ones are. Set before Listen.
+  void SetClientLimits(int timeoutMs, int maxClients);
+
   // Where the socket lives: a folder only this user may enter; empty when there is none.
+  // The same folder however it is written ("h1", "./h1", a link to it) is the same reader.
   static QString SocketPathFor(const std::string& settingsFolder);
 
  private:
+  void Serve(QLocalSocket* socket);
+
   QString socketPath_;
+  int clientTimeoutMs_;
+  int maxClients_;
+  std::shared_ptr<int> clients_;
+  std::function<void(const std::string& book)> onRequest_;
   std::unique_ptr<QLockFile> lock_;
   std::unique_ptr<QLocalServer> server_;
 };

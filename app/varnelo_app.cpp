@@ -52,26 +52,29 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   // A save past the file-size limit fails and is reported, instead of ending the reader
   // and leaving its temporary file behind.
   std::signal(SIGXFSZ, SIG_IGN);
+  // Every setting the start reads comes from one reading of Config.ini, however large.
+  const profile::Session session(SettingsPathIn(GetProgramFolder()));
   doc_ = std::make_unique<CVarneloDoc>();
-  frame_ = std::make_unique<CMainFrame>(*this);
-  // A file on the command line must be readable, or the program ends; the view returns to
-  // the last book first and then opens it as Ctrl+O does, so it is the one on screen.
+  // A file on the command line must be readable, or the program ends without a window:
+  // asked before the frame exists, whose timers would show it under the message. The view
+  // returns to the last book first and then opens it as Ctrl+O does, so it is the one on
+  // screen.
   const bool withBook = arguments.size() > 1 && !arguments[1].empty();
   if (withBook) {
     if (!doc_->OnOpenDocument(arguments[1])) {
       MessageBoxes().Show(nullptr,
                           QStringLiteral("无法打开文档“%1”。").arg(QString::fromStdString(arguments[1])),
                           QString(), MessageButtons::Ok, MessageIcon::Exclamation);
-      frame_.reset();
       return false;
     }
   } else {
     doc_->OnNewDocument();
   }
+  frame_ = std::make_unique<CMainFrame>(*this);
   frame_->View()->OnInitialUpdate();
-  // What a reader killed while saving left beside its settings and its book.
+  // What a reader killed while saving left beside its settings (a book's is removed as the
+  // book opens).
   RemoveStaleTemporaries(frame_->View()->Store().SettingsPath());
-  RemoveStaleTemporaries(frame_->View()->CurrentPath());
   frame_->UpdateCommandUI();  // the check marks the start-up set, such as night mode's
 
   frame_->show();

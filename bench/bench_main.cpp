@@ -16,11 +16,13 @@
 #include "aids/chapter_list.h"
 #include "bench/auto_scroll.h"
 #include "bench/clean_page.h"
+#include "bench/config_file.h"
 #include "bench/conversion.h"
 #include "bench/encoded_load.h"
 #include "bench/first_page.h"
 #include "text/book_engine.h"
 #include "text/book_search.h"
+#include "text/chapter_finder.h"
 
 namespace {
 
@@ -115,11 +117,36 @@ std::string SparseBook(const std::string& book) {
   return out;
 }
 
+// The whole reader started and closed on a Config.ini of 20,000 places and on one of
+// 100 MB, against reading that file once.
+void ReportConfigFiles() {
+  const struct {
+    const char* name;
+    int places;
+    std::size_t bytes;
+  } configs[] = {{"config-20000-places", 20000, 0}, {"config-100mb", 20000, 100u * 1000u * 1000u}};
+  for (const auto& c : configs) {
+    const std::string text = varnelo::bench::LargeConfig(c.places, c.bytes);
+    const varnelo::bench::ConfigFileFigures figures = varnelo::bench::MeasureConfigFile(text, 2);
+    std::printf("%s: %.1f MB; start %.0f ms, exit %.0f ms; one read %.1f ms; ratio %.1f and %.1f\n",
+                c.name, static_cast<double>(text.size()) / 1e6, figures.startMs, figures.exitMs,
+                figures.readMs, figures.startMs / figures.readMs, figures.exitMs / figures.readMs);
+    std::fflush(stdout);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--load-memory") == 0)
     return varnelo::bench::MeasureLoadMemory(argv[2]);
+  // --config: only the Config.ini figures.
+  if (argc >= 2 && std::strcmp(argv[1], "--config") == 0) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ReportConfigFiles();
+    return 0;
+  }
   // --gui: only the figures of the reader's window.
   if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) {
     const std::string book = SyntheticBook(kBookBytes);
@@ -133,6 +160,19 @@ int main(int argc, char** argv) {
     Report("chapter-paging", book, BestSeconds([] {}, [&] {
              gSink = gSink + varnelo::PaginateByChapters(book, 1).pageCount;
            }));
+    {
+      // The automatic rule against rule 1's pass over the same bytes.
+      const double automatic = BestSeconds([] {}, [&] {
+        gSink = gSink + varnelo::PaginateByFoundChapters(book).pageCount;
+      });
+      const double ruleOne = BestSeconds([] {}, [&] {
+        gSink = gSink + varnelo::PaginateByChapters(book, 1).pageCount;
+      });
+      std::printf("chapter-auto: %d chapters; %.1f ms; rule 1 %.1f ms; time ratio %.2f (at most 2)\n",
+                  varnelo::PaginateByFoundChapters(book).pageCount, automatic * 1e3, ruleOne * 1e3,
+                  automatic / ruleOne);
+      std::fflush(stdout);
+    }
     const std::string sparse = SparseBook(book);
     Report("chapter-paging-sparse", sparse, BestSeconds([] {}, [&] {
              gSink = gSink + varnelo::PaginateByChapters(sparse, 1).pageCount;
@@ -238,5 +278,6 @@ int main(int argc, char** argv) {
   const varnelo::bench::CleanPageFigures clean = varnelo::bench::MeasureCleanPage(largest.string(), kRuns);
   std::printf("clean-page: %d chars; shown %.1f ms; shown with every transform %.1f ms; ratio %.2f (at most 2)\n",
               clean.characters, clean.plainMs, clean.cleanedMs, clean.cleanedMs / clean.plainMs);
+  if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) ReportConfigFiles();
   return 0;
 }

@@ -12,6 +12,7 @@ out_dir=$(cd "$2" && pwd)
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build_dir/CMakeCache.txt")
 [ -n "$version" ] || { echo "make-deb: no project version in $build_dir/CMakeCache.txt" >&2; exit 1; }
 arch=$(dpkg --print-architecture)
+app_id=$(head -n 1 "$source_dir/packaging/app-id")
 for tool in varnelo varnelo-icons; do
   [ -x "$build_dir/$tool" ] || { echo "make-deb: $build_dir/$tool is not built" >&2; exit 1; }
 done
@@ -27,10 +28,12 @@ install -d "$root/DEBIAN" "$root/usr/bin" "$root/usr/share/applications" \
 install -m 755 "$build_dir/varnelo" "$root/usr/bin/varnelo"
 strip --strip-unneeded --remove-section=.comment --remove-section=.note "$root/usr/bin/varnelo"
 
-sed -e 's|@EXEC@|varnelo %f|' -e 's|@TRYEXEC@|varnelo|' "$source_dir/res/varnelo.desktop.in" \
-  >"$root/usr/share/applications/varnelo.desktop"
+# The desktop entry, the icons and the AppStream metadata are named by the application id.
+sed -e 's|@EXEC@|varnelo %f|' -e 's|@TRYEXEC@|varnelo|' -e "s|@APP_ID@|$app_id|" \
+  "$source_dir/res/varnelo.desktop.in" >"$root/usr/share/applications/$app_id.desktop"
 QT_QPA_PLATFORM=offscreen "$build_dir/varnelo-icons" "$root/usr/share/icons/hicolor"
-install -m 644 "$source_dir/packaging/varnelo.metainfo.xml" "$root/usr/share/metainfo/"
+sed -e "s|@APP_ID@|$app_id|g" "$source_dir/packaging/varnelo.metainfo.xml.in" \
+  >"$root/usr/share/metainfo/$app_id.metainfo.xml"
 gzip -9n <"$source_dir/packaging/varnelo.1" >"$root/usr/share/man/man1/varnelo.1.gz"
 install -m 644 "$source_dir/packaging/copyright" "$root/usr/share/doc/varnelo/copyright"
 maintainer=$(sed -n 's/^Maintainer: //p' "$source_dir/packaging/control.in")

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,9 @@ inline constexpr std::size_t kMaxStringRead = 4095;
 
 int GetInt(std::string_view section, std::string_view key, int defaultValue,
            const std::string& path);
+// The number GetInt reads from a stored value: its leading decimal number, wrapping at 32
+// bits; 0 when there is none.
+int IntOfText(std::string_view value);
 std::string GetString(std::string_view section, std::string_view key,
                       std::string_view defaultValue, const std::string& path);
 bool WriteString(std::string_view section, std::string_view key, std::string_view value,
@@ -33,6 +37,29 @@ bool WriteString(std::string_view section, std::string_view key, std::string_vie
 using Entry = std::pair<std::string, std::string>;
 bool WriteStrings(std::string_view section, const std::vector<Entry>& entries,
                   const std::string& path);
+
+// One operation on the file (the start, the exit save, a book's place kept): the file is
+// read and parsed once, when first needed, and every call on `path` within the operation
+// answers from that reading, so the operation costs one pass however many keys it touches.
+// Outside a session every call goes to the file. Immediate writes go to the file at once
+// (the session's reading follows them); deferred writes change the reading only and Commit
+// writes the file once, atomically. A session opened while one on the same path is open
+// joins it and does nothing of its own. Sessions belong to the thread that opens them.
+class Session {
+ public:
+  enum class Writes { Immediate, Deferred };
+  explicit Session(const std::string& path, Writes writes = Writes::Immediate);
+  ~Session();  // commits what is still deferred
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+  // Writes what was deferred. False when the file could not be written or read.
+  bool Commit();
+
+  struct State;
+
+ private:
+  std::unique_ptr<State> state_;  // null when joined to an outer session
+};
 
 // One section read once, for lists of many keys: each Get answers as the free function of
 // the same name would have when the file was read.

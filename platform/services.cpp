@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 #include <QStandardPaths>
 #include <QStyledItemDelegate>
@@ -111,12 +112,31 @@ void ShowInChinese(QFontDialog& fonts) {
     sample->setText(QStringLiteral("中文字体示例 AaBbYyZz"));
 }
 
+// Filters come as the user reads them, "图片(*.jpg,*.bmp)", with ";;" between them. Qt
+// takes the patterns from the last parentheses, separated by blanks only: each filter is
+// given its patterns in a pair of its own, which the dialog keeps out of sight.
+void SetNameFilters(QFileDialog& dialog, const QString& filter) {
+  static const QRegularExpression patterns(QStringLiteral("\\(([^()]*)\\)\\s*$"));
+  static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));
+  QStringList filters;
+  for (const QString& shown : filter.split(QStringLiteral(";;"), Qt::SkipEmptyParts)) {
+    const QRegularExpressionMatch match = patterns.match(shown);
+    QStringList names =
+        (match.hasMatch() ? match.captured(1) : shown).split(separators, Qt::SkipEmptyParts);
+    if (names.isEmpty()) names << QStringLiteral("*");
+    filters << shown + QStringLiteral(" (") + names.join(u' ') + u')';
+  }
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setNameFilters(filters);
+}
+
 // Both dialogs open where the user last chose something in either of them, as the
 // platform's own common dialogs do.
 class QtDialogs : public DialogService {
  public:
   QString OpenFileName(QWidget* owner, const QString& title, const QString& filter) override {
-    QFileDialog dialog(owner, title, lastFolder_, filter);
+    QFileDialog dialog(owner, title, lastFolder_);
+    SetNameFilters(dialog, filter);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // "*.txt" also lists BOOK.TXT: books come from systems that ignore letter case.
@@ -144,7 +164,8 @@ class QtDialogs : public DialogService {
   }
 
   QString SaveFileName(QWidget* owner, const QString& title, const QString& filter) override {
-    QFileDialog dialog(owner, title, QString(), filter);
+    QFileDialog dialog(owner, title);
+    SetNameFilters(dialog, filter);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     // A bare name gets .txt before the dialog asks about replacing an existing file.

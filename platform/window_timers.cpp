@@ -7,10 +7,10 @@ namespace varnelo {
 WindowTimers::WindowTimers(QObject* parent, Handler onTick)
     : QObject(parent), onTick_(std::move(onTick)) {}
 
-void WindowTimers::SetTimer(int id, int milliseconds) {
+void WindowTimers::SetTimer(int id, int milliseconds, bool throughModalLoops) {
   KillTimer(id);
   const int qtId = startTimer(milliseconds < 0 ? 0 : milliseconds, Qt::PreciseTimer);
-  if (qtId != 0) byId_[id] = Running{qtId, milliseconds};
+  if (qtId != 0) byId_[id] = Running{qtId, milliseconds, throughModalLoops};
 }
 
 void WindowTimers::KillTimer(int id) {
@@ -31,7 +31,18 @@ void WindowTimers::timerEvent(QTimerEvent* event) {
   for (const auto& [id, running] : byId_) {
     if (running.qtId == event->timerId()) {
       const int tickId = id;  // the handler may kill or reset this very timer
-      onTick_(tickId);
+      if (!running.throughModalLoops) {
+        onTick_(tickId);
+        return;
+      }
+      // Qt holds back a timer's ticks while its own tick is being handled.
+      QMetaObject::invokeMethod(
+          this,
+          [this, tickId, qtId = running.qtId] {
+            const auto still = byId_.find(tickId);
+            if (still != byId_.end() && still->second.qtId == qtId) onTick_(tickId);
+          },
+          Qt::QueuedConnection);
       return;
     }
   }

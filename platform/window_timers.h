@@ -15,7 +15,10 @@ class WindowTimers : public QObject {
   using Handler = std::function<void(int id)>;
   WindowTimers(QObject* parent, Handler onTick);
 
-  void SetTimer(int id, int milliseconds);
+  // A timer's ticks wait while its own handler runs (a handler showing a modal box
+  // stops them), unless `throughModalLoops`: then each tick is handled from the event
+  // queue and they go on under any modal loop, the handler's own included.
+  void SetTimer(int id, int milliseconds, bool throughModalLoops = false);
   void KillTimer(int id);
   bool IsActive(int id) const;
   int Interval(int id) const;  // -1 when not running
@@ -27,6 +30,7 @@ class WindowTimers : public QObject {
   struct Running {
     int qtId;
     int interval;
+    bool throughModalLoops;
   };
   Handler onTick_;
   std::map<int, Running> byId_;

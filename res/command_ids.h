@@ -66,7 +66,7 @@ inline constexpr int kIndentTwo = 32894;
 inline constexpr int kIndentNone = 32895;
 inline constexpr int kCleanPage = 32896;
 inline constexpr int kCleanSelection = 32898;
-inline constexpr int kTypesetSettings = 32900;
+inline constexpr int kTypesetSettings = 32899;
 
 // Extras
 inline constexpr int kReadRecords = 32813;
@@ -78,6 +78,10 @@ inline constexpr int kRule3 = 32818;
 inline constexpr int kRule4 = 32819;
 inline constexpr int kRule5 = 32820;
 inline constexpr int kRule6 = 32822;
+inline constexpr int kRuleAuto = 32840;  // the book's own headings
+inline constexpr int kUserRuleFirst = 32900;  // .. 32929, the user's own rules in their order
+inline constexpr int kUserRuleLast = 32929;
+inline constexpr int kChapterRules = 32852;  // the dialog of the rules
 inline constexpr int kAutoScroll = 32823;
 inline constexpr int kAutoScrollAlt = 107;
 inline constexpr int kMoreSettings = 32809;

@@ -9,11 +9,12 @@ namespace varnelo {
 
 std::vector<EncodingChoice> ReadEncodingChoices(const std::string& settingsPath) {
   using namespace config_names;
-  const int count =
-      std::clamp(profile::GetInt(kEncoding, kEncodingNum, 0, settingsPath), 0, kMaxEncodingChoices);
+  // One reading of the section, however many choices it lists.
+  const profile::SectionReader section(kEncoding, settingsPath);
+  const int count = std::clamp(section.GetInt(kEncodingNum, 0), 0, kMaxEncodingChoices);
   std::vector<EncodingChoice> choices;
   for (int k = 1; k <= count; ++k) {
-    const std::string entry = profile::GetString(kEncoding, std::to_string(k), "", settingsPath);
+    const std::string entry = section.GetString(std::to_string(k), "");
     const std::size_t bar = entry.find('|');
     if (bar == std::string::npos || bar == 0 || bar + 1 == entry.size()) continue;
     choices.push_back({entry.substr(bar + 1), entry.substr(0, bar)});
@@ -44,18 +45,16 @@ bool StoreEncodingChoice(const std::string& path, const std::string& name,
   const std::vector<EncodingChoice> before = ReadEncodingChoices(settingsPath);
   std::vector<EncodingChoice> choices = before;
   ChooseEncoding(choices, path, name);
-  bool ok = true;
-  // Only the entries that changed: a choice is made with one write or a few.
+  // Only the entries that changed, in one write: a choice is one key or a few.
+  std::vector<profile::Entry> entries;
   for (std::size_t k = 0; k < choices.size(); ++k) {
     if (k < before.size() && before[k].path == choices[k].path && before[k].name == choices[k].name)
       continue;
-    ok = profile::WriteString(kEncoding, std::to_string(k + 1),
-                              choices[k].name + "|" + choices[k].path, settingsPath) && ok;
+    entries.emplace_back(std::to_string(k + 1), choices[k].name + "|" + choices[k].path);
   }
-  for (std::size_t k = choices.size(); k < before.size(); ++k)
-    ok = profile::WriteString(kEncoding, std::to_string(k + 1), "", settingsPath) && ok;
-  return profile::WriteString(kEncoding, kEncodingNum, std::to_string(choices.size()),
-                              settingsPath) && ok;
+  for (std::size_t k = choices.size(); k < before.size(); ++k) entries.emplace_back(std::to_string(k + 1), "");
+  entries.emplace_back(kEncodingNum, std::to_string(choices.size()));
+  return profile::WriteStrings(kEncoding, entries, settingsPath);
 }
 
 }  // namespace varnelo

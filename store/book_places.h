@@ -1,6 +1,7 @@
 // Every book's own place: where the top of the pane was when the reader left the book, and
-// the paging mode it was read in. [BookPlace] holds PlaceNum and keys "1" to PlaceNum, one
-// book each as "<serial>,<offset>,<mode> ><path>"; the serial grows with every write, so
+// the paging mode and chapter rule it was read in. [BookPlace] holds PlaceNum and keys "1"
+// to PlaceNum, one book each as "<serial>,<offset>,<mode>,<rule> ><path>" (a place kept
+// before rules were kept has no ",<rule>": its book takes the reader's rule); the serial grows with every write, so
 // the newest place has the largest and the oldest is the one given up for a new book
 // beyond 100. Only the key of the book that changed is written.
 #pragma once
@@ -14,13 +15,17 @@
 namespace varnelo {
 
 inline constexpr int kMaxBookPlaces = 100;
+// Far beyond the books anyone reads, far below where adding one overflows.
+inline constexpr std::int64_t kHighestPlaceSerial = std::int64_t{1} << 52;
 inline constexpr std::size_t kRecentBooksListed = 10;
+inline constexpr int kNoRuleKept = -1;
 
 struct BookPlace {
   std::int64_t serial = 0;
   std::int64_t offset = 0;  // byte offset of the top of the pane
   int mode = 0;             // paging mode the book was read in
   std::string path;
+  int rule = kNoRuleKept;   // chapter rule the book was read in
   bool operator==(const BookPlace&) const = default;
 };
 
@@ -38,9 +43,9 @@ class BookPlaces {
   // The places read last, newest first, at most `count`.
   std::vector<BookPlace> Newest(std::size_t count) const;
   // Reads the list again, then writes this book's place into its own slot, a free one, a
-  // new one, or the oldest book's when 100 are kept. False when it could not be written
-  // (a path too long for the profile read is not kept either).
-  bool Keep(const std::string& path, std::int64_t offset, int mode);
+  // new one, or the oldest book's when 100 are kept, with a serial above every other. False
+  // when it could not be written (a path too long for the profile read is not kept either).
+  bool Keep(const std::string& path, std::int64_t offset, int mode, int rule = kNoRuleKept);
 
  private:
   std::string settingsPath_;

@@ -1,5 +1,6 @@
 #include "store/bookmark_format.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "platform/clock.h"
@@ -138,6 +139,39 @@ BookmarkFields ParseBookmark(std::string_view value, bool lastPosition) {
     }
   }
   return ParseByCommaPositions(value, lastPosition);
+}
+
+namespace {
+
+// FNV-1a: the check only has to tell values apart, not resist anyone.
+std::string CheckOf(std::string_view value) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const char c : value) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) text[static_cast<std::size_t>(i)] = kHex[hash & 15];
+  return text;
+}
+
+}  // namespace
+
+std::string BookmarkPlaceValue(std::int64_t offset, std::string_view prompt,
+                               std::string_view bookmarkValue) {
+  return std::to_string(offset) + "," + CheckOf(bookmarkValue) + "," + std::string(prompt);
+}
+
+void ApplyBookmarkPlace(std::string_view stored, std::string_view bookmarkValue, BookmarkFields& fields) {
+  const std::size_t first = stored.find(',');
+  if (first == std::string_view::npos || first == 0) return;
+  const std::string_view check = stored.substr(first + 1, 16);
+  if (check != CheckOf(bookmarkValue) || stored.size() < first + 18 || stored[first + 17] != ',') return;
+  const std::string_view digits = stored.substr(0, first);
+  if (!std::all_of(digits.begin(), digits.end(), IsDigit)) return;
+  fields.offset = LeadingNumber(digits);
+  fields.prompt = std::string(stored.substr(first + 18));
 }
 
 std::int64_t LeadingNumber(std::string_view text) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,19 @@ struct BookmarkFields {
   std::string page;  // as stored, digits
   std::string mode;  // empty for the last position
   std::string line;  // empty for the last position; "0" when a bookmark has none
+  // Kept beside the value by this reader only: the byte offset of the bookmarked text, and
+  // the chapter title and first words there (the menu item's prompt).
+  std::optional<std::int64_t> offset;
+  std::string prompt;
 };
+
+// A bookmark's place, under the bookmark's own key in [BookMarkPlace]:
+// "<offset>,<check>,<prompt>", the check a hash of the bookmark's value, so that a list
+// changed by a reader that keeps no places never lends one bookmark another's place.
+std::string BookmarkPlaceValue(std::int64_t offset, std::string_view prompt,
+                               std::string_view bookmarkValue);
+// Sets `fields.offset` and `fields.prompt` from a stored place that belongs to `bookmarkValue`.
+void ApplyBookmarkPlace(std::string_view stored, std::string_view bookmarkValue, BookmarkFields& fields);
 
 // Splits a stored value. Names may hold commas and paths may hold '>', so the fields are
 // taken from the end of the text before the '>' that ends the program's fixed fields. A

@@ -135,6 +135,13 @@ const std::array<Entry, 35> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.headingApart; }},
 }};
 
+const Range* RangeOf(ConfigKey key) {
+  for (const Range& range : kRanges) {
+    if (range.key == key) return &range;
+  }
+  return nullptr;
+}
+
 const Entry& EntryOf(ConfigKey key) {
   for (const Entry& entry : kEntries) {
     if (entry.key == key) return entry;
@@ -179,9 +186,19 @@ void ReadKey(ConfigValues& values, ConfigKey key, const std::string& settingsPat
   const Field field = entry.field(values);
   const Field fallback = entry.field(defaults);
   if (int* const* number = std::get_if<int*>(&field)) {
-    **number = profile::GetInt(entry.section, entry.name, *std::get<int*>(fallback), settingsPath);
-    for (const Range& range : kRanges) {
-      if (range.key == key) **number = std::clamp(**number, range.lowest, range.highest);
+    const Range* range = RangeOf(key);
+    if (range == nullptr) {
+      **number = profile::GetInt(entry.section, entry.name, *std::get<int*>(fallback), settingsPath);
+      return;
+    }
+    // Read values never end in a blank, so this tells a missing key.
+    const std::string stored = profile::GetString(entry.section, entry.name, " ", settingsPath);
+    const int read = stored == " " ? *std::get<int*>(fallback) : profile::IntOfText(stored);
+    **number = std::clamp(read, range->lowest, range->highest);
+    if (**number != read) {
+      values.held[key] = {**number, stored};
+    } else {
+      values.held.erase(key);
     }
   } else if (bool* const* flag = std::get_if<bool*>(&field)) {
     **flag = profile::GetInt(entry.section, entry.name, *std::get<bool*>(fallback) ? 1 : 0,
@@ -205,6 +222,11 @@ bool WriteKey(const ConfigValues& values, ConfigKey key, const std::string& sett
   const Field field = entry.field(const_cast<ConfigValues&>(values));
   std::string text;
   if (int* const* number = std::get_if<int*>(&field)) {
+    const auto held = values.held.find(key);
+    if (held != values.held.end() && held->second.used == **number) {
+      if (entry.form == Form::NonNegative && profile::IntOfText(held->second.stored) < 0) return true;
+      return profile::WriteString(entry.section, entry.name, held->second.stored, settingsPath);
+    }
     if (entry.form == Form::NonNegative && **number < 0) return true;
     text = std::to_string(entry.form == Form::ZeroOrOne ? (**number != 0 ? 1 : 0) : **number);
   } else if (bool* const* flag = std::get_if<bool*>(&field)) {
@@ -226,6 +248,8 @@ void ReadStartupKeys(ConfigValues& values, ReadStage stage, const std::string& s
 
 bool WriteExitSettings(const ConfigValues& values, const std::string& settingsPath,
                        const ExitSteps& steps) {
+  // One reading and one write of the file for the whole save, however large it is.
+  profile::Session session(settingsPath, profile::Session::Writes::Deferred);
   bool ok = true;
   for (const Entry& entry : kEntries) {
     if (entry.stage == ReadStage::OnUse) continue;
@@ -235,7 +259,7 @@ bool WriteExitSettings(const ConfigValues& values, const std::string& settingsPa
     if (entry.key == ConfigKey::ReminderMinutes && steps.closeReadingPeriod)
       ok = steps.closeReadingPeriod() && ok;
   }
-  return ok;
+  return session.Commit() && ok;
 }
 
 }  // namespace varnelo

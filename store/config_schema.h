@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,9 +28,10 @@ struct WindowPlacement {
 };
 static_assert(sizeof(WindowPlacement) == 44);
 
-// What a read brings a hand-edited value into. Font sizes reach at most 20000 through the
-// font dialog (0 leaves the pane's own size); the spacing steps stay within 0 to 800.
-inline constexpr int kHighestFontSize = 20000;
+// What a read brings a hand-edited value into: where the font dialog (72 pixels) and the
+// "增大字体" step stop (0 leaves the pane's own size), and where the spacing steps stop.
+// Anything larger would take the page minutes to lay out.
+inline constexpr int kHighestFontSize = 1440;
 inline constexpr int kHighestLineSpacing = 800;
 // A window is at least this big, and its corner and size stay within what window
 // systems address, so the frame's arithmetic cannot overflow.
@@ -52,6 +54,19 @@ struct QuoteSettings {
   int reminderMinutes = 30;
 };
 
+enum class ConfigKey {
+  LastPosition,
+  Background, TextColour, Face, FontSize, LineSpacing,
+  PagingMode, MarkLine,
+  QuoteMode, QuoteLoop, QuotePath, QuoteScroll, RollType, ScrollInterval, ReminderMinutes,
+  Night, ChapterRule, SideBarHidden, PicturePath,
+  Placement, ToolBarShown, StatusBarShown, LibraryEntry,
+  CheckNet,
+  ReturnToPlace, TurnAtPageEnd,
+  ConvertFlag, PageMargin, MaxLineChars,
+  ReflowMode, IndentMode, CleanFlag, ParaSpacing, Justify, HeadingApart,
+};
+
 // Every single-valued key of Config.ini. The lists (bookmarks 1 to 9, recent folders,
 // reading-time records) have their own operations in CConfigStore.
 struct ConfigValues {
@@ -59,7 +74,7 @@ struct ConfigValues {
   TextAppearance appearance;
   int pagingMode = 0;
   int markLine = 0;
-  int chapterRule = 1;
+  int chapterRule = 0;  // 0 the automatic rule, 1 to 6 the "第..." rules
   int sideBarHidden = 0;
   std::string picturePath;
   QuoteSettings quote;
@@ -82,19 +97,15 @@ struct ConfigValues {
   int paraSpacing = 0;   // pixels between paragraphs
   int justify = 0;       // 1: lines justified
   int headingApart = 0;  // 1: a chapter heading at the page's top larger, bold, centred
-};
 
-enum class ConfigKey {
-  LastPosition,
-  Background, TextColour, Face, FontSize, LineSpacing,
-  PagingMode, MarkLine,
-  QuoteMode, QuoteLoop, QuotePath, QuoteScroll, RollType, ScrollInterval, ReminderMinutes,
-  Night, ChapterRule, SideBarHidden, PicturePath,
-  Placement, ToolBarShown, StatusBarShown, LibraryEntry,
-  CheckNet,
-  ReturnToPlace, TurnAtPageEnd,
-  ConvertFlag, PageMargin, MaxLineChars,
-  ReflowMode, IndentMode, CleanFlag, ParaSpacing, Justify, HeadingApart,
+  // Numbers brought into their range as they were read: the value in use and the text the
+  // file held. While the value in use is unchanged, a write gives the file's text back:
+  // the range is for using a value, not for rewriting the user's file.
+  struct HeldNumber {
+    int used = 0;
+    std::string stored;
+  };
+  std::map<ConfigKey, HeldNumber> held;
 };
 
 // When start-up reads a key: while the frame prepares its window, in the view's initial
@@ -109,7 +120,8 @@ std::string_view NameOf(ConfigKey key);
 ReadStage StageOf(ConfigKey key);
 
 // Reads one key (its default when missing) into `values`, or writes it from `values`.
-// False when the file could not be written; a size or spacing below 0 is not written.
+// False when the file could not be written; a size or spacing below 0 is not written, nor
+// a number held as read (see ConfigValues::held) whose text is below 0.
 void ReadKey(ConfigValues& values, ConfigKey key, const std::string& settingsPath);
 bool WriteKey(const ConfigValues& values, ConfigKey key, const std::string& settingsPath);
 
@@ -139,12 +151,13 @@ inline constexpr char kEncoding[] = "Encoding";
 inline constexpr char kEncodingNum[] = "EncodingNum";
 inline constexpr char kBookPlace[] = "BookPlace";
 inline constexpr char kPlaceNum[] = "PlaceNum";
+// Where each bookmark's text is, under the bookmark's own key (read only by this reader).
+inline constexpr char kBookMarkPlace[] = "BookMarkPlace";
+// The user's own chapter rules: RuleNum entries "1".. in the user's order.
+inline constexpr char kChapterRules[] = "ChapterRules";
+inline constexpr char kRuleNum[] = "RuleNum";
 // The user's replace rules: RuleNum entries "1".. (store/replace_rules.h).
 inline constexpr char kCleanRules[] = "CleanRules";
-inline constexpr char kRuleNum[] = "RuleNum";
-// Bookmarks' places in the book's bytes: entries "1".."20", PlaceNext the slot written next.
-inline constexpr char kBookMarkPlace[] = "BookMarkPlace";
-inline constexpr char kPlaceNext[] = "PlaceNext";
 }  // namespace config_names
 
 }  // namespace varnelo

@@ -50,14 +50,19 @@ bool CConfigStore::SaveStyle(const TextAppearance& style) const {
 }
 
 void CConfigStore::ReadBookmarks() {
-  const int count = std::clamp(profile::GetInt(kBookMark, kMarkNum, 0, settingsPath_), 0,
-                               kMaxBookmarks);
+  const profile::SectionReader section(kBookMark, settingsPath_);
+  const int count = std::clamp(section.GetInt(kMarkNum, 0), 0, kMaxBookmarks);
   bookmarkValues_.assign(static_cast<std::size_t>(count) + 1, std::string());
   bookmarks_.assign(static_cast<std::size_t>(count) + 1, BookmarkFields{});
+  bookmarkPlaces_.assign(static_cast<std::size_t>(count) + 1, std::string());
+  const profile::SectionReader places(kBookMarkPlace, settingsPath_);
   for (int k = 0; k <= count; ++k) {
     const auto i = static_cast<std::size_t>(k);
-    bookmarkValues_[i] = profile::GetString(kBookMark, Key(k), "", settingsPath_);
+    bookmarkValues_[i] = section.GetString(Key(k), "");
     bookmarks_[i] = ParseBookmark(bookmarkValues_[i], k == 0);
+    if (k == 0) continue;
+    bookmarkPlaces_[i] = places.GetString(Key(k), "");
+    ApplyBookmarkPlace(bookmarkPlaces_[i], bookmarkValues_[i], bookmarks_[i]);
   }
 }
 
@@ -71,7 +76,7 @@ void CConfigStore::RebuildBookmarkMenus() const {
   std::vector<StoreMenuItem> open, remove;
   for (int k = 1; k <= BookmarkCount(); ++k) {
     const std::string text = std::to_string(k) + ". " + Bookmark(k).title;
-    open.push_back({cmd::kOpenBookmarkFirst - 1 + k, text});
+    open.push_back({cmd::kOpenBookmarkFirst - 1 + k, text, Bookmark(k).prompt});
     remove.push_back({cmd::kDeleteBookmarkFirst - 1 + k, text});
   }
   menus_->ReplaceItems(StoreMenu::OpenBookmark, open);
@@ -80,7 +85,8 @@ void CConfigStore::RebuildBookmarkMenus() const {
 
 CConfigStore::AddResult CConfigStore::AddBookmark(const std::string& path,
                                                   const std::string& title, int page,
-                                                  const std::string& mode, int line) {
+                                                  const std::string& mode, int line,
+                                                  std::int64_t offset, const std::string& prompt) {
   ReadBookmarks();
   const std::string value = BookmarkValue(title, page, mode, line, BookmarkTime(now_()), path);
   const int count = BookmarkCount() + 1;
@@ -94,9 +100,28 @@ CConfigStore::AddResult CConfigStore::AddBookmark(const std::string& path,
   } else if (!profile::WriteString(kBookMark, Key(count), value, settingsPath_)) {
     profile::WriteString(kBookMark, kMarkNum, Key(count - 1), settingsPath_);
     result = AddResult::NotWritten;
+  } else if (offset >= 0) {
+    // Without its place the bookmark still opens at its page and line.
+    profile::WriteString(kBookMarkPlace, Key(count), BookmarkPlaceValue(offset, prompt, value), settingsPath_);
   }
   LoadBookmarks();
   return result;
+}
+
+bool CConfigStore::MoveBookmarkPlaces(const std::string& path,
+                                      const std::function<std::int64_t(std::int64_t)>& moved) {
+  ReadBookmarks();
+  std::vector<profile::Entry> entries;
+  for (int k = 1; k <= BookmarkCount(); ++k) {
+    const BookmarkFields& mark = Bookmark(k);
+    if (mark.path != path || !mark.offset) continue;
+    const auto i = static_cast<std::size_t>(k);
+    entries.emplace_back(Key(k), BookmarkPlaceValue(moved(*mark.offset), mark.prompt, bookmarkValues_[i]));
+  }
+  if (entries.empty()) return true;  // the menus stay as they are
+  const bool ok = profile::WriteStrings(kBookMarkPlace, entries, settingsPath_);
+  LoadBookmarks();
+  return ok;
 }
 
 bool CConfigStore::DeleteBookmark(int id) {
@@ -106,6 +131,11 @@ bool CConfigStore::DeleteBookmark(int id) {
   if (id == 0) {
     ok = profile::WriteString(kBookMark, kMarkNum, "", settingsPath_);
     for (int k = 1; ok && k <= n; ++k) ok = profile::WriteString(kBookMark, Key(k), "", settingsPath_);
+    std::vector<profile::Entry> places;
+    for (int k = 1; k <= n; ++k) {
+      if (!bookmarkPlaces_[static_cast<std::size_t>(k)].empty()) places.emplace_back(Key(k), "");
+    }
+    if (ok && !places.empty()) profile::WriteStrings(kBookMarkPlace, places, settingsPath_);
   } else {
     const int k = id - (cmd::kDeleteBookmarkFirst - 1);
     if (k >= 1 && k <= n) {
@@ -117,6 +147,15 @@ bool CConfigStore::DeleteBookmark(int id) {
                                   settingsPath_);
       }
       ok = ok && profile::WriteString(kBookMark, kMarkNum, Key(n - 1), settingsPath_);
+      // The places move up with their bookmarks; each still names its bookmark's value.
+      std::vector<std::string> places = bookmarkPlaces_;
+      places.erase(places.begin() + k);
+      places.emplace_back();
+      std::vector<profile::Entry> entries;
+      for (int j = k; j <= n; ++j) entries.emplace_back(Key(j), places[static_cast<std::size_t>(j)]);
+      const bool anyPlace = std::any_of(bookmarkPlaces_.begin() + k, bookmarkPlaces_.end(),
+                                        [](const std::string& place) { return !place.empty(); });
+      if (ok && anyPlace) profile::WriteStrings(kBookMarkPlace, entries, settingsPath_);
     }
   }
   LoadBookmarks();

@@ -2,6 +2,7 @@
 // at once; the file is the single source of truth shared by several stores.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -48,8 +49,12 @@ class CConfigStore {
   void LoadBookmarks();
   // Appends a bookmark with the time of writing and reloads. A value the profile read
   // could not return whole is not written.
+  // With `offset` (0 or more) the bookmarked text's place and its prompt are kept beside it.
   AddResult AddBookmark(const std::string& path, const std::string& title, int page,
-                        const std::string& mode, int line);
+                        const std::string& mode, int line, std::int64_t offset = -1,
+                        const std::string& prompt = {});
+  // The book at `path` changed: its bookmarks' places move as `moved` says. Reloads.
+  bool MoveBookmarkPlaces(const std::string& path, const std::function<std::int64_t(std::int64_t)>& moved);
   // A "删除书签" item's identifier, or 0 for all; key "0" is never touched. Reloads.
   bool DeleteBookmark(int id);
   void RebuildBookmarkMenus() const;
@@ -97,6 +102,7 @@ class CConfigStore {
 
   TextAppearance style_;
   std::vector<std::string> bookmarkValues_{std::string()};
+  std::vector<std::string> bookmarkPlaces_{std::string()};  // [BookMarkPlace] as stored
   std::vector<BookmarkFields> bookmarks_{BookmarkFields{}};
   std::vector<StoredRecord> records_;
   std::string settingsPath_;

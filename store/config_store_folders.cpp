@@ -9,11 +9,10 @@ namespace varnelo {
 
 void CConfigStore::LoadRecentFolders() {
   using namespace config_names;
-  const int count = RecentFolderCount(profile::GetInt(kFileDir, kFileNum, 0, settingsPath_));
+  const profile::SectionReader section(kFileDir, settingsPath_);
+  const int count = RecentFolderCount(section.GetInt(kFileNum, 0));
   recentFolders_.clear();
-  for (int k = 1; k <= count; ++k) {
-    recentFolders_.push_back(profile::GetString(kFileDir, std::to_string(k), "", settingsPath_));
-  }
+  for (int k = 1; k <= count; ++k) recentFolders_.push_back(section.GetString(std::to_string(k), ""));
   RebuildRecentFolderMenu();
 }
 

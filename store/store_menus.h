@@ -7,11 +7,13 @@
 
 namespace varnelo {
 
-enum class StoreMenu { OpenBookmark, DeleteBookmark, RecentFolders, RecentBooks };
+// ChapterRules: the user's own rules, after the built-in ones in "章节分页规则".
+enum class StoreMenu { OpenBookmark, DeleteBookmark, RecentFolders, RecentBooks, ChapterRules };
 
 struct StoreMenuItem {
   int id;
-  std::string text;  // UTF-8
+  std::string text;    // UTF-8
+  std::string prompt = {};  // UTF-8; empty: the command's own prompt
 };
 
 class StoreMenus {

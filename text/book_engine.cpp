@@ -10,6 +10,7 @@
 
 #include "platform/regular_file.h"
 #include "text/byte_scan.h"
+#include "text/chapter_finder.h"
 
 namespace varnelo {
 
@@ -155,6 +156,12 @@ RuleCharacter SelectRuleCharacter(int rule) {
 
 int ValidChapterRule(int rule) { return rule >= 1 && rule <= 6 ? rule : 1; }
 
+bool IsUserChapterRule(int rule) { return rule >= kFirstUserRule && rule <= kLastUserRule; }
+
+int StoredChapterRule(int stored) {
+  return (stored >= 1 && stored <= 6) || IsUserChapterRule(stored) ? stored : kAutoChapterRule;
+}
+
 std::int64_t Pagination::PageStart(int page) const {
   return HasPage(page) ? starts[static_cast<std::size_t>(page)] : 0;
 }
@@ -173,13 +180,19 @@ std::string_view Pagination::TitleOf(std::string_view text, int page) const {
       static_cast<std::size_t>(page) >= starts.size()) {
     return {};
   }
-  const std::int64_t start = starts[static_cast<std::size_t>(page)];
+  const std::size_t skip = static_cast<std::size_t>(page) < titleSkips.size() ? titleSkips[static_cast<std::size_t>(page)] : 0;
+  const std::int64_t start = starts[static_cast<std::size_t>(page)] + static_cast<std::int64_t>(skip);
   if (start < 0 || static_cast<std::uint64_t>(start) >= text.size()) return {};
   return text.substr(static_cast<std::size_t>(start), titleLengths[static_cast<std::size_t>(page)]);
 }
 
+int Pagination::LevelOf(int page) const {
+  return page >= 0 && static_cast<std::size_t>(page) < levels.size() ? levels[static_cast<std::size_t>(page)] : 0;
+}
+
 std::size_t Pagination::StorageBytes() const {
-  return starts.capacity() * sizeof(starts[0]) + titleLengths.capacity() * sizeof(titleLengths[0]);
+  return starts.capacity() * sizeof(starts[0]) + titleLengths.capacity() * sizeof(titleLengths[0]) +
+         titleSkips.capacity() + levels.capacity();
 }
 
 Pagination PaginateByLines(std::string_view text) {
@@ -253,10 +266,19 @@ Pagination PaginateByChapters(std::string_view text, int rule) {
   return pages;
 }
 
+Pagination PaginateByRule(std::string_view text, int rule) {
+  const bool found = rule == kAutoChapterRule || IsUserChapterRule(rule);
+  return found ? PaginateByFoundChapters(text) : PaginateByChapters(text, rule);
+}
+
+int MinChaptersOf(int rule) {
+  return rule == kAutoChapterRule || IsUserChapterRule(rule) ? kMinFoundChapters : kMinChapters;
+}
+
 Pagination Paginate(std::string_view text, int mode, int rule) {
   if (mode == kChapterPaging) {
-    Pagination chapters = PaginateByChapters(text, rule);
-    if (chapters.pageCount >= kMinChapters) return chapters;
+    Pagination chapters = PaginateByRule(text, rule);
+    if (chapters.pageCount >= MinChaptersOf(rule)) return chapters;
     Pagination lines = PaginateByLines(text);
     lines.fellBack = true;
     return lines;

@@ -57,6 +57,18 @@ inline constexpr std::size_t kMaxTitleBytes = 100;
 inline constexpr std::size_t kMaxHeadingSpan = 19;
 inline constexpr unsigned char kChapterMarker[2] = {0xB5, 0xDA};  // 第 in GBK
 
+// The automatic rule finds the book's own headings (text/chapter_finder.h); it is the rule
+// of a reader with none stored, and pages by chapters from two of them on.
+inline constexpr int kAutoChapterRule = 0;
+inline constexpr int kMinFoundChapters = 2;
+// The user's own rules (a regular expression for a heading line) are numbered from here:
+// kFirstUserRule + the rule's id. The engine cannot run them; the view asks for their headings.
+inline constexpr int kFirstUserRule = 1000;
+inline constexpr int kLastUserRule = 999999;
+bool IsUserChapterRule(int rule);
+// A stored rule: 1 to 6 and the user's rules as they are, anything else the automatic rule.
+int StoredChapterRule(int stored);
+
 // The rule character (GBK bytes) of chapter rule 1 to 6; any other rule reads as rule 1.
 struct RuleCharacter {
   unsigned char first;
@@ -75,6 +87,10 @@ struct Pagination {
   int pageCount = 0;
   std::vector<std::int64_t> starts{0};
   std::vector<std::uint8_t> titleLengths{0};  // chapter paging only; entry 0 is 0
+  // Found headings only (empty for the six rules): where the title begins after the
+  // start ("正文 " before "第一回"), and the heading's level (0 outermost).
+  std::vector<std::uint8_t> titleSkips;
+  std::vector<std::uint8_t> levels;
   std::int64_t charCount = 0;                 // high bytes / 2
   int firstPage = 1;                          // the page a fresh pass opens on
   bool fellBack = false;                      // chapter pass fell back to lines
@@ -85,6 +101,7 @@ struct Pagination {
   // The one way to a chapter's title: bytes of `text`, the book this table was made from.
   // Empty outside chapter paging and for a page the table does not hold.
   std::string_view TitleOf(std::string_view text, int page) const;
+  int LevelOf(int page) const;
   // What the table itself holds in memory, beyond the book.
   std::size_t StorageBytes() const;
 };
@@ -96,7 +113,14 @@ Pagination PaginateByLines(std::string_view text);
 // Chapter headings by `rule`, with no fallback: the page count may be below 10.
 Pagination PaginateByChapters(std::string_view text, int rule);
 
-// The reader's paging step: chapter paging falls back to line paging below 10 chapters.
+// The chapter pass of any rule, the automatic one included, with no fallback; a user's
+// rule here is the automatic one.
+Pagination PaginateByRule(std::string_view text, int rule);
+// The fewest chapters `rule` pages by: two for the automatic rule and the user's own.
+int MinChaptersOf(int rule);
+
+// The reader's paging step: chapter paging falls back to line paging below 10 chapters
+// under the six rules, below 2 under the automatic one.
 Pagination Paginate(std::string_view text, int mode, int rule);
 
 // The bytes the pane shows for page k: LF LF becomes CR LF. Empty for a page the table

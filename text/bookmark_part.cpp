@@ -6,8 +6,9 @@
 #include "platform/window_timers.h"
 #include "res/command_ids.h"
 #include "store/bookmark_format.h"
-#include "store/bookmark_places.h"
 #include "store/store_messages.h"
+#include "platform/codepage.h"
+#include "text/chapter_index.h"
 #include "text/varnelo_view.h"
 #include "text/view_offsets.h"
 
@@ -19,6 +20,29 @@ const QString kNotice = QStringLiteral("提示");
 
 int ToInt(std::int64_t value) {
   return static_cast<int>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+// What the bookmark's menu item says: the chapter and the first words of the bookmarked
+// text, "第七回 斩蔡阳兄弟释疑…：却说关公…".
+std::string PlacePrompt(const CVarneloView& view, std::int64_t offset) {
+  constexpr std::size_t kWordBytes = 96;
+  constexpr int kWords = 24;
+  Pagination scanned;
+  const Pagination* chapters = &view.Pages();
+  if (view.PagingMode() != kChapterPaging) {
+    scanned = view.ScanChapters(view.ChapterRule());
+    chapters = &scanned;
+  }
+  const std::string_view text = view.Text();
+  const std::string_view title =
+      chapters->pageCount > 0 ? chapters->TitleOf(text, PageHolding(*chapters, offset)) : std::string_view();
+  const auto begin = static_cast<std::size_t>(std::clamp<std::int64_t>(offset, 0, static_cast<std::int64_t>(text.size())));
+  QString words = QString::fromStdU16String(DecodeBookBytes(text.substr(begin, kWordBytes)));
+  // A character cut at the end decodes to stand-ins for its bytes: they are no words.
+  words.removeIf([](QChar c) { return c.isSurrogate() || c == QChar(0x3000); });
+  words = words.simplified().left(kWords);
+  const QString chapter = QString::fromStdU16String(DecodeBookBytes(title)).simplified();
+  return (chapter.isEmpty() ? words : chapter + QStringLiteral("：") + words).toStdString();
 }
 
 }  // namespace
@@ -43,8 +67,15 @@ bool BookmarkPart::ReturnToLastPosition() {
 }
 
 // The remembered line belongs to the last book: another book opened before it is applied
-// (the one named on the command line) must not be scrolled by it.
+// (the one named on the command line) must not be scrolled by it, not even by a tick that
+// comes while that book's load waits on a notice or a question.
+void BookmarkPart::OnBookLeaving() { view_.Timers().KillTimer(kRestoreLineTimer); }
 void BookmarkPart::OnBookLoaded() { view_.Timers().KillTimer(kRestoreLineTimer); }
+
+void BookmarkPart::OnTextShifted(const TextShift& shift) {
+  view_.Store().MoveBookmarkPlaces(view_.CurrentPath(),
+                                   [&shift](std::int64_t offset) { return ShiftedOffset(offset, shift); });
+}
 
 void BookmarkPart::RestoreMarkLine() {
   view_.Timers().KillTimer(kRestoreLineTimer);
@@ -79,14 +110,11 @@ void BookmarkPart::OnAddBookmark() {
     MessageBoxes().Show(&view_, full, kNotice, MessageButtons::Ok, MessageIcon::Exclamation);
     return;
   }
+  // The text's own place too, so the bookmark finds it under any paging and rule.
+  const std::int64_t offset = TopOfPaneOffset(view_);
   switch (store.AddBookmark(path, TitleOf(path), view_.CurrentPage(),
-                            std::to_string(view_.PagingMode()), line)) {
+                            std::to_string(view_.PagingMode()), line, offset, PlacePrompt(view_, offset))) {
     case CConfigStore::AddResult::Added:
-      // On a page laid out anew its line is not the book's line: keep the place too.
-      if (!view_.DisplayOffsets().empty()) {
-        KeepBookmarkPlace(BookmarkPlaceKey(path, view_.CurrentPage(), view_.PagingMode(), line),
-                          TopOfPaneOffset(view_), store.SettingsPath());
-      }
       view_.ShowNotice(QStringLiteral("已添加书签！"), kAddedNoticeMs, MessageIcon::Exclamation);
       break;
     case CConfigStore::AddResult::Full:
@@ -108,26 +136,24 @@ void BookmarkPart::OnOpenBookmark(int id) {
   if (k < 1 || k > view_.Store().BookmarkCount()) return;
   if (!view_.OfferToSaveEdits()) return;
   const BookmarkFields mark = view_.Store().Bookmark(k);
-  const int previousMode = view_.PagingMode();
+  // The bookmark's mode for this load; the book keeps its own rule. A refused book leaves
+  // the book on screen paged as it is.
   view_.SetPagingMode(LeadingNumber(mark.mode) == 1 ? kChapterPaging : kLinePaging);
   if (!view_.LoadText(mark.path)) {
-    view_.SetPagingMode(previousMode);  // the book on screen keeps the mode it is paged by
     view_.NotifyBookmarkOpened(false);
+    return;
+  }
+  RichPane* pane = view_.Pane();
+  if (mark.offset && *mark.offset < static_cast<std::int64_t>(view_.Text().size())) {
+    // Its text at the top, whichever rule pages the book now.
+    ShowOffset(view_, *mark.offset);
+    view_.NotifyBookmarkOpened(true);
+    restoreLine_ = pane->FirstVisibleLine();
     return;
   }
   ShowStoredPage(mark.page);
   view_.NotifyBookmarkOpened(true);
   restoreLine_ = ToInt(LeadingNumber(mark.line));
-  const std::optional<std::int64_t> place = BookmarkPlaceOf(
-      BookmarkPlaceKey(mark.path, LeadingNumber(mark.page), LeadingNumber(mark.mode), restoreLine_),
-      view_.Store().SettingsPath());
-  const int page = view_.CurrentPage();
-  if (place && view_.PageStart(page) <= *place &&
-      *place < view_.Pages().PageEnd(page, static_cast<std::int64_t>(view_.Text().size()))) {
-    ShowOffset(view_, *place);
-    return;
-  }
-  RichPane* pane = view_.Pane();
   pane->LineScroll(-pane->LineCount());
   pane->LineScroll(restoreLine_);
 }

@@ -19,10 +19,10 @@ int PageHolding(const Pagination& pages, std::int64_t offset) {
   return low;
 }
 
-std::array<int, 6> HeadingCountsByRule(std::string_view text) {
-  std::array<int, 6> counts{};
-  for (int rule = 1; rule <= 6; ++rule)
-    counts[static_cast<std::size_t>(rule - 1)] = PaginateByChapters(text, rule).pageCount;
+std::array<int, 7> HeadingCountsByRule(std::string_view text) {
+  std::array<int, 7> counts{};
+  for (int rule = kAutoChapterRule; rule <= 6; ++rule)
+    counts[static_cast<std::size_t>(rule)] = PaginateByRule(text, rule).pageCount;
   return counts;
 }
 

@@ -14,7 +14,7 @@ namespace varnelo {
 // below the mode's first page (1 in line paging). 0 for an empty table.
 int PageHolding(const Pagination& pages, std::int64_t offset);
 
-// Entry n - 1: the headings rule n finds, before any fallback.
-std::array<int, 6> HeadingCountsByRule(std::string_view text);
+// Entry n: the headings rule n finds (0 the automatic rule), before any fallback.
+std::array<int, 7> HeadingCountsByRule(std::string_view text);
 
 }  // namespace varnelo

@@ -162,8 +162,8 @@ void CVarneloView::OnInitialUpdate() {
   store_.LoadBookmarks();
   ConfigValues& config = settings_.config;
   ReadStartupKeys(config, ReadStage::View, store_.SettingsPath());
-  pagingMode_ = config.pagingMode == kChapterPaging ? kChapterPaging : kLinePaging;
-  chapterRule_ = ValidChapterRule(config.chapterRule);
+  chosenMode_ = pagingMode_ = config.pagingMode == kChapterPaging ? kChapterPaging : kLinePaging;
+  chosenRule_ = chapterRule_ = StoredChapterRule(config.chapterRule);
   sideBarHidden_ = config.sideBarHidden != 0;
   appearance_ = config.appearance;
   NotifyStartup(StartupStep::SettingsRead);
@@ -190,17 +190,21 @@ void CVarneloView::RegisterCommands() {
       state.checked = on();
     };
   };
-  commands_.Add(cmd::kLinePaging, afterAsking([this] { UseLinePaging(); }),
+  commands_.Add(cmd::kLinePaging, afterAsking([this] { SwitchPaging(kLinePaging, chapterRule_); }),
                 checkedWhile([this] { return pagingMode_ == kLinePaging; }));
-  commands_.Add(cmd::kChapterPaging, afterAsking([this] { UseChapterPaging(); }),
+  commands_.Add(cmd::kChapterPaging, afterAsking([this] { SwitchPaging(kChapterPaging, chapterRule_); }),
                 checkedWhile([this] { return pagingMode_ == kChapterPaging; }));
-  commands_.Add(cmd::kTogglePaging, afterAsking([this] { TogglePagingMode(); }));
+  commands_.Add(cmd::kTogglePaging, afterAsking([this] {
+                  SwitchPaging(pagingMode_ == kLinePaging ? kChapterPaging : kLinePaging, chapterRule_);
+                }));
   // The rule commands are not consecutive (32821 is unused).
   const int rules[] = {cmd::kRule1, cmd::kRule2, cmd::kRule3, cmd::kRule4, cmd::kRule5, cmd::kRule6};
   for (int rule = 1; rule <= 6; ++rule) {
-    commands_.Add(rules[rule - 1], afterAsking([this, rule] { UseChapterRule(rule); }),
+    commands_.Add(rules[rule - 1], afterAsking([this, rule] { SwitchPaging(kChapterPaging, rule); }),
                   checkedWhile([this, rule] { return chapterRule_ == rule; }));
   }
+  commands_.Add(cmd::kRuleAuto, afterAsking([this] { SwitchPaging(kChapterPaging, kAutoChapterRule); }),
+                checkedWhile([this] { return chapterRule_ == kAutoChapterRule; }));
   commands_.Add(cmd::kScrollOneScreen, [this](int) { ScrollOneScreen(); });
   commands_.Add(cmd::kNextScreenButton, [this](int) { ScrollOneScreen(); });
   commands_.Add(cmd::kNextPageButton, [this](int) { NextPage(); });

@@ -23,6 +23,7 @@
 #include "store/shared_settings.h"
 #include "text/book_encoding.h"
 #include "text/book_engine.h"
+#include "text/chapter_finder.h"
 #include "text/view_part.h"
 
 class QGroupBox;
@@ -91,6 +92,19 @@ class CVarneloView : public QWidget, public CommandTarget {
   void UseChapterPaging();
   void TogglePagingMode();
   void UseChapterRule(int rule);
+  // The paging commands' way: pages the book by `mode` and `rule` (the rule kept when
+  // `mode` is lines), the first character on screen staying at the top, and with `choose`
+  // makes the outcome the reader's choice for books read for the first time.
+  void SwitchPaging(int mode, int rule, bool choose = true);
+  // The chapter table `rule` gives the book on screen, before any fallback; a user's rule
+  // that is gone gives the automatic rule's.
+  Pagination ScanChapters(int rule) const;
+  // Where the user's own rules find their headings; nothing for a rule that is not there.
+  using UserRuleScan =
+      std::function<std::optional<std::vector<FoundHeading>>(std::string_view text, int rule)>;
+  void SetUserRuleScan(UserRuleScan scan) { userRuleScan_ = std::move(scan); }
+  // A user's rule was removed: the book on screen and the reader's choice stop using it.
+  void ForgetChapterRule(int rule);
 
   // ---- Appearance: the value and the two steps other parts call ----
   TextAppearance& Appearance() { return appearance_; }
@@ -135,10 +149,15 @@ class CVarneloView : public QWidget, public CommandTarget {
   int CurrentPage() const { return currentPage_; }
   void SetCurrentPage(int page) { currentPage_ = page; }
   int PageCount() const { return pages_.pageCount; }
+  // How the book on screen is paged.
   int PagingMode() const { return pagingMode_; }
-  // The mode the next load pages by; the book on screen keeps its pages.
-  void SetPagingMode(int mode) { pagingMode_ = mode == kChapterPaging ? kChapterPaging : kLinePaging; }
+  // The mode the next load pages by, in place of the book's own; the book on screen keeps
+  // its pages.
+  void SetPagingMode(int mode) { nextLoadMode_ = mode == kChapterPaging ? kChapterPaging : kLinePaging; }
   int ChapterRule() const { return chapterRule_; }
+  // The reader's choice, which a book read for the first time is paged by; the exit keeps it.
+  int ChosenPagingMode() const { return chosenMode_; }
+  int ChosenChapterRule() const { return chosenRule_; }
   // The file the text buffer came from: set only by a successful load.
   const std::string& CurrentPath() const { return currentPath_; }
   bool SideBarHidden() const { return sideBarHidden_; }
@@ -229,7 +248,11 @@ class CVarneloView : public QWidget, public CommandTarget {
   Pagination pages_;
   int currentPage_ = 0;
   int pagingMode_ = kLinePaging;
-  int chapterRule_ = 1;
+  int chapterRule_ = kAutoChapterRule;
+  int chosenMode_ = kLinePaging;
+  int chosenRule_ = kAutoChapterRule;
+  std::optional<int> nextLoadMode_;
+  UserRuleScan userRuleScan_;
   int pageNumberValue_ = 0;
   int lastScreenTop_ = 0;
   QString paneText_;

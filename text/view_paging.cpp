@@ -3,12 +3,15 @@
 #include <QLineEdit>
 
 #include <algorithm>
+#include <utility>
 
+#include "platform/atomic_file.h"
 #include "platform/codepage.h"
 #include "platform/services.h"
 #include "text/book_encoding_part.h"
 #include "text/page_write_back.h"
 #include "text/varnelo_view.h"
+#include "text/view_offsets.h"
 
 namespace varnelo {
 
@@ -16,6 +19,7 @@ namespace {
 
 const QString kWaitingText = QStringLiteral("正在为小说按章节分页，请稍后！2秒内完成！");
 const QString kFallbackNotice = QStringLiteral("普通文本或章数小于10！按章节分页失败！正在返回！");
+const QString kNoChaptersFoundNotice = QStringLiteral("没有识别出章节标题！按章节分页失败！正在返回！");
 const QString kPageOutOfRange = QStringLiteral("警告！页码不在有效范围内！\n请重新输入页码！");
 constexpr int kFallbackNoticeMs = 1500;
 
@@ -28,6 +32,8 @@ QString PaneTextOf(std::string_view pageBytes) {
 }
 
 bool CVarneloView::LoadText(std::string path) {
+  // A bookmark's mode holds for this load only, whether or not the book comes.
+  const std::optional<int> forcedMode = std::exchange(nextLoadMode_, std::nullopt);
   if (path.empty()) return false;
   std::string bytes;
   BookForm form;
@@ -44,10 +50,24 @@ bool CVarneloView::LoadText(std::string path) {
   if (!currentPath_.empty()) {
     for (const auto& part : parts_) part->OnBookLeaving();
   }
+  // Each book is paged its own way: as it was read last, else by the reader's choice.
+  BookPaging paging{chosenMode_, chosenRule_};
+  for (const auto& part : parts_) part->OnBookOpening(path, paging);
+  if (forcedMode) paging.mode = *forcedMode;
+  pagingMode_ = paging.mode == kChapterPaging ? kChapterPaging : kLinePaging;
+  chapterRule_ = StoredChapterRule(paging.rule);
+  // The same book read again (after a save): what changed moves the places after it.
+  const bool sameBook = path == currentPath_;
+  std::string before;
+  if (sameBook) before = std::move(text_);
   text_ = std::move(bytes);
   bookForm_ = std::move(form);
   currentPath_ = std::move(path);
+  // What a save killed half-way left beside this book, however the book came to be opened.
+  RemoveStaleTemporaries(currentPath_);
   NormaliseBlankLines(text_);
+  const std::optional<TextShift> shift = sameBook ? FindTextShift(before, text_) : std::nullopt;
+  before = std::string();
   // The mirror still names the previous book: its reading period ends here.
   UpdateReadRecord();
   if (pagingMode_ == kChapterPaging) {
@@ -58,6 +78,9 @@ bool CVarneloView::LoadText(std::string path) {
   UpdateReadRecord();  // finds the new book's record; no period of it is running yet
   if (recordTracked_) periodStart_ = CurrentClock().Now();
   settings_.book.title = TitleOf(currentPath_);
+  if (shift) {
+    for (const auto& part : parts_) part->OnTextShifted(*shift);
+  }
   for (const auto& part : parts_) part->OnBookLoaded();
   return true;
 }
@@ -76,10 +99,10 @@ void CVarneloView::PaginateByChapters() {
   paneText_ = kWaitingText;
   PushToControls();
 
-  Pagination chapters = varnelo::PaginateByChapters(text_, chapterRule_);
-  if (chapters.pageCount < kMinChapters) {
+  Pagination chapters = ScanChapters(chapterRule_);
+  if (chapters.pageCount < MinChaptersOf(chapterRule_)) {
     UseLinePaging();
-    ShowNotice(kFallbackNotice, kFallbackNoticeMs);
+    ShowNotice(chapterRule_ == kAutoChapterRule ? kNoChaptersFoundNotice : kFallbackNotice, kFallbackNoticeMs);
     return;
   }
   countLabel_->setText(QStringLiteral("总章数"));
@@ -231,8 +254,43 @@ void CVarneloView::TogglePagingMode() {
 
 void CVarneloView::UseChapterRule(int rule) {
   pagingMode_ = kChapterPaging;
-  chapterRule_ = ValidChapterRule(rule);
+  chapterRule_ = StoredChapterRule(rule);
   PaginateByChapters();
+}
+
+void CVarneloView::SwitchPaging(int mode, int rule, bool choose) {
+  // The first character on screen, to be at the top again in the new pages.
+  const std::int64_t top = currentPath_.empty() || pages_.pageCount == 0 ? -1 : TopOfPaneOffset(*this);
+  if (mode == kChapterPaging) {
+    UseChapterRule(rule);
+  } else {
+    chapterRule_ = StoredChapterRule(rule);
+    UseLinePaging();
+  }
+  if (choose) {
+    chosenMode_ = pagingMode_;
+    chosenRule_ = chapterRule_;
+  }
+  if (top >= 0 && !currentPath_.empty()) ShowOffset(*this, top);
+  emit StatusChanged();
+}
+
+Pagination CVarneloView::ScanChapters(int rule) const {
+  if (IsUserChapterRule(rule) && userRuleScan_) {
+    if (std::optional<std::vector<FoundHeading>> headings = userRuleScan_(text_, rule))
+      return PaginationFromHeadings(text_, *headings);
+  }
+  return PaginateByRule(text_, rule);
+}
+
+void CVarneloView::ForgetChapterRule(int rule) {
+  if (chosenRule_ == rule) chosenRule_ = kAutoChapterRule;
+  if (chapterRule_ != rule) return;
+  if (pagingMode_ == kChapterPaging && !currentPath_.empty()) {
+    SwitchPaging(kChapterPaging, kAutoChapterRule, false);
+  } else {
+    chapterRule_ = kAutoChapterRule;
+  }
 }
 
 }  // namespace varnelo

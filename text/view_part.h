@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
+
+#include "text/text_shift.h"
 
 class QString;
 
@@ -18,12 +21,26 @@ enum class StartupStep {
   BookReturned,      // the last book is back (or none was): list the library
 };
 
+// How a book is paged: its mode and its chapter rule.
+struct BookPaging {
+  int mode = 0;
+  int rule = 0;
+};
+
 class ViewPart {
  public:
   virtual ~ViewPart() = default;
   virtual void OnStartup(StartupStep step) { (void)step; }
   // Another book (or the same one again) is about to replace the book on screen.
   virtual void OnBookLeaving() {}
+  // The book at `path` is about to be paged: `paging` holds the reader's choice, and a part
+  // that remembers how this book was read may put that in its place.
+  virtual void OnBookOpening(const std::string& path, BookPaging& paging) {
+    (void)path;
+    (void)paging;
+  }
+  // The book on screen was read again after a change (an edit saved): places in it move.
+  virtual void OnTextShifted(const TextShift& shift) { (void)shift; }
   // A book was loaded from this path and its first page is showing.
   virtual void OnBookLoaded() {}
   // A bookmark was opened: the library list is to forget the opened files and the listed

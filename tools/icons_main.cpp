@@ -1,4 +1,4 @@
-// varnelo-icons FOLDER: writes the program's icon as FOLDER/<n>x<n>/apps/varnelo.png at the
+// varnelo-icons FOLDER: writes the program's icon as FOLDER/<n>x<n>/apps/<app id>.png at the
 // sizes desktop menus use, drawn by the same code as the window's icon.
 #include <QDir>
 #include <QGuiApplication>
@@ -17,7 +17,7 @@ int main(int argc, char** argv) {
   const QString root = QString::fromLocal8Bit(argv[1]);
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const QString folder = QStringLiteral("%1/%2x%2/apps").arg(root).arg(size);
-    const QString file = folder + QStringLiteral("/varnelo.png");
+    const QString file = folder + QLatin1String("/" VARNELO_APP_ID ".png");
     if (!QDir().mkpath(folder) || !varnelo::AppIconImage(size).save(file, "PNG")) {
       std::fprintf(stderr, "%s: cannot write %s\n", argv[0], qPrintable(file));
       return 1;

@@ -8,8 +8,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 data="${XDG_DATA_HOME:-$HOME/.local/share}"
-entry="$data/applications/varnelo.desktop"
+app_id=$(head -n 1 packaging/app-id)
+entry="$data/applications/$app_id.desktop"
 icons="$data/icons/hicolor"
+
+# An entry and icons installed under the reader's earlier name would show it twice.
+remove_earlier() { rm -f "$data/applications/varnelo.desktop" "$icons"/*/apps/varnelo.png; }
 
 refresh() {
   command -v update-desktop-database >/dev/null && update-desktop-database -q "$data/applications" || true
@@ -17,7 +21,8 @@ refresh() {
 }
 
 if [ "${1:-}" = "--remove" ]; then
-  rm -f "$entry" "$icons"/*/apps/varnelo.png
+  rm -f "$entry" "$icons"/*/apps/"$app_id".png
+  remove_earlier
   refresh
   echo "Removed $entry and its icons"
   exit 0
@@ -43,7 +48,8 @@ try_exec=$(string_escape "$reader")
 mkdir -p "$data/applications"
 sed -e "s|@EXEC@|$(printf '%s' "$exec_line" | sed 's/[|&\\]/\\&/g')|" \
     -e "s|@TRYEXEC@|$(printf '%s' "$try_exec" | sed 's/[|&\\]/\\&/g')|" \
-    res/varnelo.desktop.in >"$entry.tmp"
+    -e "s|@APP_ID@|$app_id|" res/varnelo.desktop.in >"$entry.tmp"
 mv "$entry.tmp" "$entry"
+remove_earlier
 refresh
 echo "Installed $entry (starts $reader)"

@@ -18,7 +18,8 @@ namespace {
 void Usage() {
   std::fputs("usage: varnelo-pages [--chapters RULE] [--encoding NAME] [--page K [--shown]\n"
              "                     [--reflow off|auto|on] [--clean]] FILE\n"
-             "  RULE  chapter rule 1 to 6 (第...章 卷 回 部 节 集); without it, pages of 50 lines\n"
+             "  RULE  chapter rule 1 to 6 (第...章 卷 回 部 节 集) or auto (the book's own\n"
+             "        headings); without it, pages of 50 lines\n"
              "  NAME  gbk, utf-8, big5, utf-16le or utf-16be; without it, detected\n"
              "  K     write the display text of page K instead of the page table\n"
              "  --shown   page K as the pane shows it, in UTF-8, one paragraph a line\n"
@@ -94,8 +95,11 @@ int main(int argc, char** argv) {
   varnelo::ReflowMode reflow = varnelo::ReflowMode::Off;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--chapters") == 0 && i + 1 < argc) {
-      if (!ParseInt(argv[++i], rule) || rule < 1 || rule > 6) {
-        std::fprintf(stderr, "varnelo-pages: the chapter rule must be 1 to 6\n");
+      ++i;
+      if (std::strcmp(argv[i], "auto") == 0) {
+        rule = varnelo::kAutoChapterRule;
+      } else if (!ParseInt(argv[i], rule) || rule < 1 || rule > 6) {
+        std::fprintf(stderr, "varnelo-pages: the chapter rule must be 1 to 6 or auto\n");
         return 2;
       }
       mode = varnelo::kChapterPaging;

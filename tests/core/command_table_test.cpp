@@ -75,7 +75,9 @@ TEST(CommandTable, ChapterRulesSkip32821) {
   ASSERT_NE(rules, nullptr);
   const std::vector<int> ids = {32816, 32817, 32818, 32819, 32820, 32822};
   const char* marks[] = {"章", "卷", "回", "部", "节", "集"};
-  ASSERT_EQ(rules->items.size(), ids.size());
+  ASSERT_EQ(rules->items.size(), ids.size() + 1);  // the six, then the automatic rule
+  EXPECT_EQ(rules->items.back().id, 32840);
+  EXPECT_EQ(rules->items.back().MenuText(), "自动识别(&0)");
   for (std::size_t i = 0; i < ids.size(); ++i) {
     const std::string n = std::to_string(i + 1);
     EXPECT_EQ(rules->items[i].id, ids[i]);
@@ -94,8 +96,9 @@ TEST(CommandTable, CommandIdsUniqueAndTrayReusesThem) {
       EXPECT_TRUE(seen.insert(e.id).second) << "repeated id " << e.id;
     }
   });
-  // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, seven of 排版, 净化页面
-  EXPECT_EQ(seen.size(), 67u);
+  // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, 自动识别, 章节规则,
+  // seven of 排版, 净化页面
+  EXPECT_EQ(seen.size(), 69u);
   EXPECT_EQ(Texts(TrayMenu()), (std::vector<std::string>{"关于V2.31", "阅读记录", "退出"}));
   for (const MenuEntry& e : TrayMenu()) EXPECT_NE(Find(e.id), nullptr) << e.id;
 }

@@ -166,6 +166,47 @@ TEST_F(ConfigSchemaTest, NumbersAreBroughtIntoTheirRangeAsTheyAreRead) {
   }
 }
 
+// A number brought into range is used in range, yet the exit gives the user's text back
+// while the value in use is the one it was read as; a value changed in the run is written.
+TEST_F(ConfigSchemaTest, ClampedNumbersGoBackAsReadUnlessChanged) {
+  const struct {
+    ConfigKey key;
+    const char* stored;
+    int used;
+    const char* afterExit;     // unchanged in the run
+    const char* afterChange;   // the value in use set to 300 first
+  } cases[] = {
+      {ConfigKey::FontSize, "-5", 0, "-5", "300"},
+      {ConfigKey::FontSize, "20000", kHighestFontSize, "20000", "300"},
+      {ConfigKey::FontSize, "99999999999", kHighestFontSize, "99999999999", "300"},
+      {ConfigKey::LineSpacing, "900", kHighestLineSpacing, "900", "300"},
+      {ConfigKey::MarkLine, "-1", 0, "-1", "300"},
+      {ConfigKey::LibraryEntry, "-2", 0, "-2", "300"},
+      {ConfigKey::FontSize, "320", 320, "320", "300"},
+  };
+  const auto field = [](ConfigValues& v, ConfigKey key) -> int& {
+    return key == ConfigKey::FontSize      ? v.appearance.fontSize
+           : key == ConfigKey::LineSpacing ? v.appearance.lineSpacing
+           : key == ConfigKey::MarkLine    ? v.markLine
+                                           : v.libraryEntry;
+  };
+  for (const auto& c : cases) {
+    for (const bool change : {false, true}) {
+      profile::WriteString(SectionOf(c.key), NameOf(c.key), c.stored, path_);
+      ConfigValues values;
+      for (ReadStage stage : {ReadStage::Frame, ReadStage::View, ReadStage::ScrollRestore})
+        ReadStartupKeys(values, stage, path_);
+      EXPECT_EQ(field(values, c.key), c.used) << NameOf(c.key) << "=" << c.stored;
+      if (change) field(values, c.key) = 300;
+      ConfigValues mirror = values;  // the exit writes a copy of what the run holds
+      ASSERT_TRUE(WriteExitSettings(mirror, path_));
+      EXPECT_EQ(profile::GetString(SectionOf(c.key), NameOf(c.key), "", path_),
+                change ? c.afterChange : c.afterExit)
+          << NameOf(c.key) << "=" << c.stored << (change ? " changed" : "");
+    }
+  }
+}
+
 TEST_F(ConfigSchemaTest, FirstExitOnAFreshFileWritesEveryKeyAndReadsBackTheDefaults) {
   ASSERT_TRUE(WriteExitSettings(ConfigValues{}, path_));
   for (ConfigKey key : ExitOrder()) {
@@ -178,7 +219,7 @@ TEST_F(ConfigSchemaTest, FirstExitOnAFreshFileWritesEveryKeyAndReadsBackTheDefau
   for (ReadStage stage : {ReadStage::Frame, ReadStage::View, ReadStage::ScrollRestore})
     ReadStartupKeys(back, stage, path_);
   EXPECT_EQ(back.appearance, TextAppearance{});
-  EXPECT_EQ(back.chapterRule, 1);
+  EXPECT_EQ(back.chapterRule, 0);  // no rule stored: the automatic one
 }
 
 }  // namespace

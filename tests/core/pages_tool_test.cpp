@@ -74,6 +74,24 @@ TEST(PagesTool, PrintsChaptersWithHexTitlesAndFallsBack) {
   EXPECT_NE(fallback.out.find("mode 0\npages 1\ncurrent 1\npage 1 0\n"), std::string::npos);
 }
 
+TEST(PagesTool, PrintsTheAutomaticRulesTable) {
+  // "  正文 第一回 风" and "  第二回 雨" with running text between: two chapters are enough,
+  // each starting at its line's text and titled from 第 on.
+  const std::string body = "\xC9\xBD\xB7\xE7\xA1\xA3\n";  // 山风。
+  std::string bytes = "front\n";
+  const std::size_t first = bytes.size() + 2;
+  bytes += "  \xD5\xFD\xCE\xC4 \xB5\xDA\xD2\xBB\xBB\xD8 \xB7\xE7\n" + body + body;
+  const std::size_t second = bytes.size() + 2;
+  bytes += "  \xB5\xDA\xB6\xFE\xBB\xD8 \xD3\xEA\n" + body + body;
+  const ToolRun run = RunTool("--chapters auto " + Quote(Book("auto.txt", bytes)));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("mode 1\npages 2\ncurrent 0\npage 0 0\npage 1 " + std::to_string(first) +
+                         " b5dad2bbbbd820b7e7\npage 2 " + std::to_string(second) + " b5dab6febbd820d3ea\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(RunTool("--chapters 7 " + Quote(Book("auto.txt", bytes))).status, 2);
+}
+
 TEST(PagesTool, WritesThePageBytesExactly) {
   const std::string path = Book("page.txt", std::string("a\n\n\nb\x80", 6));
   const ToolRun run = RunTool("--page 1 " + Quote(path));

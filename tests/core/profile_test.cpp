@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -221,6 +223,187 @@ TEST_F(ProfileTest, StructsNeedExactLengthAndChecksum) {
   ASSERT_TRUE(profile::WriteStruct("S", "big", big.data(), big.size(), path_));
   ASSERT_TRUE(profile::GetStruct("S", "big", back.data(), back.size(), path_));
   EXPECT_EQ(back, big);
+}
+
+// The profile functions the plainest way: the file as a list of lines, searched from the
+// top for every call. The reference the random test holds the real ones to.
+class NaiveIni {
+ public:
+  explicit NaiveIni(std::string bytes) : text(std::move(bytes)) {}
+  std::string text;
+
+  std::optional<std::string> Read(const std::string& section, const std::string& key) const {
+    const Scan scan = Find(section, key);
+    if (!scan.found) return std::nullopt;
+    std::string value = Trim(lines_[*scan.found].content.substr(lines_[*scan.found].content.find('=') + 1));
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+      value = value.substr(1, value.size() - 2);
+    return value;
+  }
+
+  void Write(const std::string& section, const std::string& key, const std::string& value) {
+    const std::size_t nl = text.find('\n');
+    const std::string eol = nl != std::string::npos && (nl == 0 || text[nl - 1] != '\r') ? "\n" : "\r\n";
+    const Scan scan = Find(section, key);
+    if (scan.found) {
+      std::string& content = lines_[*scan.found].content;
+      std::size_t start = content.find('=') + 1;
+      while (!value.empty() && start < content.size() && (content[start] == ' ' || content[start] == '\t')) ++start;
+      content = content.substr(0, start) + value;
+    } else if (scan.insertAfter) {
+      if (lines_[*scan.insertAfter].end.empty()) lines_[*scan.insertAfter].end = eol;
+      lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*scan.insertAfter) + 1, {key + "=" + value, eol});
+    } else {
+      if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = eol;
+      lines_.push_back({"[" + section + "]", eol});
+      lines_.push_back({key + "=" + value, eol});
+    }
+    text.clear();
+    for (const Line& line : lines_) text += line.content + line.end;
+  }
+
+ private:
+  struct Line {
+    std::string content, end;
+  };
+  struct Scan {
+    std::optional<std::size_t> found, insertAfter;
+  };
+  mutable std::vector<Line> lines_;
+
+  static std::string Trim(const std::string& s) {
+    const std::size_t first = s.find_first_not_of(" \t\r\v\f");
+    return first == std::string::npos ? "" : s.substr(first, s.find_last_not_of(" \t\r\v\f") - first + 1);
+  }
+  static std::string Lower(std::string s) {
+    for (char& c : s) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return s;
+  }
+
+  Scan Find(const std::string& section, const std::string& key) const {
+    lines_.clear();
+    for (std::size_t at = 0; at < text.size();) {
+      const std::size_t nl = text.find('\n', at);
+      const std::size_t next = nl == std::string::npos ? text.size() : nl + 1;
+      std::size_t end = nl == std::string::npos ? next : nl;
+      if (nl != std::string::npos && nl > at && text[nl - 1] == '\r') --end;
+      lines_.push_back({text.substr(at, end - at), text.substr(end, next - end)});
+      at = next;
+    }
+    Scan scan;
+    bool inSection = false, inFirst = false;
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+      std::string t = lines_[i].content;
+      if (i == 0 && t.rfind("\xEF\xBB\xBF", 0) == 0) t = t.substr(3);
+      t = Trim(t);
+      if (t.empty() || t[0] == ';') continue;
+      if (t[0] == '[') {
+        const std::size_t close = t.find(']');
+        inSection = Lower(Trim(t.substr(1, close == std::string::npos ? close : close - 1))) == Lower(section);
+        inFirst = inSection && !scan.insertAfter;
+        if (inFirst) scan.insertAfter = i;
+        continue;
+      }
+      if (!inSection) continue;
+      if (inFirst) scan.insertAfter = i;
+      const std::size_t eq = t.find('=');
+      if (eq != std::string::npos && !scan.found && Lower(Trim(t.substr(0, eq))) == Lower(key)) scan.found = i;
+    }
+    return scan;
+  }
+};
+
+// Random files and random runs of writes and reads: each call alone, the same calls in a
+// session that writes at once, and in one that writes only at its end, all as the plain
+// reference says; the deferred session reads the file once and writes it once.
+TEST_F(ProfileTest, SessionsAnswerAndWriteAsEveryCallAloneDoes) {
+  std::mt19937 random(20);
+  const auto pick = [&random](const auto& list) { return list[random() % std::size(list)]; };
+  const char* pieces[] = {"[A]", "[a]", " [ B ] ", "[C", "[\xC1\xD6]", "x=1", " X = 2 ", "y=\"q\"",
+                          "=e",  "z\t=\t", ";c", "bare", "", "new1 = old"};
+  const char* ends[] = {"\r\n", "\n", "\r\n"};
+  const char* sections[] = {"A", "b", "C", "D", "\xC1\xD6", "E"};
+  const char* keys[] = {"x", "Y", "z", "new1", "new2", "New3"};
+  const char* values[] = {"", "v", " sp", "\xB3\xA4", "w x"};
+  for (int round = 0; round < 250; ++round) {
+    std::string before = random() % 5 == 0 ? "\xEF\xBB\xBF" : "";
+    const int lineCount = static_cast<int>(random() % 9);
+    for (int i = 0; i < lineCount; ++i) before += std::string(pick(pieces)) + pick(ends);
+    if (!before.empty() && random() % 3 == 0) before.erase(before.find_last_not_of("\r\n") + 1);
+    struct Op {
+      bool write;
+      std::string section, key, value;
+    };
+    std::vector<Op> ops;
+    for (int i = 1 + static_cast<int>(random() % 10); i > 0; --i)
+      ops.push_back({random() % 3 != 0, pick(sections), pick(keys), pick(values)});
+
+    NaiveIni naive{before};
+    std::vector<std::string> expectedTexts, expectedReads;
+    for (const Op& op : ops) {
+      if (op.write) naive.Write(op.section, op.key, op.value);
+      expectedTexts.push_back(naive.text);
+      expectedReads.push_back(naive.Read(op.section, op.key).value_or("<none>"));
+    }
+    const std::string label = "round " + std::to_string(round) + ": " + before;
+    // Writing at every call costs a sync each: those modes take fewer rounds.
+    for (int mode = round < 40 ? 0 : 2; mode < 3; ++mode) {
+      Put(before);
+      const profile::Traffic start = profile::TrafficSoFar();
+      std::optional<profile::Session> session;
+      if (mode > 0) {
+        session.emplace(path_, mode == 1 ? profile::Session::Writes::Immediate : profile::Session::Writes::Deferred);
+      }
+      for (std::size_t i = 0; i < ops.size(); ++i) {
+        if (ops[i].write) {
+          ASSERT_TRUE(profile::WriteString(ops[i].section, ops[i].key, ops[i].value, path_)) << label;
+        }
+        EXPECT_EQ(profile::GetString(ops[i].section, ops[i].key, "<none>", path_), expectedReads[i])
+            << label << " mode " << mode << " op " << i;
+        if (mode < 2) {
+          ASSERT_EQ(Contents(), expectedTexts[i]) << label << " mode " << mode << " op " << i;
+        }
+      }
+      if (mode == 2) {
+        EXPECT_EQ(Contents(), before) << label << ": nothing written before the commit";
+        ASSERT_TRUE(session->Commit());
+        ASSERT_EQ(Contents(), expectedTexts.back()) << label;
+        EXPECT_EQ(profile::TrafficSoFar().fileReads - start.fileReads, 1u) << label;
+        EXPECT_LE(profile::TrafficSoFar().fileWrites - start.fileWrites, 1u) << label;
+      }
+    }
+  }
+}
+
+// A session joined by an inner one writes once, at the outer end; a failed deferred write
+// is reported by the commit; a session on another file leaves this one to every call.
+TEST_F(ProfileTest, NestedSessionsJoinAndAFailedCommitSaysSo) {
+  Put("[A]\r\nx=1\r\n");
+  const profile::Traffic start = profile::TrafficSoFar();
+  {
+    profile::Session outer(path_, profile::Session::Writes::Deferred);
+    {
+      profile::Session inner(path_);
+      ASSERT_TRUE(profile::WriteString("A", "x", "2", path_));
+      EXPECT_TRUE(inner.Commit());
+    }
+    const profile::Session elsewhere(path_ + ".other", profile::Session::Writes::Deferred);
+    EXPECT_EQ(Contents(), "[A]\r\nx=1\r\n");
+    ASSERT_TRUE(profile::WriteString("B", "y", "3", path_));
+    EXPECT_EQ(profile::GetInt("a", "X", 0, path_), 2);
+  }
+  EXPECT_EQ(Contents(), "[A]\r\nx=2\r\n[B]\r\ny=3\r\n");
+  EXPECT_EQ(profile::TrafficSoFar().fileWrites - start.fileWrites, 1u);
+
+  profile::Session failing(path_, profile::Session::Writes::Deferred);
+  ASSERT_TRUE(profile::WriteString("A", "x", "4", path_));
+  fs::permissions(folder_, fs::perms::owner_read | fs::perms::owner_exec);
+  const bool committed = failing.Commit();
+  fs::permissions(folder_, fs::perms::owner_all);
+  if (::geteuid() != 0) {
+    EXPECT_FALSE(committed);
+  }
+  EXPECT_EQ(profile::GetInt("A", "x", 0, path_), committed ? 4 : 2) << "read again after the failure";
 }
 
 }  // namespace

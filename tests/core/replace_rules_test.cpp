@@ -1,7 +1,6 @@
 // The user's replace rules in Config.ini: entries read back as written, whatever the
 // pattern holds, and damaged entries are skipped rather than misread.
 #include "store/replace_rules.h"
-#include "store/bookmark_places.h"
 
 #include <gtest/gtest.h>
 
@@ -38,32 +37,6 @@ TEST(ReplaceRules, EntriesRoundTripAndDamageIsSkipped) {
     StoredRule rule;
     EXPECT_EQ(ParseRuleEntry(c.entry, rule), c.read) << c.entry;
   }
-}
-
-}  // namespace
-}  // namespace varnelo
-
-namespace varnelo {
-namespace {
-
-// A bookmark's place is found by its own fields only, the newest entry winning, and the
-// ring of twenty slots forgets the oldest.
-TEST(BookmarkPlaces, KeptByTheBookmarkAndTheOldestForgotten) {
-  const std::string path = testing::ScratchFile("places.ini", "").string();
-  const std::string a = BookmarkPlaceKey("/书/甲.txt", 3, 0, 12);
-  EXPECT_NE(a, BookmarkPlaceKey("/书/甲.txt", 3, 0, 13));
-  EXPECT_NE(a, BookmarkPlaceKey("/书/甲.txt", 3, 1, 12));
-  EXPECT_FALSE(BookmarkPlaceOf(a, path));
-  ASSERT_TRUE(KeepBookmarkPlace(a, 4096, path));
-  ASSERT_TRUE(KeepBookmarkPlace(a, 5000, path));
-  EXPECT_EQ(BookmarkPlaceOf(a, path), 5000);
-  for (int k = 0; k < kBookmarkPlaces; ++k) {
-    ASSERT_TRUE(KeepBookmarkPlace(BookmarkPlaceKey("/b.txt", k, 0, 0), k, path));
-  }
-  EXPECT_FALSE(BookmarkPlaceOf(a, path));
-  EXPECT_EQ(BookmarkPlaceOf(BookmarkPlaceKey("/b.txt", 0, 0, 0), path), 0);
-  profile::WriteString(config_names::kBookMarkPlace, "1", BookmarkPlaceKey("/c.txt", 1, 0, 0) + "|12x", path);
-  EXPECT_FALSE(BookmarkPlaceOf(BookmarkPlaceKey("/c.txt", 1, 0, 0), path));
 }
 
 }  // namespace

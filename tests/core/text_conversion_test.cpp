@@ -6,6 +6,7 @@
 #include <iconv.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -13,6 +14,7 @@
 
 #include "platform/text_column.h"
 #include "store/config_schema.h"
+#include "tests/core/scratch_folder.h"
 
 namespace varnelo {
 namespace {
@@ -99,6 +101,61 @@ TEST(TextConversion, SameAsOpenCCOverTheWholeTextOfANovel) {
   EXPECT_TRUE(traditional == PlainOpenCC("s2t.json", simplified));
   EXPECT_TRUE(converter.Convert(Mode::Simplified, traditional) == PlainOpenCC("t2s.json", traditional));
   EXPECT_NE(traditional, simplified);
+}
+
+// Files named like OpenCC's own, planted in the folder the reader starts from: a
+// configuration that would change the words, dictionaries cut short. Neither is read.
+TEST(TextConversion, PlantedFilesInTheWorkingFolderAreNeverRead) {
+  namespace fs = std::filesystem;
+  const fs::path planted = testing::ScratchFolder() / "planted";
+  fs::create_directories(planted);
+  const std::string spoof = R"({"name":"x","segmentation":{"type":"mmseg","dict":{"type":"text","file":"spoof.txt"}},
+      "conversion_chain":[{"dict":{"type":"text","file":"spoof.txt"}}]})";
+  std::ofstream(planted / "t2s.json") << spoof;
+  std::ofstream(planted / "s2t.json") << spoof;
+  std::ofstream(planted / "spoof.txt") << "長\t假\n长\t假\n";
+  for (const char* name : {"TSPhrases.ocd2", "TSCharacters.ocd2", "STPhrases.ocd2", "STCharacters.ocd2"}) {
+    std::ifstream whole(fs::path(OpenCCDataFolder()) / name, std::ios::binary);
+    std::string head(600, '\0');
+    whole.read(head.data(), static_cast<std::streamsize>(head.size()));
+    std::ofstream(planted / name, std::ios::binary) << head;
+  }
+  const fs::path before = fs::current_path();
+  fs::current_path(planted);
+  ChineseConverter converter;
+  const std::u16string simplified = converter.Convert(Mode::Simplified, u"長江東逝水");
+  const std::u16string traditional = converter.Convert(Mode::Traditional, u"长江东逝水");
+  fs::current_path(before);
+  EXPECT_EQ(simplified, u"长江东逝水") << converter.Error();
+  EXPECT_EQ(traditional, u"長江東逝水") << converter.Error();
+}
+
+// A damaged dictionary where OpenCC's data lives turns the conversion off with a reason,
+// whatever the library throws (marisa's exceptions are not OpenCC's).
+TEST(TextConversion, DamagedDataTurnsTheConversionOff) {
+  namespace fs = std::filesystem;
+  const struct {
+    const char* what;
+    std::size_t keep;  // bytes of each dictionary kept; 0 = none there
+  } cases[] = {{"cut short", 600}, {"empty", 1}, {"missing", 0}};
+  for (const auto& c : cases) {
+    const fs::path folder = testing::ScratchFolder() / (std::string("data-") + std::to_string(c.keep));
+    fs::create_directories(folder);
+    fs::copy_file(fs::path(OpenCCDataFolder()) / "t2s.json", folder / "t2s.json",
+                  fs::copy_options::overwrite_existing);
+    for (const char* name : {"TSPhrases.ocd2", "TSCharacters.ocd2"}) {
+      if (c.keep == 0) continue;
+      std::ifstream whole(fs::path(OpenCCDataFolder()) / name, std::ios::binary);
+      std::string head(c.keep, '\0');
+      whole.read(head.data(), static_cast<std::streamsize>(head.size()));
+      std::ofstream(folder / name, std::ios::binary) << head;
+    }
+    ChineseConverter converter(folder.string());
+    EXPECT_FALSE(converter.Ready(Mode::Simplified)) << c.what;
+    EXPECT_FALSE(converter.Error().empty()) << c.what;
+    EXPECT_EQ(converter.Convert(Mode::Simplified, u"長江"), u"長江") << c.what;
+    EXPECT_FALSE(converter.Ready(Mode::Traditional)) << c.what << ": no s2t.json there";
+  }
 }
 
 TEST(TextConversion, FlagsAndTheWayBack) {

@@ -18,6 +18,7 @@
 
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
+#include "platform/profile.h"
 #include "res/command_ids.h"
 #include "store/config_store.h"
 #include "store/store_messages.h"
@@ -158,7 +159,40 @@ TEST_F(BadInputTest, HandEditedNumbersNearTheIntLimitsStartAndQuit) {
     const WindowPlacement saved = ReadWindowPlacement(home_.ConfigPath());
     EXPECT_EQ(QRect(saved.left, saved.top, saved.right - saved.left, saved.bottom - saved.top),
               window) << file;
+    if (file == 1) {
+      EXPECT_EQ(profile::GetString(SectionOf(ConfigKey::FontSize), NameOf(ConfigKey::FontSize), "",
+                                   home_.ConfigPath()),
+                "2147483647")
+          << "a size used within range goes back as the user wrote it";
+    }
   }
+}
+
+// A Config.ini grown long (20,000 places, thousands of foreign lines): the start reads it
+// once, the exit reads and writes it once, and every line the reader does not own stays.
+TEST_F(BadInputTest, ALongConfigIniIsReadOnceAtStartAndWrittenOnceAtExit) {
+  const std::string book = Book();
+  std::string places = "[BookPlace]\r\nPlaceNum=100\r\n";
+  for (int k = 1; k <= 20000; ++k)
+    places += std::to_string(k) + "=" + std::to_string(k) + ",0,0 >/b/" + std::to_string(k) + ".txt\r\n";
+  std::string foreign = "[Other]\r\n";
+  for (int k = 0; k < 5000; ++k) foreign += "note" + std::to_string(k) + " = kept\r\n";
+  std::ofstream(home_.ConfigPath(), std::ios::binary) << places << foreign;
+  Set(ConfigKey::LastPosition, "book.txt,P1,09:00,05/March >" + book);
+
+  const profile::Traffic before = profile::TrafficSoFar();
+  ASSERT_TRUE(Start());
+  const profile::Traffic started = profile::TrafficSoFar();
+  EXPECT_EQ(started.fileReads - before.fileReads, 1u);
+  EXPECT_EQ(View()->CurrentPath(), book);
+  Frame()->close();
+  const profile::Traffic closed = profile::TrafficSoFar();
+  EXPECT_EQ(closed.fileReads - started.fileReads, 1u);
+  EXPECT_EQ(closed.fileWrites - started.fileWrites, 1u);
+  EXPECT_LE(closed.linesParsed - before.linesParsed, 2u * 26000u);
+  const std::string after = testing::FileBytes(home_.ConfigPath());
+  EXPECT_NE(after.find(places.substr(places.find("\r\n101="))), std::string::npos) << "lines past PlaceNum";
+  EXPECT_NE(after.find(foreign), std::string::npos);
 }
 
 // The stored rectangle is the outer one, frame included (the offscreen platform reports a

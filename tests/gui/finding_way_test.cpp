@@ -10,9 +10,11 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "aids/book_find.h"
@@ -20,6 +22,7 @@
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
 #include "platform/codepage.h"
+#include "res/command_ids.h"
 #include "tests/gui/test_support.h"
 #include "text/varnelo_view.h"
 #include "text/view_offsets.h"
@@ -52,16 +55,7 @@ class FindingWayTest : public ::testing::Test, protected testing::ScriptedSessio
   void Press(QKeyCombination key, QWidget* to = nullptr) { testing::PressKey(to ? to : view_->Pane(), key); }
   // Runs `script` on the modal dialog the key opens.
   void WithDialog(QKeyCombination key, const std::function<void(QDialog&)>& script) {
-    bool ran = false;
-    QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_NE(dialog, nullptr);
-      ran = true;
-      script(*dialog);
-      if (dialog->isVisible()) dialog->reject();
-    });
-    Press(key);
-    EXPECT_TRUE(ran);
+    EXPECT_TRUE(testing::WithModalDialog([&] { Press(key); }, script));
   }
 
   std::unique_ptr<CVarneloApp> app_;
@@ -99,6 +93,85 @@ TEST_F(FindingWayTest, ChapterListJumpsInChapterAndLinePaging) {
   WithDialog(Qt::Key_F4, [&](QDialog& d) {
     EXPECT_EQ(d.findChild<QListView*>()->currentIndex().row(), 49);
   });
+}
+
+TEST_F(FindingWayTest, ChapterListOfFoundHeadingsShowsLevelsNumbersCountsAndShownCharacters) {
+  Start();
+  // A UTF-8 book: a 楔子, then two 卷 of six 章: fifteen chapters, numbers of two digits.
+  std::string book = "山居小记\n\n";
+  const std::string body = "　　山风吹过竹林，沙沙作响，远处传来几声犬吠。他推开柴门，院子里积了一层薄雪。\n";
+  auto chapter = [&](const std::string& heading) {
+    book += heading + "\n";
+    for (int i = 0; i < 12; ++i) book += body;
+  };
+  chapter("楔子 开端");
+  const char* numbers[] = {"一", "二", "三", "四", "五", "六", "七", "八", "九", "十", "十一", "十二"};
+  for (int volume = 0; volume < 2; ++volume) {
+    chapter(std::string("第") + numbers[volume] + "卷 风雪");
+    for (int c = 0; c < 6; ++c) chapter(std::string("第") + numbers[volume * 6 + c] + "章 归来");
+  }
+  const std::string path = home_.Folder() + "levels.txt";
+  std::ofstream(path, std::ios::binary) << book;
+  OpenBook(path);
+  app_->MainFrame()->ActionOf(cmd::kRuleAuto)->trigger();
+  ASSERT_EQ(view_->PagingMode(), kChapterPaging);
+  ASSERT_EQ(view_->PageCount(), 15);
+  const QString figure(QChar(0x2007));
+  WithDialog(Qt::Key_F4, [&](QDialog& d) {
+    auto* list = d.findChild<QListView*>();
+    auto row = [&](int r) { return list->model()->index(r, 0).data().toString(); };
+    EXPECT_EQ(row(0), figure + QStringLiteral("1　楔子 开端"));
+    EXPECT_EQ(row(1), figure + QStringLiteral("2　第一卷 风雪"));
+    EXPECT_EQ(row(2), figure + QStringLiteral("3　　　第一章 归来"));
+    EXPECT_EQ(row(14), QStringLiteral("15　　　第十二章 归来"));
+    auto* filter = d.findChild<QLineEdit*>();
+    auto* hint = static_cast<ChapterListDialog&>(d).Hint();
+    EXPECT_EQ(hint->text(), QStringLiteral("共 15 章。回车或双击跳到该章，Esc 关闭。"));
+    filter->setText(QStringLiteral("卷"));
+    EXPECT_EQ(hint->text(), QStringLiteral("找到 2 / 共 15 章"));
+    filter->setText(QStringLiteral("没有这一章"));
+    EXPECT_EQ(hint->text(), QStringLiteral("找到 0 / 共 15 章"));
+  });
+  // Shown in traditional characters, as the page is.
+  app_->MainFrame()->ActionOf(cmd::kConvertTraditional)->trigger();
+  WithDialog(Qt::Key_F4, [&](QDialog& d) {
+    auto* list = d.findChild<QListView*>();
+    EXPECT_EQ(list->model()->index(0, 0).data().toString(), figure + QStringLiteral("1　楔子 開端"));
+    EXPECT_EQ(list->model()->index(1, 0).data().toString(), figure + QStringLiteral("2　第一卷 風雪"));
+  });
+}
+
+// When the rule in force finds no heading, 目录 offers the six rules with what each finds:
+// one that finds none is greyed, so a click on it neither closes the offer nor pages anew.
+TEST_F(FindingWayTest, TheRuleOfferGreysTheRulesThatFindNothing) {
+  Start();
+  OpenBook(testing::CorpusBook("三国演义.txt"));
+  app_->MainFrame()->ActionOf(cmd::kRule1)->trigger();  // 第...章: none in this book
+  const int ruleBefore = view_->ChapterRule();
+  int greyed = 0;
+  WithDialog(Qt::Key_F4, [&](QDialog& d) {
+    ASSERT_EQ(d.objectName(), QStringLiteral("chapterRules"));
+    for (int rule = 1; rule <= 6; ++rule) {
+      auto* button = d.findChild<QPushButton*>(QStringLiteral("rule%1").arg(rule));
+      ASSERT_NE(button, nullptr) << rule;
+      if (rule == 3) {
+        EXPECT_TRUE(button->text().endsWith(QStringLiteral("：120 个"))) << button->text().toStdString();
+        EXPECT_TRUE(button->isEnabled());
+        continue;
+      }
+      if (!button->text().endsWith(QStringLiteral("：0 个"))) continue;
+      ++greyed;
+      EXPECT_FALSE(button->isEnabled()) << rule;
+      QTest::mouseClick(button, Qt::LeftButton);
+      ASSERT_TRUE(d.isVisible()) << "rule " << rule << " closed the offer";
+    }
+    QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("rule3")), Qt::LeftButton);
+  });
+  EXPECT_GE(greyed, 1);
+  EXPECT_NE(ruleBefore, 3);
+  EXPECT_EQ(view_->ChapterRule(), 3);
+  EXPECT_EQ(view_->PagingMode(), kChapterPaging);
+  EXPECT_EQ(view_->PageCount(), 120);
 }
 
 TEST_F(FindingWayTest, FindInTheWholeBookGoesPageToPageAndListsAll) {

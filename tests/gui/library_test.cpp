@@ -5,9 +5,13 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QRegularExpression>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QTest>
 #include <QToolTip>
 #include <QTemporaryDir>
@@ -43,6 +47,31 @@ void Send(QWidget* to, QEvent::Type type, QPoint at = QPoint(3, 3)) {
   QMouseEvent event(type, at, to->mapToGlobal(at), Qt::LeftButton,
                     type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(to, &event);
+}
+
+// The lines of the tip on screen: each line of its text, laid out in its font at its width,
+// takes one line when the tip is wide enough for it, more when it would wrap.
+int TipLines() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* tip = qobject_cast<QLabel*>(widget);
+    if (tip == nullptr || !tip->isVisible() || tip->objectName() != QLatin1String("qtooltip_label")) continue;
+    QTextDocument shown;
+    shown.setHtml(tip->text());
+    const QStringList lines =
+        shown.toPlainText().split(QRegularExpression(QStringLiteral("[\\n\\x{2028}\\x{2029}]")));
+    int count = 0;
+    for (const QString& line : lines) {
+      QTextLayout layout(line, tip->font());
+      layout.beginLayout();
+      for (QTextLine part = layout.createLine(); part.isValid(); part = layout.createLine()) {
+        part.setLineWidth(tip->contentsRect().width() - 2 * tip->margin());
+        ++count;
+      }
+      layout.endLayout();
+    }
+    return count;
+  }
+  return 0;
 }
 
 class LibraryTest : public ::testing::Test {
@@ -161,6 +190,27 @@ TEST_F(LibraryTest, ScrollBarOnlyWhenNeededAndTheTipInAnInactiveWindow) {
     if (tip->isVisible() && tip->inherits("QLabel")) {
       EXPECT_LE(tip->width(), 300);
     }
+  }
+  QToolTip::hideText();
+}
+
+// The hint shows whole on one line; a book's tip shows its three lines, each on a line of
+// its own when it fits.
+TEST_F(LibraryTest, TheTipBreaksOnlyWhereItMust) {
+  Start();
+  app_->MainFrame()->show();
+  for (bool book : {false, true}) {
+    if (book) {
+      dialogs_.folders.push_back(books_.path());
+      Press(Qt::ControlModifier | Qt::Key_N);
+      Click(0);
+    }
+    QToolTip::hideText();
+    Send(View(), QEvent::MouseMove, QPoint(View()->width() - 3, 3));
+    Send(List()->viewport(), QEvent::MouseMove, book ? List()->visualItemRect(List()->item(0)).center() : QPoint(3, 3));
+    ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 3000));
+    EXPECT_TRUE(QToolTip::text().contains(book ? QStringLiteral("大小：600 B") : QStringLiteral("单击文件名可查看详细信息！")));
+    EXPECT_EQ(TipLines(), book ? 3 : 1) << QToolTip::text().toStdString();
   }
   QToolTip::hideText();
 }

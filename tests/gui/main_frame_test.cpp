@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QEnterEvent>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,6 +23,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -135,14 +139,83 @@ TEST_F(MainFrameTest, StartsWithDefaultsWithoutConfig) {
   EXPECT_EQ(frame->MessagePane()->text(),
             QStringLiteral("小提示：空格翻屏自动下一页，【F5】添加书签，【←】上一页，【→】下一页"));
   QLabel* words = frame->WordCountPane();
-  const int width = words->fontMetrics().horizontalAdvance(QStringLiteral("字数：10000000"));
-  EXPECT_EQ(words->minimumWidth(), width);
-  EXPECT_EQ(words->maximumWidth(), width);
+  const int width = words->width();
+  EXPECT_GE(width, words->fontMetrics().horizontalAdvance(QStringLiteral("字数：10000000")));
+  EXPECT_EQ(words->minimumWidth(), words->maximumWidth());
   EXPECT_EQ(frame->ReadingPane()->minimumWidth(), 4 * width);
   EXPECT_EQ(frame->ReadingPane()->maximumWidth(), 4 * width);
   EXPECT_EQ(frame->ClockPane()->text(), CMainFrame::ClockText(clock_.now));
   EXPECT_FALSE(frame->ToolBar()->isHidden());
   EXPECT_FALSE(frame->statusBar()->isHidden());
+}
+
+// Each pane is wide enough for what it shows in the font in use, and the message pane
+// takes only what the others leave: no prompt moves the clock or the counts.
+TEST_F(MainFrameTest, StatusPanesFitWhatTheyShowAndStayPutWhateverThePrompt) {
+  testing::ScriptedDialogs dialogs;
+  ScopedDialogs dialogsGuard(&dialogs);
+  dialogs.files.push_back(QString::fromStdString(testing::CorpusBook("三国演义.txt")));
+  ASSERT_TRUE(Start());
+  CMainFrame* frame = Frame();
+  frame->show();
+  testing::PressKey(frame->View()->Pane(), Qt::ControlModifier | Qt::Key_O);
+  QStatusBar* bar = frame->statusBar();
+  const auto fitting = [&] {
+    frame->OnTimer(CMainFrame::kClockTimer);
+    bar->layout()->activate();
+    for (const QLabel* pane : {frame->ClockPane(), frame->WordCountPane()}) {
+      EXPECT_GE(pane->contentsRect().width(), pane->sizeHint().width()) << pane->text().toStdString();
+    }
+  };
+  fitting();
+  ASSERT_EQ(frame->WordCountPane()->text(), QStringLiteral("字数：59.6509 万"));
+
+  const auto places = [&] {
+    bar->layout()->activate();
+    return std::vector<int>{frame->ClockPane()->x(), frame->WordCountPane()->x(), frame->ReadingPane()->x()};
+  };
+  const std::vector<int> idle = places();
+  // The longest prompt any menu item has, shown as the user highlights the item.
+  QAction* longest = nullptr;
+  for (QAction* action : frame->findChildren<QAction*>()) {
+    if (!action->associatedObjects().isEmpty() && qobject_cast<QMenu*>(action->associatedObjects().value(0)) &&
+        (longest == nullptr || action->statusTip().size() > longest->statusTip().size()))
+      longest = action;
+  }
+  ASSERT_NE(longest, nullptr);
+  auto* menu = qobject_cast<QMenu*>(longest->associatedObjects().value(0));
+  menu->popup(QPoint(0, 0));
+  menu->setActiveAction(longest);
+  ASSERT_EQ(frame->MessagePane()->text(), longest->statusTip());
+  EXPECT_EQ(places(), idle) << longest->statusTip().toStdString();
+  menu->close();
+  frame->ActionOf(32802)->trigger();  // the reading time in the message pane
+  frame->OnTimer(CMainFrame::kClockTimer);
+  EXPECT_EQ(places(), idle);
+
+  QFont large = bar->font();
+  large.setPixelSize(31);
+  bar->setFont(large);
+  fitting();
+}
+
+// The program ends with only the message: no window shows under it, not even when the
+// frame's timers would have had their time.
+TEST_F(MainFrameTest, BookThatCannotBeOpenedEndsWithoutAWindow) {
+  for (const std::string& book : {folder_.path().toStdString() + "/missing.txt", folder_.path().toStdString()}) {
+    std::vector<QString> visible;
+    boxes_.whileShown = [&] {
+      testing::RunEventLoop(300);
+      for (const QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible()) visible.push_back(window->windowTitle());
+    };
+    boxes_.shown.clear();
+    EXPECT_FALSE(Start({"varnelo", book})) << book;
+    ASSERT_EQ(boxes_.shown.size(), 1u) << book;
+    EXPECT_EQ(boxes_.shown[0].text, QStringLiteral("无法打开文档“%1”。").arg(QString::fromStdString(book)));
+    EXPECT_EQ(visible, std::vector<QString>{}) << book;
+    EXPECT_EQ(Frame(), nullptr);
+  }
 }
 
 TEST_F(MainFrameTest, BarFlagsHideBarsAtStart) {
@@ -233,6 +306,36 @@ TEST_F(MainFrameTest, NegativeIntervalNeverReminds) {
   EXPECT_TRUE(TickAt({1, 300, 1800, 3600}).empty());
 }
 
+// Waits on the real event loop (the frame's own timer) until `done`, at most a few seconds.
+bool WaitFor(const std::function<bool()>& done) { return testing::RunEventLoop(4000, done); }
+
+// The reminder's box is modal, but the clock, the reading time and the schedule go on
+// under it: a reminder due meanwhile follows it, and the next one is on time.
+TEST_F(MainFrameTest, TimeGoesOnUnderTheReminder) {
+  Set(ConfigKey::ReminderMinutes, "1");
+  ASSERT_TRUE(Start());
+  Frame()->SetReadingTimeDisplay(true);
+  std::vector<std::size_t> openWhenDue;
+  bool ticked = false;
+  boxes_.whileShown = [&] {
+    if (boxes_.shown.size() != 1) return;
+    clock_.now = Start0() + 120;  // the next reminder's second, the box still open
+    ticked = WaitFor([&] { return Frame()->ClockPane()->text() == CMainFrame::ClockText(clock_.now); });
+    openWhenDue.push_back(boxes_.shown.size());
+    EXPECT_EQ(Frame()->MessagePane()->text(), QStringLiteral("-->阅读时间：0 小时 2 分 0 秒 <--"));
+  };
+  clock_.now = Start0() + 60;  // the first reminder comes from the timer itself
+  ASSERT_TRUE(WaitFor([&] { return boxes_.shown.size() >= 2; }));
+  EXPECT_TRUE(ticked) << "the clock stood still under the box";
+  EXPECT_EQ(openWhenDue, std::vector<std::size_t>{1}) << "no second box over the first";
+  ASSERT_EQ(boxes_.shown.size(), 2u);
+  EXPECT_EQ(boxes_.shown[0].text, Reminder(1));
+  EXPECT_EQ(boxes_.shown[1].text, Reminder(2)) << "due under the box, shown after it";
+  const auto next = TickAt({179, 180});
+  ASSERT_EQ(next.size(), 1u);
+  EXPECT_EQ(next[0].text, Reminder(3));
+}
+
 TEST_F(MainFrameTest, ReadingTimeInMessagePane) {
   ASSERT_TRUE(Start());
   Frame()->SetReadingTimeDisplay(true);
@@ -251,7 +354,7 @@ TEST_F(MainFrameTest, ExitSaveWritesDefaults) {
     int value;
   } ints[] = {{ConfigKey::Background, 13625548}, {ConfigKey::TextColour, 0},
               {ConfigKey::FontSize, 270},      {ConfigKey::LineSpacing, 100},
-              {ConfigKey::PagingMode, 0},       {ConfigKey::ChapterRule, 1},
+              {ConfigKey::PagingMode, 0},       {ConfigKey::ChapterRule, 0},
               {ConfigKey::SideBarHidden, 0},    {ConfigKey::ReminderMinutes, 30},
               {ConfigKey::ToolBarShown, 1},   {ConfigKey::StatusBarShown, 1}};
   for (const auto& e : ints) EXPECT_EQ(Int(e.key), e.value) << NameOf(e.key);
@@ -514,6 +617,37 @@ TEST_F(MainFrameTest, ReadableFileOnCommandLineOpensAfterTheLastBook) {
   ASSERT_TRUE(Start({"varnelo", notText}));
   ASSERT_EQ(boxes_.shown.size(), 1u);
   EXPECT_EQ(Frame()->View()->CurrentPath(), last);
+}
+
+// As a real session leaves Config.ini: the last book read by chapters, its line and its
+// own place. A book never opened before, named on the command line, opens at its start,
+// even when its load waits on a notice long enough for the last book's line to come due.
+TEST_F(MainFrameTest, BookOnCommandLineNeverTakesTheLastBooksLine) {
+  std::string chapters;
+  for (int k = 1; k <= 12; ++k) {
+    chapters += "\xb5\xda" + std::to_string(k) + "\xd5\xc2\r\n";
+    for (int i = 0; i < 200; ++i) chapters += "\xd2\xbb\xd0\xd0 line " + std::to_string(i) + "\r\n";
+  }
+  const std::string last = folder_.filePath(QStringLiteral("last.txt")).toStdString();
+  const std::string book = folder_.filePath(QStringLiteral("other.txt")).toStdString();
+  std::ofstream(last, std::ios::binary) << chapters;
+  std::ofstream(book, std::ios::binary) << "\xb5\xda\xd2\xbb\xd5\xc2\r\n" << chapters.substr(chapters.find("\r\n") + 2, 4000);
+  Set(ConfigKey::PagingMode, "1");
+  Set(ConfigKey::ChapterRule, "1");
+  Set(ConfigKey::LastPosition, "last.txt,P3,09:00,05/March >" + last);
+  Set(ConfigKey::MarkLine, "151");
+  ASSERT_TRUE(profile::WriteString("BookPlace", "PlaceNum", "1", ini_));
+  ASSERT_TRUE(profile::WriteString("BookPlace", "1", "7," + std::to_string(chapters.size() / 4) + ",1 >" + last, ini_));
+
+  // The notice that chapter paging failed for the short book stays up for a while.
+  boxes_.whileShown = [] { testing::RunEventLoop(700); };
+  ASSERT_TRUE(Start({"varnelo", book}));
+  CVarneloView* view = Frame()->View();
+  ASSERT_EQ(view->CurrentPath(), book);
+  EXPECT_EQ(view->Pane()->FirstVisibleLine(), 0);
+  boxes_.whileShown();  // and a while after
+  EXPECT_EQ(view->Pane()->FirstVisibleLine(), 0);
+  EXPECT_EQ(view->CurrentPage(), 1);
 }
 
 }  // namespace

@@ -88,6 +88,7 @@ TEST_F(PageAppearanceTest, NightModePictureAndColoursSurviveARestart) {
     const QColor colour(10, 120 + name[2], 200);
     Choose(cmd::kPictureBackground, Picture(name, colour));
     EXPECT_EQ(dialogs_.titles.back(), QStringLiteral("打开图片文件"));
+    EXPECT_EQ(dialogs_.filters.back(), QStringLiteral("常见格式图片(*.jpg,*.bmp,*.jpeg,*.png)"));
     EXPECT_TRUE(Near(Seen(), colour)) << name << " " << Seen().name().toStdString();
   }
   dialogs_.colours.push_back(0x00336699);

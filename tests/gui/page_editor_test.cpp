@@ -393,6 +393,31 @@ TEST(PageEditorStartUp, RemovesWhatAKilledSaveLeft) {
   EXPECT_FALSE(fs::exists(session.home_.ConfigPath() + suffix));
 }
 
+// Each book opened (named on the command line, chosen with Ctrl+O, handed over by a later
+// start) loses what a killed save left beside it, not only the book the reader returns to.
+TEST(PageEditorStartUp, RemovesWhatAKilledSaveLeftBesideEveryBookOpened) {
+  testing::ScriptedSession session;
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string suffix = ".~" + std::to_string(gone) + "-0";
+  std::vector<std::string> books;
+  for (const char* name : {"named.txt", "chosen.txt", "handed.txt"}) {
+    books.push_back(session.home_.Folder() + name);
+    std::ofstream(books.back(), std::ios::binary) << "\xb5\xda\xd2\xbb\xd5\xc2\r\n" << name << "\r\n";
+    std::ofstream(books.back() + suffix) << "half a write";
+  }
+  CVarneloApp app;
+  ASSERT_TRUE(app.InitInstance({"varnelo", books[0]}));
+  CVarneloView* view = app.MainFrame()->View();
+  session.dialogs_.files.push_back(QString::fromStdString(books[1]));
+  testing::PressKey(view->Pane(), Qt::ControlModifier | Qt::Key_O);
+  app.OnHandOver(books[2]);
+  for (int i = 0; i < 10 && view->CurrentPath() != books[2]; ++i) QCoreApplication::processEvents();
+  ASSERT_EQ(view->CurrentPath(), books[2]);
+  for (const std::string& book : books) EXPECT_FALSE(fs::exists(book + suffix)) << book;
+}
+
 TEST(FindInPageText, CaseWholeWordsAndDirection) {
   const QString text = QStringLiteral("Cat cat concat 猫猫 cat_x");
   struct Case {

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 
 #include <algorithm>
@@ -146,4 +148,44 @@ TEST(Dialogs, OpenWhereTheUserLastChose) {
   // The folder browser opens beside the last folder (with it selected), the open dialog in it.
   EXPECT_EQ(run(browse, root.filePath("丙")), root.path().toStdString());
   EXPECT_EQ(run(openFile, root.filePath("甲/书.txt")), root.filePath("丙").toStdString());
+}
+
+// A filter shows as the reader gives it, once, and lists the files of every pattern it
+// names, whatever separates the patterns and whatever the letter case of the names.
+TEST(Dialogs, FiltersShowAsGivenAndListEveryPattern) {
+  QTemporaryDir root;
+  for (const char* name : {"a.jpg", "b.BMP", "c.jpeg", "d.png", "e.txt", "f.gif"})
+    QFile(root.filePath(name)).open(QIODevice::WriteOnly);
+  const struct {
+    QString filter;
+    QStringList shown;
+    QStringList listed;
+  } rows[] = {
+      {"常见格式图片(*.jpg,*.bmp,*.jpeg,*.png)", {"常见格式图片(*.jpg,*.bmp,*.jpeg,*.png)"},
+       {"a.jpg", "b.BMP", "c.jpeg", "d.png"}},
+      {"文本文件(*.txt);;ANSI文本(*.txt)", {"文本文件(*.txt)", "ANSI文本(*.txt)"}, {"e.txt"}},
+      {"*.gif", {"*.gif"}, {"f.gif"}},
+  };
+  for (const auto& row : rows) {
+    QStringList shown;
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      dialog->setDirectory(root.path());
+      auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      for (int i = 0; types != nullptr && i < types->count(); ++i) shown << types->itemText(i);
+      auto* tree = dialog->findChild<QTreeView*>();
+      const auto count = [tree] { return tree->model()->rowCount(tree->rootIndex()); };
+      // The folder's rows come from a thread.
+      SpinUntil([&] { return count() >= row.listed.size(); });
+      for (int i = 0; i < count(); ++i)
+        listed << tree->model()->index(i, 0, tree->rootIndex()).data().toString();
+      dialog->reject();
+    });
+    QtDialogService().OpenFileName(nullptr, QStringLiteral("打开"), row.filter);
+    listed.sort();
+    EXPECT_EQ(shown, row.shown) << row.filter.toStdString();
+    EXPECT_EQ(listed, row.listed) << row.filter.toStdString();
+  }
 }

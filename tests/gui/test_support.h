@@ -4,8 +4,11 @@
 #pragma once
 
 #include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <cstdlib>
@@ -207,6 +210,35 @@ struct ReaderSession : ScriptedSession {
     PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
   }
 };
+
+// Runs the event loop (timers, sockets) for `ms`, or until `done` holds, at most `ms`.
+inline bool RunEventLoop(int ms, const std::function<bool()>& done = [] { return false; }) {
+  QEventLoop loop;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  poll.start(10);
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  if (!done()) loop.exec();
+  return done();
+}
+
+// Runs `script` on the modal dialog that `open` brings up, then closes it if still shown.
+// False when no dialog came.
+inline bool WithModalDialog(const std::function<void()>& open,
+                            const std::function<void(QDialog&)>& script) {
+  bool ran = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    ran = true;
+    script(*dialog);
+    if (dialog->isVisible()) dialog->reject();
+  });
+  open();
+  return ran;
+}
 
 inline std::string FileBytes(const std::string& path) {
   std::stringstream bytes;

@@ -80,7 +80,7 @@ TEST_F(ViewTest, OpensACorpusNovelOnItsFirstPage) {
   Open(CorpusBook("三国演义.txt"));
   ASSERT_TRUE(messages.shown.empty());
   EXPECT_EQ(dialogs.titles.back(), QString::fromUtf8("打开小说或TXT文本"));
-  EXPECT_EQ(dialogs.filters.back(), QString::fromUtf8("ANSI文本(*.txt)"));
+  EXPECT_EQ(dialogs.filters.back(), QString::fromUtf8("文本文件(*.txt);;ANSI文本(*.txt)"));
   EXPECT_EQ(view->CurrentPage(), 1);
   EXPECT_EQ(view->PageCount(), 34);
   EXPECT_EQ(view->PageCountBox()->text(), "34");
@@ -392,7 +392,8 @@ TEST(ViewStartUp, TakesPagingAndAppearanceFromConfig) {
     int pages;
   } cases[] = {
       {"1", "3", kChapterPaging, 3, 120},
-      {"1", "9", kLinePaging, 1, 34},  // a damaged rule reads as rule 1, which falls back
+      {"1", "9", kChapterPaging, kAutoChapterRule, 120},  // a damaged rule: the automatic one
+      {"1", "", kChapterPaging, kAutoChapterRule, 120},   // none stored: the automatic one
       {"0", "3", kLinePaging, 3, 34},
   };
   for (const Case& c : cases) {
@@ -402,7 +403,7 @@ TEST(ViewStartUp, TakesPagingAndAppearanceFromConfig) {
     ScriptedDialogs dialogs;
     ScopedDialogs dialogsGuard(&dialogs);
     SetKey(ConfigKey::PagingMode, c.sortFlag, home.ConfigPath());
-    SetKey(ConfigKey::ChapterRule, c.ruleFlag, home.ConfigPath());
+    if (*c.ruleFlag != '\0') SetKey(ConfigKey::ChapterRule, c.ruleFlag, home.ConfigPath());
     SetKey(ConfigKey::FontSize, "320", home.ConfigPath());
     SetKey(ConfigKey::Background, "255", home.ConfigPath());  // pure red
     SetKey(ConfigKey::SideBarHidden, "1", home.ConfigPath());

@@ -1,0 +1,30 @@
+#include "text/text_shift.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace varnelo {
+
+std::optional<TextShift> FindTextShift(std::string_view before, std::string_view after) {
+  const std::size_t shorter = std::min(before.size(), after.size());
+  // The head in blocks first: an edit changes a few bytes of a book of millions.
+  std::size_t head = 0;
+  constexpr std::size_t kBlock = 4096;
+  while (head + kBlock <= shorter && std::memcmp(before.data() + head, after.data() + head, kBlock) == 0)
+    head += kBlock;
+  while (head < shorter && before[head] == after[head]) ++head;
+  if (head == before.size() && head == after.size()) return std::nullopt;
+  std::size_t tail = 0;
+  const std::size_t room = shorter - head;  // the tail never reaches into the head
+  while (tail < room && before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) ++tail;
+  return TextShift{static_cast<std::int64_t>(head), static_cast<std::int64_t>(before.size() - head - tail),
+                   static_cast<std::int64_t>(after.size() - head - tail)};
+}
+
+std::int64_t ShiftedOffset(std::int64_t offset, const TextShift& shift) {
+  if (offset < shift.at) return offset;
+  if (offset >= shift.at + shift.removed) return offset + shift.added - shift.removed;
+  return std::min(offset, shift.at + shift.added);
+}
+
+}  // namespace varnelo

@@ -1,0 +1,26 @@
+// How a place in a book moves when the book is read again after an edit: the bytes
+// [at, at + removed) became `added` other bytes, and everything after them moved along.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace varnelo {
+
+struct TextShift {
+  std::int64_t at = 0;
+  std::int64_t removed = 0;
+  std::int64_t added = 0;
+  bool operator==(const TextShift&) const = default;
+};
+
+// The one changed stretch between two texts (the longest common head and tail left out);
+// nothing when they are the same.
+std::optional<TextShift> FindTextShift(std::string_view before, std::string_view after);
+
+// Where `offset` of the text before lies after the shift: after the changed bytes it moves
+// by their change in length; inside them it stays, kept within the new bytes.
+std::int64_t ShiftedOffset(std::int64_t offset, const TextShift& shift);
+
+}  // namespace varnelo
