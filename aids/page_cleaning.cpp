@@ -1,5 +1,7 @@
 #include "aids/page_cleaning.h"
 
+#include "aids/clean_apply.h"
+#include "aids/clean_rules_dialog.h"
 #include "aids/typeset_dialog.h"
 
 #include <QTextBlock>
@@ -73,6 +75,15 @@ PageCleaning::PageCleaning(CVarneloView& view) : view_(view) {
                        [this](int, CommandState& state) {
                          state.enabled = !view_.EditMode() && view_.Pane()->HasSelection();
                        });
+  view_.Commands().Add(cmd::kCleanRules, [this](int) { EditRules(); },
+                       [this](int, CommandState& state) { state.enabled = !view_.EditMode(); });
+  view_.Commands().Add(
+      cmd::kApplyCleanToFile,
+      [this](int) {
+        const MatcherSet matchers = MakeMatchers(RulesForBook(true));
+        ApplyRulesToFile(view_, matchers.Pointers());
+      },
+      [this](int, CommandState& state) { state.enabled = !view_.EditMode() && !view_.CurrentPath().empty(); });
   view_.Commands().Add(cmd::kTypesetSettings, [this](int) {
     const ConfigValues& config = view_.Settings().config;
     TypesetDialog dialog(config.paraSpacing, config.justify != 0, config.headingApart != 0, &view_);
@@ -106,6 +117,7 @@ void PageCleaning::OnStartup(StartupStep step) {
                         ConfigKey::ParaSpacing, ConfigKey::Justify, ConfigKey::HeadingApart})
     ReadKey(config, key, path);
   rules_ = ReadReplaceRules(path);
+  builtInOn_ = ReadBuiltInOn(BuiltInRules().size(), path);
 }
 
 void PageCleaning::OnBookLeaving() {
@@ -122,7 +134,10 @@ void PageCleaning::OnBookLoaded() {
 std::vector<RuleText> PageCleaning::RulesForBook(bool evenWhenOff) const {
   std::vector<RuleText> rules;
   if (view_.Settings().config.cleanFlag == 0 && !evenWhenOff) return rules;
-  rules = BuiltInRules();
+  const std::vector<RuleText>& builtIn = BuiltInRules();
+  for (std::size_t i = 0; i < builtIn.size(); ++i) {
+    if (i >= builtInOn_.size() || builtInOn_[i]) rules.push_back(builtIn[i]);
+  }
   for (const StoredRule& rule : rules_) {
     if (!rule.enabled || (!rule.book.empty() && rule.book != view_.CurrentPath())) continue;
     rules.push_back({Utf16(rule.pattern), Utf16(rule.replacement), rule.regex, {}});
@@ -309,6 +324,22 @@ void PageCleaning::ChooseTypeset(int paraSpacing, bool justify, bool headingApar
   for (ConfigKey key : {ConfigKey::ParaSpacing, ConfigKey::Justify, ConfigKey::HeadingApart})
     WriteChoice(key, QStringLiteral("排版设置未保存"));
   if (!view_.EditMode()) ShowAgain();
+}
+
+bool PageCleaning::SetRules(std::vector<StoredRule> rules, std::vector<bool> builtInOn) {
+  builtInOn_ = std::move(builtInOn);
+  const bool written = WriteBuiltInOn(builtInOn_, view_.Store().SettingsPath());
+  return SetRules(std::move(rules)) && written;
+}
+
+void PageCleaning::EditRules() {
+  if (view_.EditMode()) return;
+  CleanRulesDialog dialog(builtInOn_, rules_, view_.CurrentPath(), view_.Text(), &view_);
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (!SetRules(dialog.Rules(), dialog.BuiltInOn())) {
+    MessageBoxes().Show(&view_, NotWrittenMessage(view_.Store().SettingsPath(), QStringLiteral("净化规则未保存")),
+                        QString(), MessageButtons::Ok, MessageIcon::Exclamation);
+  }
 }
 
 bool PageCleaning::SetRules(std::vector<StoredRule> rules) {

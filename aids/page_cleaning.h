@@ -48,6 +48,11 @@ class PageCleaning : public ViewPart {
   // The user's rules as stored; replacing them writes Config.ini. False when not written.
   const std::vector<StoredRule>& Rules() const { return rules_; }
   bool SetRules(std::vector<StoredRule> rules);
+  // Which built-in rules are on; replacing them writes Config.ini too.
+  const std::vector<bool>& BuiltInOn() const { return builtInOn_; }
+  bool SetRules(std::vector<StoredRule> rules, std::vector<bool> builtInOn);
+  // "净化规则...": the dialog, its rules kept when accepted.
+  void EditRules();
   // The rules that apply to the open book now, built-in first (when cleaning is on).
   std::vector<RuleText> RulesForBook(bool evenWhenOff = false) const;
   // The open book's whole text as the pane would show it plain, for counting matches.
@@ -76,6 +81,7 @@ class PageCleaning : public ViewPart {
 
   CVarneloView& view_;
   std::vector<StoredRule> rules_;
+  std::vector<bool> builtInOn_;
   MatcherSet matchers_;
   WrapEvidence evidence_;
   std::list<Cached> cache_;  // the most recent first

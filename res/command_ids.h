@@ -67,6 +67,8 @@ inline constexpr int kIndentNone = 32895;
 inline constexpr int kCleanPage = 32896;
 inline constexpr int kCleanSelection = 32898;
 inline constexpr int kTypesetSettings = 32899;
+inline constexpr int kCleanRules = 32897;
+inline constexpr int kApplyCleanToFile = 32886;
 
 // Extras
 inline constexpr int kReadRecords = 32813;

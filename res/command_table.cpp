@@ -122,6 +122,9 @@ std::vector<MenuEntry> BuildMenuBar() {
                           Popup("净化", {},
                                 {
                                     Item(kCleanPage, "净化页面"),
+                                    Item(kCleanRules, "净化规则..."),
+                                    Separator(),
+                                    Item(kApplyCleanToFile, "把净化规则应用到文件..."),
                                 }),
                       }));
   bar.push_back(Popup("拓展(&E)", {},
@@ -215,6 +218,7 @@ constexpr std::array kStrings = {
     StringEntry{kConvertNone, "按书中原有的字显示"},
     StringEntry{kConvertSimplified, "把书中的繁体字显示为简体字，书本身不变"},
     StringEntry{kConvertTraditional, "把书中的简体字显示为繁体字，书本身不变"},
+    StringEntry{kApplyCleanToFile, "把启用的净化规则写进书的文件，改动前的文件留作备份"},
     StringEntry{kReflowOff, "按书中原有的行显示"},
     StringEntry{kReflowAuto, "书是按固定宽度折行的，就把折断的段落接起来显示，书本身不变"},
     StringEntry{kReflowOn, "总是把折断的段落接起来显示，书本身不变"},
@@ -222,6 +226,7 @@ constexpr std::array kStrings = {
     StringEntry{kIndentTwo, "每段开头统一空两个全角空格"},
     StringEntry{kIndentNone, "每段开头不留空白"},
     StringEntry{kCleanPage, "按净化规则去掉网页标签、广告行和网址后显示，书本身不变"},
+    StringEntry{kCleanRules, "内置的和自己的净化规则：添加、修改、删除、启用"},
     StringEntry{kCleanSelection, "把选中的文字加为净化规则"},
     StringEntry{kTypesetSettings, "段间距、两端对齐、章节标题醒目"},
     StringEntry{kAppTitle, "Varnelo"},

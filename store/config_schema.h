@@ -158,6 +158,8 @@ inline constexpr char kChapterRules[] = "ChapterRules";
 inline constexpr char kRuleNum[] = "RuleNum";
 // The user's replace rules: RuleNum entries "1".. (store/replace_rules.h).
 inline constexpr char kCleanRules[] = "CleanRules";
+// The built-in replace rules turned off: their numbers from 1, "3,5".
+inline constexpr char kBuiltInOff[] = "BuiltInOff";
 }  // namespace config_names
 
 }  // namespace varnelo

@@ -74,6 +74,35 @@ bool ParseRuleEntry(const std::string& entry, StoredRule& rule) {
   return true;
 }
 
+std::vector<bool> ReadBuiltInOn(std::size_t count, const std::string& settingsPath) {
+  std::vector<bool> on(count, true);
+  const std::string off = profile::GetString(config_names::kCleanRules, config_names::kBuiltInOff, "", settingsPath);
+  std::size_t from = 0;
+  while (from < off.size()) {
+    std::size_t stop = off.find(',', from);
+    if (stop == std::string::npos) stop = off.size();
+    std::size_t number = 0;
+    bool digits = stop > from && stop - from <= 4;
+    for (std::size_t i = from; digits && i < stop; ++i) {
+      digits = off[i] >= '0' && off[i] <= '9';
+      number = number * 10 + static_cast<std::size_t>(off[i] - '0');
+    }
+    if (digits && number >= 1 && number <= count) on[number - 1] = false;
+    from = stop + 1;
+  }
+  return on;
+}
+
+bool WriteBuiltInOn(const std::vector<bool>& on, const std::string& settingsPath) {
+  std::string off;
+  for (std::size_t i = 0; i < on.size(); ++i) {
+    if (on[i]) continue;
+    if (!off.empty()) off += ',';
+    off += std::to_string(i + 1);
+  }
+  return profile::WriteString(config_names::kCleanRules, config_names::kBuiltInOff, off, settingsPath);
+}
+
 std::vector<StoredRule> ReadReplaceRules(const std::string& settingsPath) {
   using namespace config_names;
   const profile::SectionReader section(kCleanRules, settingsPath);

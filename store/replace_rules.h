@@ -24,6 +24,10 @@ struct StoredRule {
 std::string RuleEntry(const StoredRule& rule);
 bool ParseRuleEntry(const std::string& entry, StoredRule& rule);
 
+// Which of `count` built-in rules are on (all unless listed in BuiltInOff), and back.
+std::vector<bool> ReadBuiltInOn(std::size_t count, const std::string& settingsPath);
+bool WriteBuiltInOn(const std::vector<bool>& on, const std::string& settingsPath);
+
 std::vector<StoredRule> ReadReplaceRules(const std::string& settingsPath);
 // Writes the whole list; entries beyond it are emptied. False when Config.ini could not
 // be written.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/codepage.h"
 #include "text/page_write_back.h"
 
 namespace varnelo {
@@ -292,6 +293,86 @@ void ApplyRules(DisplayText& shown, const std::vector<const TextMatcher*>& rules
     kept.offsets.erase(kept.offsets.end() - 2);
   }
   shown = std::move(kept);
+}
+
+namespace {
+
+// Where a piece of about `size` bytes from `from` ends: after a line feed, or after a lone
+// CR; the whole rest when there is neither.
+std::size_t PieceEnd(std::string_view bytes, std::size_t from, std::size_t size) {
+  if (bytes.size() - from <= size) return bytes.size();
+  const std::size_t lf = bytes.find('\n', from + size);
+  if (lf != std::string_view::npos) return lf + 1;
+  // No LF after this point: any CR is a lone one.
+  const std::size_t cr = bytes.find('\r', from + size);
+  return cr == std::string_view::npos ? bytes.size() : cr + 1;
+}
+
+constexpr std::size_t kPieceBytes = 256 * 1024;
+
+}  // namespace
+
+std::vector<TextSplice> RuleSplices(std::string_view bytes, const std::vector<const TextMatcher*>& rules,
+                                    std::string_view lineBreak) {
+  std::vector<TextSplice> splices;
+  if (rules.empty()) return splices;
+  std::vector<std::size_t> starts;
+  for (std::size_t from = 0; from < bytes.size();) {
+    const std::size_t stop = PieceEnd(bytes, from, kPieceBytes);
+    // Each unit's offset is its own index, so every unit the rules keep is found again.
+    DisplayText shown;
+    shown.text = PaneUnits(bytes.substr(from, stop - from), &starts);
+    const std::u16string original = shown.text;
+    const std::size_t n = original.size();
+    shown.offsets.resize(n + 1);
+    for (std::size_t i = 0; i <= n; ++i) shown.offsets[i] = i;
+    ApplyRules(shown, rules);
+    // Walk the result: a unit is kept from the original when it is the last of the units
+    // sharing its offset and still that unit's character; the rest came from the rules.
+    std::size_t next = 0;
+    std::u16string added;
+    const auto emit = [&](std::size_t to) {
+      if (to == next && added.empty()) return;
+      std::string encoded;
+      std::size_t at = 0;
+      for (std::size_t nl; (nl = added.find(u'\n', at)) != std::u16string::npos; at = nl + 1) {
+        encoded += EncodeBookText(std::u16string_view(added).substr(at, nl - at));
+        encoded += lineBreak;
+      }
+      encoded += EncodeBookText(std::u16string_view(added).substr(at));
+      splices.push_back({from + starts[next], from + starts[to], std::move(encoded)});
+      added.clear();
+    };
+    const std::size_t m = shown.text.size();
+    for (std::size_t j = 0; j < m;) {
+      const std::size_t v = shown.offsets[j];
+      std::size_t k = j;
+      while (k < m && shown.offsets[k] == v) ++k;
+      const bool kept = v < n && v >= next && shown.text[k - 1] == original[v];
+      added.append(shown.text, j, (kept ? k - 1 : k) - j);
+      if (kept) {
+        emit(v);
+        next = v + 1;
+      }
+      j = k;
+    }
+    emit(n);
+    from = stop;
+  }
+  return splices;
+}
+
+std::size_t CountInBook(std::string_view bytes, const TextMatcher& matcher) {
+  std::size_t count = 0;
+  std::vector<TextEdit> edits;
+  for (std::size_t from = 0; from < bytes.size();) {
+    const std::size_t stop = PieceEnd(bytes, from, kPieceBytes);
+    edits.clear();
+    matcher.FindAll(PaneUnits(bytes.substr(from, stop - from)), edits);
+    count += edits.size();
+    from = stop;
+  }
+  return count;
 }
 
 void Reflow(DisplayText& shown, const WrapEvidence& evidence, ReflowMode mode) {

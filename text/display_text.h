@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/file_splice.h"
+
 namespace varnelo {
 
 // ReflowMode of Config.ini: Auto re-flows only a book found hard-wrapped.
@@ -81,6 +83,15 @@ bool IsHeadingLine(std::u16string_view line);
 // Applies the matchers in turn. A line the rules leave blank that had text goes with its
 // line break; an edit that would split a surrogate pair is skipped.
 void ApplyRules(DisplayText& shown, const std::vector<const TextMatcher*>& rules);
+// The places the rules change in a book's GB18030 `bytes`, changed as a page shows them
+// (a line they empty goes with its line break): in order and disjoint, each new stretch in
+// GB18030 with `lineBreak` for a line break a replacement brings. The book is taken in
+// pieces of whole lines (about 256 KB), as pages are; no match spans two pieces.
+std::vector<TextSplice> RuleSplices(std::string_view bytes, const std::vector<const TextMatcher*>& rules,
+                                    std::string_view lineBreak);
+// How many places `matcher` finds in a book's GB18030 `bytes`, piece by piece as above.
+std::size_t CountInBook(std::string_view bytes, const TextMatcher& matcher);
+
 // Joins the lines of each hard-wrapped paragraph; true paragraph breaks, headings, short
 // lines (poems, dialogue) and blank lines stay. Off leaves the text as it is; Auto acts
 // only on a book the evidence finds hard-wrapped.

@@ -39,5 +39,26 @@ TEST(ReplaceRules, EntriesRoundTripAndDamageIsSkipped) {
   }
 }
 
+// Built-in rules are on unless numbered in BuiltInOff; a damaged list turns off only the
+// numbers it clearly names.
+TEST(ReplaceRules, BuiltInRulesOnUnlessListedOff) {
+  const std::string path = testing::ScratchFile("builtin.ini", "").string();
+  EXPECT_EQ(ReadBuiltInOn(4, path), std::vector<bool>(4, true)) << "no key";
+  ASSERT_TRUE(WriteBuiltInOn({true, false, true, false}, path));
+  EXPECT_EQ(profile::GetString(config_names::kCleanRules, config_names::kBuiltInOff, "", path), "2,4");
+  EXPECT_EQ(ReadBuiltInOn(4, path), (std::vector<bool>{true, false, true, false}));
+  const struct {
+    const char* off;
+    std::vector<bool> on;
+  } cases[] = {
+      {"", {true, true, true}},        {"0,4,99999", {true, true, true}}, {"x,2,,3y", {true, false, true}},
+      {"-1,1", {false, true, true}},   {"3,3", {true, true, false}},
+  };
+  for (const auto& c : cases) {
+    profile::WriteString(config_names::kCleanRules, config_names::kBuiltInOff, c.off, path);
+    EXPECT_EQ(ReadBuiltInOn(3, path), c.on) << c.off;
+  }
+}
+
 }  // namespace
 }  // namespace varnelo

@@ -5,7 +5,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
+#include <QRegularExpression>
 #include <QLineEdit>
+#include <QTableWidget>
 #include <QListWidget>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -21,6 +24,8 @@
 #include <fstream>
 
 #include "aids/book_find.h"
+#include "aids/clean_apply.h"
+#include "aids/library_list.h"
 #include "aids/page_cleaning.h"
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
@@ -256,6 +261,90 @@ TEST_F(CleanPagesTest, TypesetSettingsShapeTheParagraphs) {
   EXPECT_EQ(block.blockFormat().bottomMargin(), 0);
   EXPECT_NE(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
   EXPECT_TRUE(testing::FileBytes(path_) == bytes_);
+}
+
+// "净化规则...": a bad expression is refused with its reason, a rule typed is counted in the
+// book as typed, and what the dialog keeps cleans the page.
+TEST_F(CleanPagesTest, RulesDialogCountsRefusesBadExpressionsAndKeeps) {
+  // The fixture's ad lines and the ones the downloaded novel came with.
+  const QString book = QString::fromStdU16String(DecodeBookBytes(bytes_));
+  const int adLines = static_cast<int>(book.count(QRegularExpression(QStringLiteral("本章字数[:：]\\d+"))));
+  ASSERT_GT(adLines, 40);
+  ASSERT_TRUE(testing::WithModalDialog([&] { Action(cmd::kCleanRules)->trigger(); }, [&](QDialog& dialog) {
+    auto* table = dialog.findChild<QTableWidget*>("tableRules");
+    const int builtIn = table->rowCount();
+    ASSERT_EQ(builtIn, static_cast<int>(BuiltInRules().size()));
+    auto* pattern = dialog.findChild<QLineEdit*>("editPattern");
+    auto* label = dialog.findChild<QLabel*>("labelCount");
+    dialog.findChild<QCheckBox*>("checkRegex")->setChecked(true);
+    pattern->setText(QStringLiteral("本章(字数"));
+    testing::RunEventLoop(1000, [&] { return label->text().contains(QStringLiteral("正则表达式有误")); });
+    EXPECT_TRUE(label->text().contains(QStringLiteral("正则表达式有误"))) << label->text().toStdString();
+    dialog.findChild<QPushButton*>("buttonAdd")->click();
+    ASSERT_EQ(boxes_.shown.size(), 1u);
+    EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("正则表达式有误")));
+    EXPECT_EQ(table->rowCount(), builtIn) << "never kept";
+    pattern->setText(QStringLiteral("本章字数[:：]\\d+"));
+    dialog.findChild<QLineEdit*>("editReplacement")->setText(QStringLiteral("(\\0)"));
+    testing::RunEventLoop(1000, [&] { return label->text().contains(QStringLiteral("找到")); });
+    EXPECT_EQ(label->text(), QStringLiteral("在本书中找到 %1 处。").arg(adLines));
+    dialog.findChild<QPushButton*>("buttonAdd")->click();
+    ASSERT_EQ(table->rowCount(), builtIn + 1);
+    EXPECT_EQ(table->item(builtIn, 5)->text(), QString::number(adLines));
+    // The built-in update-time rule off, so the user's rule is what shows.
+    for (int row = 0; row < builtIn; ++row) {
+      if (table->item(row, 2)->text().contains(QStringLiteral("更新时间"))) table->item(row, 0)->setCheckState(Qt::Unchecked);
+    }
+    dialog.accept();
+  }));
+  Action(cmd::kCleanPage)->trigger();
+  EXPECT_FALSE(view_->Pane()->PaneText().contains(QStringLiteral("4804")));
+  EXPECT_TRUE(view_->Pane()->PaneText().contains(QStringLiteral("更新时间:2007-11-16 7:55:51 (\\0)")))
+      << view_->Pane()->PaneText().left(400).toStdString();
+  EXPECT_EQ(profile::GetString(config_names::kCleanRules, "1", "", home_.ConfigPath()),
+            "1r||本章字数[:：]\\d+|(\\0)");
+  EXPECT_FALSE(profile::GetString(config_names::kCleanRules, config_names::kBuiltInOff, "", home_.ConfigPath()).empty());
+  EXPECT_TRUE(testing::FileBytes(path_) == bytes_);
+}
+
+// "把净化规则应用到文件...": asked first; then only the matched bytes change, the old file is
+// kept beside the book where the library does not list it, and the message says where.
+TEST_F(CleanPagesTest, ApplyToFileChangesOnlyMatchesAndKeepsABackup) {
+  // One rule of the user's for this book alone, the built-in ones off.
+  StoredRule rule;
+  rule.pattern = QString::fromStdU16String(kAd).toStdString();
+  rule.book = path_;
+  app_.MainFrame()->Cleaning()->SetRules({rule}, std::vector<bool>(BuiltInRules().size(), false));
+  const std::string ad = EncodeBookText(std::u16string(kAd) + u"\r\n");
+  std::string expected = bytes_;
+  std::size_t ads = 0;
+  for (std::size_t at; (at = expected.find(ad)) != std::string::npos; ++ads) expected.erase(at, ad.size());
+  ASSERT_GT(ads, 10u);
+  const std::string backup = path_ + ".bak";
+  boxes_.answers = {MessageResult::No};
+  Action(cmd::kApplyCleanToFile)->trigger();
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("将改动 %1 处").arg(ads))) << boxes_.shown[0].text.toStdString();
+  EXPECT_TRUE(testing::FileBytes(path_) == bytes_) << "refused: untouched";
+  EXPECT_FALSE(std::filesystem::exists(backup));
+
+  boxes_.answers = {MessageResult::Yes};
+  Action(cmd::kApplyCleanToFile)->trigger();
+  ASSERT_EQ(boxes_.shown.size(), 3u);
+  EXPECT_TRUE(boxes_.shown[2].text.contains(QString::fromStdString(backup))) << boxes_.shown[2].text.toStdString();
+  EXPECT_TRUE(testing::FileBytes(path_) == expected);
+  EXPECT_TRUE(testing::FileBytes(backup) == bytes_) << "the old bytes, for undoing by hand";
+  const std::vector<std::string> listed = ListBooks(home_.Folder());
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), "wrapped.txt"), 1);
+  EXPECT_EQ(listed.size(), std::size_t(std::count_if(listed.begin(), listed.end(), [](const std::string& n) {
+              return n.ends_with(".txt");
+            })));
+  EXPECT_EQ(view_->Text().size(), expected.size()) << "the book read again";
+  // Once more: nothing left to change, and an older backup is never overwritten.
+  boxes_.answers = {MessageResult::Yes};
+  Action(cmd::kApplyCleanToFile)->trigger();
+  EXPECT_TRUE(boxes_.shown.back().text.contains(QStringLiteral("没有找到"))) << boxes_.shown.back().text.toStdString();
+  EXPECT_EQ(CleanBackupPath(path_), path_ + ".2.bak");
 }
 
 }  // namespace
