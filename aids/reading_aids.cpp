@@ -11,6 +11,7 @@
 #include "aids/place_keeper.h"
 #include "aids/library_side_bar.h"
 #include "aids/page_appearance.h"
+#include "aids/page_cleaning.h"
 #include "aids/skin_button.h"
 #include "aids/quotation_line.h"
 #include "aids/settings_dlg.h"
@@ -41,6 +42,7 @@ ReadingAids AttachReadingAids(CVarneloView& view) {
   aids.settings = settings.get();
   view.AddPart(std::move(settings));
   aids.chapters = Attach<ChapterList>(view);
+  aids.cleaning = Attach<PageCleaning>(view);
   aids.conversion = Attach<TextConversion>(view);
   Attach<PageMargins>(view);
   aids.find = Attach<BookFind>(view);

@@ -14,6 +14,7 @@ class PageAppearance;
 class QuotationLine;
 class ReadingSettings;
 class TextConversion;
+class PageCleaning;
 
 struct ReadingAids {
   LibrarySideBar* sideBar = nullptr;
@@ -25,6 +26,7 @@ struct ReadingAids {
   BookFind* find = nullptr;
   PlaceKeeper* places = nullptr;
   TextConversion* conversion = nullptr;
+  PageCleaning* cleaning = nullptr;
 };
 
 ReadingAids AttachReadingAids(CVarneloView& view);

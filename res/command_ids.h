@@ -57,6 +57,18 @@ inline constexpr int kStatusBar = 59393;
 inline constexpr int kConvertNone = 32880;
 inline constexpr int kConvertSimplified = 32881;
 inline constexpr int kConvertTraditional = 32882;
+// 排版 and 净化: the page re-flowed, indented and cleaned of web junk, the book untouched
+inline constexpr int kReflowOff = 32890;
+inline constexpr int kReflowAuto = 32891;
+inline constexpr int kReflowOn = 32892;
+inline constexpr int kIndentKeep = 32893;
+inline constexpr int kIndentTwo = 32894;
+inline constexpr int kIndentNone = 32895;
+inline constexpr int kCleanPage = 32896;
+inline constexpr int kCleanSelection = 32898;
+inline constexpr int kTypesetSettings = 32899;
+inline constexpr int kCleanRules = 32897;
+inline constexpr int kApplyCleanToFile = 32886;
 
 // Extras
 inline constexpr int kReadRecords = 32813;

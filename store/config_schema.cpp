@@ -46,15 +46,22 @@ constexpr Range kRanges[] = {
     {ConfigKey::LibraryEntry, 0, kIntMax},
     {ConfigKey::PageMargin, 0, kMaxPageMargin},
     {ConfigKey::MaxLineChars, 0, kMaxLineCharsLimit},
+    {ConfigKey::ReflowMode, 0, 2},
+    {ConfigKey::IndentMode, 0, 2},
+    {ConfigKey::CleanFlag, 0, 1},
+    {ConfigKey::ParaSpacing, 0, kMaxParaSpacing},
+    {ConfigKey::Justify, 0, 1},
+    {ConfigKey::HeadingApart, 0, 1},
 };
 
 constexpr char kStyle[] = "Style";
 constexpr char kQuote[] = "Quote";
 constexpr char kInterface[] = "Interface";
 constexpr char kReading[] = "Reading";
+constexpr char kTypeset[] = "Typeset";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 35> kEntries = {{
+const std::array<Entry, 41> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -126,6 +133,18 @@ const std::array<Entry, 35> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.sync.computer; }},
     {ConfigKey::SyncTrusted, "Sync", "Trusted", Form::String, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.sync.trusted; }},
+    {ConfigKey::ReflowMode, kTypeset, "Reflow", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.reflowMode; }},
+    {ConfigKey::IndentMode, kTypeset, "Indent", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.indentMode; }},
+    {ConfigKey::CleanFlag, kTypeset, "Clean", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.cleanFlag; }},
+    {ConfigKey::ParaSpacing, kTypeset, "ParaSpacing", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.paraSpacing; }},
+    {ConfigKey::Justify, kTypeset, "Justify", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.justify; }},
+    {ConfigKey::HeadingApart, kTypeset, "HeadingApart", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.headingApart; }},
 }};
 
 const Range* RangeOf(ConfigKey key) {

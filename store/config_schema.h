@@ -38,6 +38,8 @@ inline constexpr int kHighestLineSpacing = 800;
 inline constexpr int kMinWindowWidth = 200;
 inline constexpr int kMinWindowHeight = 150;
 inline constexpr int kPlacementReach = 32767;
+// Paragraph spacing stays within a screenful of any sane font.
+inline constexpr int kMaxParaSpacing = 200;
 // The normal rectangle brought into those bounds; the size is kept where it can be.
 WindowPlacement SanePlacement(WindowPlacement placement);
 
@@ -63,6 +65,7 @@ enum class ConfigKey {
   ReturnToPlace, TurnAtPageEnd,
   ConvertFlag, PageMargin, MaxLineChars,
   SyncOn, SyncServer, SyncUser, SyncFolder, SyncComputer, SyncTrusted,
+  ReflowMode, IndentMode, CleanFlag, ParaSpacing, Justify, HeadingApart,
 };
 
 // [Sync]: the WebDAV server the reader syncs with (the password is never here).
@@ -100,6 +103,13 @@ struct ConfigValues {
   int pageMargin = 0;    // pixels left and right of the text
   int maxLineChars = 0;  // characters a line holds at most; 0 = the pane's width
   SyncSettings sync;
+  // [Typeset]: how the page is shown, the book untouched; written when chosen.
+  int reflowMode = 0;    // 0 the file's lines, 1 re-flowed when found hard-wrapped, 2 always
+  int indentMode = 0;    // 0 as the file has it, 1 two full-width spaces, 2 none
+  int cleanFlag = 0;     // 1: the enabled replace rules clean the page
+  int paraSpacing = 0;   // pixels between paragraphs
+  int justify = 0;       // 1: lines justified
+  int headingApart = 0;  // 1: a chapter heading at the page's top larger, bold, centred
 
   // Numbers brought into their range as they were read: the value in use and the text the
   // file held. While the value in use is unchanged, a write gives the file's text back:
@@ -159,6 +169,10 @@ inline constexpr char kBookMarkPlace[] = "BookMarkPlace";
 // The user's own chapter rules: RuleNum entries "1".. in the user's order.
 inline constexpr char kChapterRules[] = "ChapterRules";
 inline constexpr char kRuleNum[] = "RuleNum";
+// The user's replace rules: RuleNum entries "1".. (store/replace_rules.h).
+inline constexpr char kCleanRules[] = "CleanRules";
+// The built-in replace rules turned off: their numbers from 1, "3,5".
+inline constexpr char kBuiltInOff[] = "BuiltInOff";
 }  // namespace config_names
 
 }  // namespace varnelo

@@ -198,16 +198,22 @@ std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
   return book;
 }
 
-bool PageEditor::WriteBook(const std::string& path, const std::string& bytes) {
+bool WriteBookFile(QWidget* owner, const std::string& path, std::string_view bytes, const QString& notDone) {
   std::error_code error;
   if (Unwritable(path)) {
     error = std::make_error_code(std::errc::permission_denied);
   } else if (WriteFileAtomically(path, bytes, &error)) {
     return true;
   }
-  Tell(QStringLiteral("警告！文件无法写入，未保存！\n%1\n（%2）")
-           .arg(PathText(path), QString::fromStdString(WriteErrorReason(error.value()))));
+  MessageBoxes().Show(owner,
+                      QStringLiteral("警告！文件无法写入，%1！\n%2\n（%3）")
+                          .arg(notDone, PathText(path), QString::fromStdString(WriteErrorReason(error.value()))),
+                      QString(), MessageButtons::Ok, MessageIcon::Exclamation);
   return false;
+}
+
+bool PageEditor::WriteBook(const std::string& path, const std::string& bytes) {
+  return WriteBookFile(&view_, path, bytes);
 }
 
 PageEditor::Outcome PageEditor::WriteBack() {

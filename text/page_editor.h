@@ -27,6 +27,11 @@ struct FindOptions {
 // of its own. -1 when there is none.
 int FindInPageText(const QString& text, const QString& what, int from, const FindOptions& options);
 
+// Writes a whole book through the atomic writer (a file we may not write is refused). False,
+// and the user told why with `notDone` ("未保存"), when it could not be written.
+bool WriteBookFile(QWidget* owner, const std::string& path, std::string_view bytes,
+                   const QString& notDone = QStringLiteral("未保存"));
+
 class PageEditor : public ViewPart {
  public:
   explicit PageEditor(CVarneloView& view);

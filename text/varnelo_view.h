@@ -188,6 +188,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // pane can hold.
   std::string ShownBytes(int page) const;
   std::int64_t PageStart(int page) const { return pages_.PageStart(page); }
+  // Where each unit of the pane's text begins in the page's bytes when a part laid the
+  // page out anew; empty when the pane holds the page's bytes as they are.
+  const std::vector<std::size_t>& DisplayOffsets() const { return displayOffsets_; }
   const Pagination& Pages() const { return pages_; }
   // Tells the parts the book now comes from the name it was saved under.
   void NotifyBookSavedAs();
@@ -253,6 +256,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   int pageNumberValue_ = 0;
   int lastScreenTop_ = 0;
   QString paneText_;
+  std::vector<std::size_t> displayOffsets_;
   int editMode_ = 0;
   bool askingToSave_ = false;
 

@@ -14,6 +14,8 @@ namespace {
 
 // Where the bytes of each pane unit of the shown page begin, relative to the page.
 std::vector<std::size_t> UnitStarts(const CVarneloView& view) {
+  // A page laid out anew (cleaned, re-flowed) carries its own map; edit mode never does.
+  if (!view.DisplayOffsets().empty() && !view.EditMode()) return view.DisplayOffsets();
   std::vector<std::size_t> starts;
   PaneUnits(view.ShownBytes(view.CurrentPage()), &starts);
   return starts;

@@ -130,6 +130,8 @@ void CVarneloView::ShowPage(int page) {
     paneText_.truncate(pane_->TextLimit());
     if (!paneText_.isEmpty() && paneText_.back().isHighSurrogate()) paneText_.chop(1);
   }
+  displayOffsets_.clear();
+  for (const auto& part : parts_) part->OnPageLayout(page, shown, paneText_, displayOffsets_);
   for (const auto& part : parts_) part->OnPageText(page, paneText_);
   PushToControls();
   RecordReadingState();

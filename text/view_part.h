@@ -3,7 +3,10 @@
 // view when it is attached, and hears the view's start-up steps.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "text/text_shift.h"
 
@@ -43,6 +46,17 @@ class ViewPart {
   // A bookmark was opened: the library list is to forget the opened files and the listed
   // folder and, when the book loaded, hold that book alone.
   virtual void OnBookmarkOpened(bool loaded) { (void)loaded; }
+  // ShowPage is about to put `text`, the pane's text of `page` made from `bytes`, in the
+  // pane: a part may lay it out anew (clean, re-flow, indent), filling `offsets` with the
+  // page byte of every unit plus the length at the end. Empty offsets: the text is the
+  // bytes as they are. Called before OnPageText.
+  virtual void OnPageLayout(int page, std::string_view bytes, QString& text,
+                            std::vector<std::size_t>& offsets) {
+    (void)page;
+    (void)bytes;
+    (void)text;
+    (void)offsets;
+  }
   // ShowPage is about to put `text`, the pane's text of `page`, in the pane: a part may
   // show it otherwise (in other characters), keeping its length.
   virtual void OnPageText(int page, QString& text) {

@@ -1,6 +1,6 @@
-// varnelo-pages: loads a book exactly as the reader does and prints its page table, or the
-// display text of one page. The same engine code as the reader, so its output is the
-// reader's behaviour.
+// varnelo-pages: loads a book exactly as the reader does and prints its page table, the
+// display bytes of one page, or the text the pane shows for it once cleaned and re-flowed.
+// The same engine code as the reader, so its output is the reader's behaviour.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -8,17 +8,24 @@
 #include <optional>
 #include <string>
 
+#include "aids/rule_matchers.h"
 #include "text/book_encoding.h"
 #include "text/book_engine.h"
+#include "text/display_text.h"
 
 namespace {
 
 void Usage() {
-  std::fputs("usage: varnelo-pages [--chapters RULE] [--encoding NAME] [--page K] FILE\n"
+  std::fputs("usage: varnelo-pages [--chapters RULE] [--encoding NAME] [--page K [--shown]\n"
+             "                     [--reflow off|auto|on] [--clean]] FILE\n"
              "  RULE  chapter rule 1 to 6 (第...章 卷 回 部 节 集) or auto (the book's own\n"
              "        headings); without it, pages of 50 lines\n"
              "  NAME  gbk, utf-8, big5, utf-16le or utf-16be; without it, detected\n"
-             "  K     write the display text of page K instead of the page table\n",
+             "  K     write the display text of page K instead of the page table\n"
+             "  --shown   page K as the pane shows it, in UTF-8, one paragraph a line\n"
+             "  --reflow  join hard-wrapped lines: off (default), auto (when the book is\n"
+             "            found hard-wrapped) or on\n"
+             "  --clean   apply the built-in replace rules (web tags, ad lines, addresses)\n",
              stderr);
 }
 
@@ -43,6 +50,37 @@ std::string Hex(std::string_view bytes) {
   return out;
 }
 
+// UTF-8 of the pane's units; a lone surrogate (an undecodable byte) becomes U+FFFD.
+std::string Utf8(std::u16string_view units) {
+  std::string out;
+  out.reserve(units.size() * 3);
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    char32_t c = units[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,6 +90,9 @@ int main(int argc, char** argv) {
   int page = 0;
   const char* file = nullptr;
   std::optional<varnelo::BookEncoding> choice;
+  bool wantShown = false;
+  bool clean = false;
+  varnelo::ReflowMode reflow = varnelo::ReflowMode::Off;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--chapters") == 0 && i + 1 < argc) {
       ++i;
@@ -75,6 +116,22 @@ int main(int argc, char** argv) {
         return 2;
       }
       wantPage = true;
+    } else if (std::strcmp(argv[i], "--shown") == 0) {
+      wantShown = true;
+    } else if (std::strcmp(argv[i], "--clean") == 0) {
+      clean = true;
+    } else if (std::strcmp(argv[i], "--reflow") == 0 && i + 1 < argc) {
+      const std::string word = argv[++i];
+      if (word == "off") {
+        reflow = varnelo::ReflowMode::Off;
+      } else if (word == "auto") {
+        reflow = varnelo::ReflowMode::Auto;
+      } else if (word == "on") {
+        reflow = varnelo::ReflowMode::On;
+      } else {
+        std::fprintf(stderr, "varnelo-pages: --reflow takes off, auto or on\n");
+        return 2;
+      }
     } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
       Usage();
       return 2;
@@ -85,7 +142,8 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (file == nullptr) {
+  if (file == nullptr || (wantShown && !wantPage) ||
+      (!wantShown && (clean || reflow != varnelo::ReflowMode::Off))) {
     Usage();
     return 2;
   }
@@ -106,7 +164,25 @@ int main(int argc, char** argv) {
                    pages.pageCount);
       return 2;
     }
-    const std::string shown = varnelo::PageText(text, pages, page);
+    std::string shown = varnelo::PageText(text, pages, page);
+    if (wantShown) {
+      // As the pane takes it: at most its text limit of units, whole characters.
+      constexpr std::size_t kPaneLimit = 0x20000;
+      if (shown.size() > 2 * kPaneLimit + 2) shown.resize(2 * kPaneLimit + 2);
+      varnelo::DisplayOptions options;
+      const varnelo::MatcherSet rules =
+          clean ? varnelo::MakeMatchers(varnelo::BuiltInRules()) : varnelo::MatcherSet{};
+      options.rules = rules.Pointers();
+      options.reflow = reflow;
+      options.evidence = varnelo::MeasureWrap(text);
+      varnelo::DisplayText display = varnelo::ShowPageText(shown, options);
+      if (display.text.size() > kPaneLimit) {
+        display.text.resize(kPaneLimit);
+        if (display.text.back() >= 0xD800 && display.text.back() <= 0xDBFF) display.text.pop_back();
+      }
+      shown = Utf8(display.text);
+      if (!shown.empty() && shown.back() != '\n') shown += '\n';
+    }
     std::fwrite(shown.data(), 1, shown.size(), stdout);
     return std::fflush(stdout) == 0 ? 0 : 1;
   }

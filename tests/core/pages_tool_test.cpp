@@ -4,11 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/core/scratch_folder.h"
 
@@ -125,4 +127,103 @@ TEST(PagesTool, CorpusNovelByItsHeadings) {
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out.substr(0, run.out.find("page 0")),
             "length 1750040\nencoding gbk\nchars 842220\nmode 1\npages 121\ncurrent 0\n");
+}
+
+namespace {
+
+std::vector<std::string> LinesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  while (from < text.size()) {
+    const std::size_t stop = std::min(text.find('\n', from), text.size());
+    lines.push_back(text.substr(from, stop - from));
+    from = stop + 1;
+  }
+  return lines;
+}
+
+// UTF-8 lines without their blanks (ASCII, full-width) at either end.
+std::string Trimmed(std::string line) {
+  const auto blankAt = [&](std::size_t at) {
+    return line.compare(at, 1, " ") == 0 || line.compare(at, 1, "\r") == 0 ||
+           line.compare(at, 3, "\xE3\x80\x80") == 0;
+  };
+  while (!line.empty() && blankAt(0)) line.erase(0, line[0] == ' ' || line[0] == '\r' ? 1 : 3);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\r' ||
+                           (line.size() >= 3 && line.compare(line.size() - 3, 3, "\xE3\x80\x80") == 0)))
+    line.erase(line.size() - (line.back() == ' ' || line.back() == '\r' ? 1 : 3));
+  return line;
+}
+
+}  // namespace
+
+// A corpus novel as old downloads have it: hard-wrapped at 40 characters with full-width
+// indents, web tags and ad lines between the paragraphs. Cleaned and re-flowed, every whole
+// paragraph on a page is the original's and no junk is left; plain, the file's lines show.
+TEST(PagesTool, ShownPagesGiveBackTheParagraphsOfAWrappedDownload) {
+  std::string originalText;
+  for (const char* page : {"1", "2", "3"}) {
+    const ToolRun original = RunTool(std::string("--page ") + page + " --shown " +
+                                     Quote(std::string(VARNELO_CORPUS_DIR) + "/水浒传.txt"));
+    ASSERT_EQ(original.status, 0) << original.err;
+    originalText += original.out;
+  }
+  // Paragraphs in UTF-8, then wrapped by code points.
+  std::vector<std::string> paragraphs;
+  for (const std::string& line : LinesOf(originalText)) {
+    // The site's own address line would be cleaned too: leave it out of the original.
+    if (!Trimmed(line).empty() && line.find("www.") == std::string::npos) paragraphs.push_back(Trimmed(line));
+  }
+  ASSERT_GT(paragraphs.size(), 20u);
+  const std::vector<std::string> junk = {"<br />", "更新时间:2007-11-16 7:55:51 本章字数:4804",
+                                         "本章未完，请点击下一页继续阅读", "手机阅读本书请访问 m.example.com",
+                                         "<h3>1</h3>", "www.tianyabook.com"};
+  std::string wrapped;
+  for (std::size_t p = 0; p < paragraphs.size(); ++p) {
+    if (p % 7 == 3) wrapped += junk[p % junk.size()] + "\n";
+    std::string line = "\xE3\x80\x80\xE3\x80\x80";
+    int count = 2;
+    const std::string& text = paragraphs[p];
+    for (std::size_t i = 0; i < text.size();) {
+      std::size_t length = 1;
+      const auto lead = static_cast<unsigned char>(text[i]);
+      if (lead >= 0xF0) length = 4; else if (lead >= 0xE0) length = 3; else if (lead >= 0xC0) length = 2;
+      if (count == 40) {
+        wrapped += line + "\n";
+        line.clear();
+        count = 0;
+      }
+      line += text.substr(i, length);
+      ++count;
+      i += length;
+    }
+    wrapped += line + (p % 11 == 5 ? "<br />" : "") + "\n";
+  }
+  const std::string book = Book("wrapped.txt", wrapped);  // UTF-8, as many downloads are
+  int shownParagraphs = 0;
+  for (int page = 1; page <= 3; ++page) {
+    const ToolRun plain = RunTool("--page " + std::to_string(page) + " --shown " + Quote(book));
+    ASSERT_EQ(plain.status, 0) << plain.err;
+    for (const std::string& line : LinesOf(plain.out)) EXPECT_LE(Trimmed(line).size(), 40u * 3 + 6);
+    const ToolRun clean =
+        RunTool("--page " + std::to_string(page) + " --shown --reflow auto --clean " + Quote(book));
+    ASSERT_EQ(clean.status, 0) << clean.err;
+    const std::vector<std::string> lines = LinesOf(clean.out);
+    ASSERT_GT(lines.size(), 2u);
+    // The first and last lines may be a paragraph the page boundary cut.
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+      const std::string line = Trimmed(lines[i]);
+      if (line.empty()) continue;
+      EXPECT_NE(std::find(paragraphs.begin(), paragraphs.end(), line), paragraphs.end())
+          << "page " << page << " line " << i << ": " << line;
+      ++shownParagraphs;
+    }
+    for (const char* left : {"<", "更新时间", "本章未完", "手机阅读", "www."}) {
+      EXPECT_EQ(clean.out.find(left), std::string::npos) << "page " << page << ": " << left;
+    }
+  }
+  EXPECT_GT(shownParagraphs, 10);
+  const ToolRun bad = RunTool("--page 1 --shown --reflow sideways " + Quote(book));
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_EQ(RunTool("--clean " + Quote(book)).status, 2);
 }

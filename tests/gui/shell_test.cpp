@@ -182,7 +182,7 @@ TEST_F(ShellTest, ContextMenuRowsFollowTheRoutingAndTheSelection) {
   Press(Pane(), Qt::ControlModifier | Qt::Key_O);
   QMenu* menu = RightClick();
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(menu->actions().size(), 9);
+  EXPECT_EQ(menu->actions().size(), 10);
   for (int id : {cmd::kCopy, cmd::kCut, cmd::kPaste, cmd::kFind, cmd::kWebSearch, cmd::kAutoScroll,
                  cmd::kFullScreenByKeys, cmd::kEditMode}) {
     ASSERT_NE(Row(menu, id), nullptr) << id;

@@ -1,0 +1,105 @@
+#include "aids/clean_apply.h"
+
+#include <filesystem>
+
+#include "platform/services.h"
+#include "text/book_encoding.h"
+#include "text/book_encoding_part.h"
+#include "text/display_text.h"
+#include "text/file_splice.h"
+#include "text/page_editor.h"
+#include "text/page_write_back.h"
+#include "text/varnelo_view.h"
+#include "text/view_offsets.h"
+
+namespace varnelo {
+
+namespace {
+
+const QString kCaption = QStringLiteral("净化规则");
+
+void Tell(CVarneloView& view, const QString& text, MessageIcon icon = MessageIcon::Exclamation) {
+  MessageBoxes().Show(&view, text, kCaption, MessageButtons::Ok, icon);
+}
+
+// Where `offset` of the text before the splices lies after them.
+std::int64_t MovedOffset(std::int64_t offset, const std::vector<TextSplice>& splices) {
+  std::int64_t moved = offset;
+  for (const TextSplice& splice : splices) {
+    if (static_cast<std::int64_t>(splice.begin) >= offset) break;
+    const auto end = static_cast<std::int64_t>(splice.end);
+    const auto added = static_cast<std::int64_t>(splice.bytes.size());
+    // Inside a changed stretch: its start.
+    moved += offset < end ? static_cast<std::int64_t>(splice.begin) - offset : added - (end - static_cast<std::int64_t>(splice.begin));
+  }
+  return moved;
+}
+
+}  // namespace
+
+std::string CleanBackupPath(const std::string& book) {
+  std::error_code ignored;
+  std::string path = book + ".bak";
+  for (int k = 2; std::filesystem::exists(std::filesystem::symlink_status(path, ignored)); ++k)
+    path = book + "." + std::to_string(k) + ".bak";
+  return path;
+}
+
+void ApplyRulesToFile(CVarneloView& view, const std::vector<const TextMatcher*>& rules) {
+  const std::string path = view.CurrentPath();
+  if (path.empty()) {
+    MessageBoxes().Show(&view, QStringLiteral("未打开小说！"), QString(), MessageButtons::Ok, MessageIcon::None);
+    return;
+  }
+  if (view.EditMode()) return;
+  if (rules.empty()) {
+    Tell(view, QStringLiteral("没有启用的净化规则，书未改动。"));
+    return;
+  }
+  // The file as it is now, read the way the book on screen was read.
+  std::string text;
+  std::string file;
+  BookForm form;
+  const LoadStatus status = ReadBook(path, view.Form().encoding, text, form, &file);
+  if (status != LoadStatus::Ok) {
+    Tell(view, QStringLiteral("警告！无法读取这本书，书未改动！\n") + QString::fromStdString(path));
+    return;
+  }
+  std::string normalised = text;
+  NormaliseBlankLines(normalised);
+  if (normalised != view.Text()) {
+    Tell(view, QStringLiteral("这本书的文件在打开后被改动过，书未改动。\n请重新打开它，再应用净化规则。"));
+    return;
+  }
+  const std::vector<TextSplice> splices = RuleSplices(text, rules, LineBreakOf(text, 0));
+  if (splices.empty()) {
+    Tell(view, QStringLiteral("净化规则在这本书中没有找到要改的地方，书未改动。"), MessageIcon::Information);
+    return;
+  }
+  const EncodedEdit cleaned = SpliceBook(file, form, text, splices);
+  if (!cleaned.file) {
+    Tell(view, RefusedCharacterMessage(form.encoding, cleaned.refused));
+    return;
+  }
+  const std::string backup = CleanBackupPath(path);
+  const QString where = QString::fromStdString(backup);
+  if (MessageBoxes().Show(&view,
+                          QStringLiteral("把启用的净化规则应用到这本书的文件，将改动 %1 处。\n"
+                                         "改动前的文件会保存为：\n%2\n要继续吗？")
+                              .arg(splices.size())
+                              .arg(where),
+                          kCaption, MessageButtons::YesNo, MessageIcon::Question) != MessageResult::Yes)
+    return;
+  if (!WriteBookFile(&view, backup, file, QStringLiteral("书未改动"))) return;
+  if (!WriteBookFile(&view, path, *cleaned.file, QStringLiteral("书未改动"))) return;
+  // Read again; the text on top stays on top, moved by the changes before it.
+  const std::int64_t top = MovedOffset(TopOfPaneOffset(view), splices);
+  if (view.LoadText(path)) ShowOffset(view, std::min<std::int64_t>(top, static_cast<std::int64_t>(view.Text().size())));
+  Tell(view,
+       QStringLiteral("已把净化规则应用到文件，改动了 %1 处。\n改动前的文件保存在：\n%2")
+           .arg(splices.size())
+           .arg(where),
+       MessageIcon::Information);
+}
+
+}  // namespace varnelo
