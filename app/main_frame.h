@@ -24,6 +24,7 @@ namespace varnelo {
 
 class CVarneloApp;
 class CVarneloView;
+class ImmersiveMode;
 class WindowTimers;
 struct MenuEntry;
 
@@ -39,6 +40,10 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   CVarneloView* View() const { return view_; }
   LibrarySideBar* SideBar() const { return aids_.sideBar; }
   TextConversion* Conversion() const { return aids_.conversion; }
+  const ReadingAids& Aids() const { return aids_; }
+  ImmersiveMode* Immersive() const { return immersive_; }
+  // The eye-rest reminder comes again in `minutes`, unless it is due sooner anyway.
+  void SnoozeReminder(int minutes);
   const CommandRouter& Router() const { return router_; }
   bool RunCommand(int id);  // through the routing chain; false if nobody handles it
 
@@ -97,6 +102,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
 
  private:
   QMargins FrameMargins() const;
+  bool SaveSettingsNow();
   void PreCreateWindow();
   void OnCreate();
   void BuildMenus();
@@ -115,6 +121,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   CommandRouter router_;
   CVarneloView* view_ = nullptr;
   ReadingAids aids_;
+  ImmersiveMode* immersive_ = nullptr;
   std::unique_ptr<WindowTimers> timers_;
   std::multimap<int, QAction*> actions_;
   std::map<int, QAction*> menuActions_;

@@ -19,6 +19,7 @@
 #include "bench/conversion.h"
 #include "bench/encoded_load.h"
 #include "bench/first_page.h"
+#include "bench/immersive_turn.h"
 #include "text/book_engine.h"
 #include "text/book_search.h"
 #include "text/chapter_finder.h"
@@ -272,6 +273,11 @@ int main(int argc, char** argv) {
   const varnelo::bench::ConversionFigures convert = varnelo::bench::MeasureConversion(largest.string(), kRuns);
   std::printf("convert-page: %d chars; shown %.1f ms; shown converted %.1f ms; ratio %.2f (at most 2)\n",
               convert.characters, convert.plainMs, convert.convertedMs, convert.convertedMs / convert.plainMs);
+  // One screen turned in the reading mode against one page in the classic window.
+  const varnelo::bench::TurnFigures turns = varnelo::bench::MeasureTurns(largest.string(), 300);
+  std::printf("immersive-turn: screen %.2f ms (%d); classic page %.2f ms (%d); ratio %.2f\n",
+              turns.screenMs, turns.screens, turns.pageMs, turns.pages, turns.screenMs / turns.pageMs);
+  std::fflush(stdout);
   if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) ReportConfigFiles();
   return 0;
 }

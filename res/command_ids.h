@@ -57,6 +57,9 @@ inline constexpr int kStatusBar = 59393;
 inline constexpr int kConvertNone = 32880;
 inline constexpr int kConvertSimplified = 32881;
 inline constexpr int kConvertTraditional = 32882;
+// The quiet reading mode and its settings
+inline constexpr int kImmersive = 32960;
+inline constexpr int kImmersiveSettings = 32961;
 
 // Extras
 inline constexpr int kReadRecords = 32813;

@@ -107,6 +107,9 @@ std::vector<MenuEntry> BuildMenuBar() {
                                     Item(kConvertSimplified, "显示为简体"),
                                     Item(kConvertTraditional, "显示为繁體"),
                                 }),
+                          Separator(),
+                          Item(kImmersive, "沉浸阅读", "F11"),
+                          Item(kImmersiveSettings, "沉浸阅读设置..."),
                       }));
   bar.push_back(Popup("拓展(&E)", {},
                       {
@@ -199,6 +202,8 @@ constexpr std::array kStrings = {
     StringEntry{kConvertNone, "按书中原有的字显示"},
     StringEntry{kConvertSimplified, "把书中的繁体字显示为简体字，书本身不变"},
     StringEntry{kConvertTraditional, "把书中的简体字显示为繁体字，书本身不变"},
+    StringEntry{kImmersive, "只留下书页的安静阅读，Esc 返回"},
+    StringEntry{kImmersiveSettings, "沉浸阅读的主题、字体、行高和双栏"},
     StringEntry{kAppTitle, "Varnelo"},
     StringEntry{kIdleText, kIdle},
     StringEntry{kOpenFile, "打开一个现有文档\n打开txt"},
@@ -297,6 +302,7 @@ const std::vector<Accelerator>& Accelerators() {
       {"F5", kAddBookmark},       {"F6", kNextPane},          {"Shift+F6", kPrevPane},
       {"Ctrl+Return", kFullScreen}, {"Ctrl+Enter", kFullScreen},
       {"F4", kChapterList},       {"Ctrl+Shift+F", kBookFind},
+      {"F11", kImmersive},
   };
   return table;
 }

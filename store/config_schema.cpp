@@ -46,15 +46,19 @@ constexpr Range kRanges[] = {
     {ConfigKey::LibraryEntry, 0, kIntMax},
     {ConfigKey::PageMargin, 0, kMaxPageMargin},
     {ConfigKey::MaxLineChars, 0, kMaxLineCharsLimit},
+    {ConfigKey::ImmersiveFontSize, kLowestReadingPoints, kHighestReadingPoints},
+    {ConfigKey::ImmersiveLineHeight, 100, 300},
+    {ConfigKey::ImmersiveParagraph, 0, 200},
 };
 
 constexpr char kStyle[] = "Style";
 constexpr char kQuote[] = "Quote";
 constexpr char kInterface[] = "Interface";
 constexpr char kReading[] = "Reading";
+constexpr char kImmersive[] = "Immersive";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 29> kEntries = {{
+const std::array<Entry, 36> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -114,6 +118,20 @@ const std::array<Entry, 29> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.pageMargin; }},
     {ConfigKey::MaxLineChars, kStyle, "MaxLineChars", Form::Int, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.maxLineChars; }},
+    {ConfigKey::ImmersiveOn, kImmersive, "Active", Form::ZeroOrOne, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.on; }},
+    {ConfigKey::ImmersiveTheme, kImmersive, "Theme", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.theme; }},
+    {ConfigKey::ImmersiveColumns, kImmersive, "TwoColumns", Form::ZeroOrOne, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.twoColumns; }},
+    {ConfigKey::ImmersiveFace, kImmersive, "Face", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.face; }},
+    {ConfigKey::ImmersiveFontSize, kImmersive, "FontSize", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.fontPoints; }},
+    {ConfigKey::ImmersiveLineHeight, kImmersive, "LineHeight", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.lineHeight; }},
+    {ConfigKey::ImmersiveParagraph, kImmersive, "ParagraphSpacing", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.paragraphSpacing; }},
 }};
 
 const Range* RangeOf(ConfigKey key) {

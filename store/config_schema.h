@@ -62,6 +62,21 @@ enum class ConfigKey {
   CheckNet,
   ReturnToPlace, TurnAtPageEnd,
   ConvertFlag, PageMargin, MaxLineChars,
+  ImmersiveOn, ImmersiveTheme, ImmersiveColumns, ImmersiveFace, ImmersiveFontSize,
+  ImmersiveLineHeight, ImmersiveParagraph,
+};
+
+// [Immersive]: the quiet reading mode beside the classic window, and how it sets the page.
+inline constexpr int kLowestReadingPoints = 8;
+inline constexpr int kHighestReadingPoints = 72;
+struct ImmersiveSettings {
+  int on = 0;              // the reader was in the mode when it last closed
+  int theme = 0;           // 0 day, 1 sepia, 2 green, 3 night, 4 as the desktop
+  int twoColumns = 0;      // two columns when the window is wide enough
+  std::string face;        // empty: the system's CJK serif
+  int fontPoints = 16;
+  int lineHeight = 170;    // percent of the font's own line
+  int paragraphSpacing = 50;  // percent of a line between paragraphs
 };
 
 // Every single-valued key of Config.ini. The lists (bookmarks 1 to 9, recent folders,
@@ -87,6 +102,7 @@ struct ConfigValues {
   int convertFlag = 0;   // 0 the book's own characters, 1 simplified, 2 traditional
   int pageMargin = 0;    // pixels left and right of the text
   int maxLineChars = 0;  // characters a line holds at most; 0 = the pane's width
+  ImmersiveSettings immersive;
 
   // Numbers brought into their range as they were read: the value in use and the text the
   // file held. While the value in use is unchanged, a write gives the file's text back:

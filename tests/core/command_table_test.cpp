@@ -96,7 +96,7 @@ TEST(CommandTable, CommandIdsUniqueAndTrayReusesThem) {
       EXPECT_TRUE(seen.insert(e.id).second) << "repeated id " << e.id;
     }
   });
-  EXPECT_EQ(seen.size(), 61u);  // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, 自动识别, 章节规则
+  EXPECT_EQ(seen.size(), 63u);  // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, 自动识别, 章节规则, 沉浸阅读 and its settings
   EXPECT_EQ(Texts(TrayMenu()), (std::vector<std::string>{"关于V2.31", "阅读记录", "退出"}));
   for (const MenuEntry& e : TrayMenu()) EXPECT_NE(Find(e.id), nullptr) << e.id;
 }
@@ -110,7 +110,7 @@ TEST(CommandTable, AcceleratorsUniqueAndMatchMenuKeys) {
         << a.keys;
     EXPECT_TRUE(byKey.emplace(a.keys, a.id).second) << "repeated key " << a.keys;
   }
-  EXPECT_EQ(Accelerators().size(), 22u);
+  EXPECT_EQ(Accelerators().size(), 23u);
   int advertised = 0;
   Walk(MenuBar(), [&](const MenuEntry& e) {
     if (e.kind != MenuKind::Command || e.keyText.empty() || e.keyText[0] == '(') return;
@@ -123,7 +123,7 @@ TEST(CommandTable, AcceleratorsUniqueAndMatchMenuKeys) {
     EXPECT_EQ(it->second, e.id) << e.keyText;
     ++advertised;
   });
-  EXPECT_EQ(advertised, 10);
+  EXPECT_EQ(advertised, 11);
   EXPECT_EQ(byKey["Ctrl+Return"], byKey["Ctrl+Enter"]);
   for (const char* key : {"Ctrl+Z", "Alt+Backspace", "F6", "Shift+F6"}) {
     EXPECT_EQ(Find(byKey.at(key)), nullptr) << key;
