@@ -75,8 +75,8 @@ struct ImmersiveSettings {
   int twoColumns = 0;      // two columns when the window is wide enough
   std::string face;        // empty: the system's CJK serif
   int fontPoints = 16;
-  int lineHeight = 170;    // percent of the font's own line
-  int paragraphSpacing = 50;  // percent of a line between paragraphs
+  int lineHeight = 120;    // percent of the font's own line
+  int paragraphSpacing = 25;  // percent of a line between paragraphs
 };
 
 // Every single-valued key of Config.ini. The lists (bookmarks 1 to 9, recent folders,

@@ -406,7 +406,11 @@ void ImmersivePage::UpdateColumns() {
   const int height = ScreenHeight();
   const bool scrolling = autoScroll_ != nullptr && autoScroll_->IsOn();
   const int cut = NextScreenTop(document, top, height);
-  if (mirror_ != nullptr) mirror_->verticalScrollBar()->setValue(cut);
+  if (mirror_ != nullptr) {
+    mirror_->verticalScrollBar()->setValue(cut);
+    // A range highlighted since (read aloud, found) shows in the second column too.
+    RefreshHighlights();
+  }
   // The line cut by the bottom edge waits for the next screen.
   const auto place = [&](QWidget* cover, QTextEdit* edit, int from, int to) {
     if (cover == nullptr) return;

@@ -251,7 +251,15 @@ TEST_F(ImmersiveTest, TwoColumnsTurnTogether) {
   // The second column begins with the first line the first could not show whole.
   const int secondTop = LineTop(pane->FirstVisibleLine() + pane->LinesShownWhole());
   EXPECT_NEAR(second->verticalScrollBar()->value(), secondTop, 1);
+  // A range the page highlights (read aloud) shows in the second column as well.
+  QTextEdit::ExtraSelection spoken;
+  spoken.cursor = QTextCursor(pane->document());
+  spoken.cursor.setPosition(pane->LineIndex(pane->FirstVisibleLine() + pane->LinesShownWhole()));
+  spoken.cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor, 5);
+  spoken.format.setBackground(Qt::yellow);
+  pane->setExtraSelections({spoken});
   Press(Qt::Key_Space);
+  EXPECT_EQ(second->extraSelections().size(), 1);
   EXPECT_GT(Top(), secondTop);
   EXPECT_LE(Top(), secondTop + pane->viewport()->height());
   Press(Qt::Key_PageUp);
