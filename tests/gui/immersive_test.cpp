@@ -28,6 +28,7 @@
 #include "aids/immersive/quiet_notices.h"
 #include "aids/immersive/themes.h"
 #include "app/immersive_mode.h"
+#include "platform/window_timers.h"
 #include "res/command_ids.h"
 #include "tests/gui/test_support.h"
 
@@ -51,6 +52,8 @@ class ImmersiveTest : public ::testing::Test, protected testing::ScriptedSession
     ASSERT_TRUE(app_->InitInstance({"varnelo"}));
     frame_ = app_->MainFrame();
     view_ = frame_->View();
+    // The remembered placement first, so it cannot undo the size the test gives.
+    testing::RunEventLoop(2000, [&] { return !frame_->Timers().IsActive(CMainFrame::kPlacementTimer); });
     frame_->resize(1100, 760);
     QApplication::processEvents();
   }
