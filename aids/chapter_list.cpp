@@ -190,6 +190,9 @@ void ChapterList::Open() {
   ShownText shown;
   if (conversion_ != nullptr && conversion_->Mode() != ConvertMode::None)
     shown = [this](const QString& text) { return conversion_->Shown(text); };
+  if (presenter_ && presenter_(view_.Text(), headings, current - 1, shown,
+                               [this, &headings](int chapter) { Jump(headings, chapter); }))
+    return;
   ChapterListDialog dialog(view_.Text(), headings, current - 1, &view_, shown);
   if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == 0) return;
   Jump(headings, dialog.Chosen());

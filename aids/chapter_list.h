@@ -84,6 +84,11 @@ class ChapterList : public ViewPart {
   void OnBookLoaded() override { lineScan_.reset(); }
   void Open();
   void SetConversion(TextConversion* conversion) { conversion_ = conversion; }
+  // Shows the headings somewhere other than the dialog (the reading mode's panel): given
+  // the headings, the row being read (or -1) and the way to a chapter; true when it did.
+  using Presenter = std::function<bool(std::string_view text, const Pagination& headings, int current,
+                                       const ShownText& shown, std::function<void(int chapter)> jump)>;
+  void SetPresenter(Presenter presenter) { presenter_ = std::move(presenter); }
 
  private:
   // The headings of the current rule: the page table in chapter paging, else a scan kept
@@ -96,6 +101,7 @@ class ChapterList : public ViewPart {
   TextConversion* conversion_ = nullptr;
   std::optional<Pagination> lineScan_;
   int scannedRule_ = 0;
+  Presenter presenter_;
 };
 
 }  // namespace varnelo

@@ -28,6 +28,7 @@
 #include "aids/library_side_bar.h"
 #include "aids/place_keeper.h"
 #include "aids/reading_aids.h"
+#include "app/immersive_mode.h"
 #include "app/page_context_menu.h"
 #include "app/sync/sync_part.h"
 #include "app/varnelo_app.h"
@@ -136,6 +137,8 @@ void CMainFrame::OnCreate() {
   if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
     connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CMainFrame::UpdateCommandUI);
   }
+  immersive_ = new ImmersiveMode(*this);
+  immersive_->RestoreAtStart();
   UpdateCommandUI();
 }
 
@@ -387,6 +390,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->window() == this) {
     const auto* key = static_cast<QKeyEvent*>(event);
+    // Esc leaves the reading mode (its panel first), the window coming back as it was.
+    if (key->key() == Qt::Key_Escape && immersive_ != nullptr && immersive_->HandleEscape()) return true;
     // Esc leaves full screen and still goes on to the control that has the focus.
     if (fullScreen_ && key->key() == Qt::Key_Escape) ToggleFullScreen();
     const auto found = accelerators_.find(NormalisedKey(key->keyCombination()).toCombined());
@@ -453,17 +458,18 @@ void CMainFrame::ToggleFullScreen() {
   activateWindow();
   if (router_.StateOf(cmd::kSideBar).checked) router_.Execute(cmd::kSideBar);
   if (router_.StateOf(cmd::kAutoScroll).checked) router_.Execute(cmd::kAutoScroll);
+  if (immersive_ != nullptr) immersive_->OnFullScreenChanged();
 }
 
 // In full screen the bars stay out of sight; their flags say how the window comes back.
 void CMainFrame::ToggleToolBar() {
   toolBarFlag_ = toolBarFlag_ != 0 ? 0 : 1;
-  toolBar_->setVisible(toolBarFlag_ != 0 && !fullScreen_);
+  toolBar_->setVisible(toolBarFlag_ != 0 && !fullScreen_ && !immersive_->IsActive());
 }
 
 void CMainFrame::ToggleStatusBar() {
   statusBarFlag_ = statusBarFlag_ != 0 ? 0 : 1;
-  statusBar()->setVisible(statusBarFlag_ != 0 && !fullScreen_);
+  statusBar()->setVisible(statusBarFlag_ != 0 && !fullScreen_ && !immersive_->IsActive());
 }
 
 void CMainFrame::changeEvent(QEvent* event) {
@@ -574,6 +580,8 @@ void CMainFrame::UpdateTimeDisplay() {
 
 // One box at a time: a reminder that comes due while one is open follows when it closes.
 void CMainFrame::ShowReminder(const QString& text) {
+  // In the reading mode a banner that waits, with a snooze, in place of the modal box.
+  if (immersive_ != nullptr && immersive_->ShowReminder(text, [this] { SnoozeReminder(10); })) return;
   if (reminderOpen_) {
     pendingReminder_ = text;
     return;
@@ -584,6 +592,11 @@ void CMainFrame::ShowReminder(const QString& text) {
                         MessageIcon::Exclamation);
   }
   reminderOpen_ = false;
+}
+
+void CMainFrame::SnoozeReminder(int minutes) {
+  const long long elapsed = (CurrentClock().Now() - startTime_) / 60;
+  nextReminderMinute_ = static_cast<int>(std::min<long long>(nextReminderMinute_, elapsed + minutes));
 }
 
 // The window's outer rectangle, frame included, as the platform reports the frame (without
@@ -669,6 +682,16 @@ ConfigValues CMainFrame::ExitValues() const {
 }
 
 bool CMainFrame::SaveAllSettings() {
+  // The exit keeps what the classic window shows (its lines, its bars); the reading mode
+  // opens again at the next start.
+  const bool immersive = immersive_ != nullptr && immersive_->IsActive();
+  if (immersive) immersive_->Leave(true);
+  const bool saved = SaveSettingsNow();
+  if (!saved && immersive) immersive_->Enter();
+  return saved;
+}
+
+bool CMainFrame::SaveSettingsNow() {
   const std::string settingsPath = SettingsPathIn(app_.Settings().programFolder);
   CConfigStore store;
   store.SetSettingsPath(settingsPath);

@@ -24,6 +24,7 @@ namespace varnelo {
 
 class CVarneloApp;
 class CVarneloView;
+class ImmersiveMode;
 class WindowTimers;
 struct MenuEntry;
 namespace sync {
@@ -43,6 +44,10 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   LibrarySideBar* SideBar() const { return aids_.sideBar; }
   TextConversion* Conversion() const { return aids_.conversion; }
   PageCleaning* Cleaning() const { return aids_.cleaning; }
+  const ReadingAids& Aids() const { return aids_; }
+  ImmersiveMode* Immersive() const { return immersive_; }
+  // The eye-rest reminder comes again in `minutes`, unless it is due sooner anyway.
+  void SnoozeReminder(int minutes);
   const CommandRouter& Router() const { return router_; }
   bool RunCommand(int id);  // through the routing chain; false if nobody handles it
 
@@ -101,6 +106,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
 
  private:
   QMargins FrameMargins() const;
+  bool SaveSettingsNow();
   void PreCreateWindow();
   void OnCreate();
   void BuildMenus();
@@ -120,6 +126,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   CVarneloView* view_ = nullptr;
   ReadingAids aids_;
   sync::SyncPart* sync_ = nullptr;  // owned by the view
+  ImmersiveMode* immersive_ = nullptr;
   std::unique_ptr<WindowTimers> timers_;
   std::multimap<int, QAction*> actions_;
   std::map<int, QAction*> menuActions_;

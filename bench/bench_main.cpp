@@ -23,6 +23,7 @@
 #include "platform/codepage.h"
 #include "text/display_text.h"
 #include "text/file_splice.h"
+#include "bench/immersive_turn.h"
 #include "text/book_engine.h"
 #include "text/book_search.h"
 #include "text/chapter_finder.h"
@@ -315,6 +316,11 @@ int main(int argc, char** argv) {
   const varnelo::bench::CleanPageFigures clean = varnelo::bench::MeasureCleanPage(largest.string(), kRuns);
   std::printf("clean-page: %d chars; shown %.1f ms; shown with every transform %.1f ms; ratio %.2f (at most 2)\n",
               clean.characters, clean.plainMs, clean.cleanedMs, clean.cleanedMs / clean.plainMs);
+  // One screen turned in the reading mode against one page in the classic window.
+  const varnelo::bench::TurnFigures turns = varnelo::bench::MeasureTurns(largest.string(), 300);
+  std::printf("immersive-turn: screen %.2f ms (%d); classic page %.2f ms (%d); ratio %.2f\n",
+              turns.screenMs, turns.screens, turns.pageMs, turns.pages, turns.screenMs / turns.pageMs);
+  std::fflush(stdout);
   if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) ReportConfigFiles();
   return 0;
 }

@@ -69,6 +69,9 @@ inline constexpr int kCleanSelection = 32898;
 inline constexpr int kTypesetSettings = 32899;
 inline constexpr int kCleanRules = 32897;
 inline constexpr int kApplyCleanToFile = 32886;
+// The quiet reading mode and its settings
+inline constexpr int kImmersive = 32960;
+inline constexpr int kImmersiveSettings = 32961;
 
 // Extras
 inline constexpr int kReadRecords = 32813;

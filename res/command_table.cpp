@@ -126,6 +126,9 @@ std::vector<MenuEntry> BuildMenuBar() {
                                     Separator(),
                                     Item(kApplyCleanToFile, "把净化规则应用到文件..."),
                                 }),
+                          Separator(),
+                          Item(kImmersive, "沉浸阅读", "F11"),
+                          Item(kImmersiveSettings, "沉浸阅读设置..."),
                       }));
   bar.push_back(Popup("拓展(&E)", {},
                       {
@@ -231,6 +234,8 @@ constexpr std::array kStrings = {
     StringEntry{kCleanRules, "内置的和自己的净化规则：添加、修改、删除、启用"},
     StringEntry{kCleanSelection, "把选中的文字加为净化规则"},
     StringEntry{kTypesetSettings, "段间距、两端对齐、章节标题醒目"},
+    StringEntry{kImmersive, "只留下书页的安静阅读，Esc 返回"},
+    StringEntry{kImmersiveSettings, "沉浸阅读的主题、字体、行高和双栏"},
     StringEntry{kAppTitle, "Varnelo"},
     StringEntry{kIdleText, kIdle},
     StringEntry{kOpenFile, "打开一个现有文档\n打开txt"},
@@ -330,6 +335,7 @@ const std::vector<Accelerator>& Accelerators() {
       {"F5", kAddBookmark},       {"F6", kNextPane},          {"Shift+F6", kPrevPane},
       {"Ctrl+Return", kFullScreen}, {"Ctrl+Enter", kFullScreen},
       {"F4", kChapterList},       {"Ctrl+Shift+F", kBookFind},
+      {"F11", kImmersive},
   };
   return table;
 }

@@ -52,6 +52,9 @@ constexpr Range kRanges[] = {
     {ConfigKey::ParaSpacing, 0, kMaxParaSpacing},
     {ConfigKey::Justify, 0, 1},
     {ConfigKey::HeadingApart, 0, 1},
+    {ConfigKey::ImmersiveFontSize, kLowestReadingPoints, kHighestReadingPoints},
+    {ConfigKey::ImmersiveLineHeight, 100, 300},
+    {ConfigKey::ImmersiveParagraph, 0, 200},
 };
 
 constexpr char kStyle[] = "Style";
@@ -59,9 +62,10 @@ constexpr char kQuote[] = "Quote";
 constexpr char kInterface[] = "Interface";
 constexpr char kReading[] = "Reading";
 constexpr char kTypeset[] = "Typeset";
+constexpr char kImmersive[] = "Immersive";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 41> kEntries = {{
+const std::array<Entry, 48> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -145,6 +149,20 @@ const std::array<Entry, 41> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.justify; }},
     {ConfigKey::HeadingApart, kTypeset, "HeadingApart", Form::Int, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.headingApart; }},
+    {ConfigKey::ImmersiveOn, kImmersive, "Active", Form::ZeroOrOne, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.on; }},
+    {ConfigKey::ImmersiveTheme, kImmersive, "Theme", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.theme; }},
+    {ConfigKey::ImmersiveColumns, kImmersive, "TwoColumns", Form::ZeroOrOne, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.twoColumns; }},
+    {ConfigKey::ImmersiveFace, kImmersive, "Face", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.face; }},
+    {ConfigKey::ImmersiveFontSize, kImmersive, "FontSize", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.fontPoints; }},
+    {ConfigKey::ImmersiveLineHeight, kImmersive, "LineHeight", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.lineHeight; }},
+    {ConfigKey::ImmersiveParagraph, kImmersive, "ParagraphSpacing", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.immersive.paragraphSpacing; }},
 }};
 
 const Range* RangeOf(ConfigKey key) {

@@ -66,6 +66,8 @@ enum class ConfigKey {
   ConvertFlag, PageMargin, MaxLineChars,
   SyncOn, SyncServer, SyncUser, SyncFolder, SyncComputer, SyncTrusted,
   ReflowMode, IndentMode, CleanFlag, ParaSpacing, Justify, HeadingApart,
+  ImmersiveOn, ImmersiveTheme, ImmersiveColumns, ImmersiveFace, ImmersiveFontSize,
+  ImmersiveLineHeight, ImmersiveParagraph,
 };
 
 // [Sync]: the WebDAV server the reader syncs with (the password is never here).
@@ -77,6 +79,19 @@ struct SyncSettings {
   std::string computer;  // this settings folder's name among the computers, made once
   // Certificates the user chose to trust: "<host:port> <SHA-256>" entries joined by '|'.
   std::string trusted;
+};
+
+// [Immersive]: the quiet reading mode beside the classic window, and how it sets the page.
+inline constexpr int kLowestReadingPoints = 8;
+inline constexpr int kHighestReadingPoints = 72;
+struct ImmersiveSettings {
+  int on = 0;              // the reader was in the mode when it last closed
+  int theme = 0;           // 0 day, 1 sepia, 2 green, 3 night, 4 as the desktop
+  int twoColumns = 0;      // two columns when the window is wide enough
+  std::string face;        // empty: the system's CJK serif
+  int fontPoints = 16;
+  int lineHeight = 120;    // percent of the font's own line
+  int paragraphSpacing = 25;  // percent of a line between paragraphs
 };
 
 // Every single-valued key of Config.ini. The lists (bookmarks 1 to 9, recent folders,
@@ -110,6 +125,7 @@ struct ConfigValues {
   int paraSpacing = 0;   // pixels between paragraphs
   int justify = 0;       // 1: lines justified
   int headingApart = 0;  // 1: a chapter heading at the page's top larger, bold, centred
+  ImmersiveSettings immersive;
 
   // Numbers brought into their range as they were read: the value in use and the text the
   // file held. While the value in use is unchanged, a write gives the file's text back:

@@ -230,6 +230,7 @@ void CVarneloView::OnTimer(int id) {
 }
 
 void CVarneloView::ShowNotice(const QString& text, int closeAfterMs, MessageIcon icon) {
+  if (noticeSink_ && noticeSink_(text)) return;
   timers_->SetTimer(kNoticeTimer, closeAfterMs);
   MessageBoxes().Show(this, text, QStringLiteral("提示"), MessageButtons::Ok, icon);
 }

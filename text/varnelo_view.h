@@ -120,6 +120,13 @@ class CVarneloView : public QWidget, public CommandTarget {
   void OnTimer(int id);
   // A notice titled "提示" that closes itself after `closeAfterMs`.
   void ShowNotice(const QString& text, int closeAfterMs, MessageIcon icon = MessageIcon::None);
+  // While set, notices go here instead of a box when it returns true (the reading mode's
+  // toasts).
+  void SetNoticeSink(std::function<bool(const QString& text)> sink) { noticeSink_ = std::move(sink); }
+  // While set, lays the view out in place of the form (the reading mode); unset, the form
+  // comes back.
+  void SetLayoutOverride(std::function<void(int width, int height)> layOut);
+  void RelayOut() { LayOut(); }
 
   // ---- Reading-time records ----
   // Whether the book on screen (by its file name in the mirror) has a record, and which.
@@ -236,6 +243,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   CommandMap commands_;
   std::map<int, std::function<void()>> timerHandlers_;
   std::vector<std::unique_ptr<ViewPart>> parts_;
+  std::function<bool(const QString&)> noticeSink_;
+  std::function<void(int, int)> layoutOverride_;
   std::function<bool()> saveEditsInPlace_;
   std::function<bool()> saveText_;
   BookmarkPart* bookmarks_ = nullptr;

@@ -52,14 +52,26 @@ void CVarneloView::resizeEvent(QResizeEvent* event) {
 void CVarneloView::SetSideBarHidden(bool hidden) {
   sideBarHidden_ = hidden;
   if (list_ == nullptr) return;
+  if (layoutOverride_) {
+    layoutOverride_(viewWidth_, viewHeight_);
+    return;
+  }
   const FormLayout form = LayOutForm(viewWidth_, viewHeight_, sideBarHidden_, quoteHeight_);
   Place(list_, form.list);
   list_->setVisible(!sideBarHidden_);
   Place(pane_, form.pane);
 }
 
+void CVarneloView::SetLayoutOverride(std::function<void(int width, int height)> layOut) {
+  layoutOverride_ = std::move(layOut);
+}
+
 void CVarneloView::LayOut() {
   if (list_ == nullptr) return;
+  if (layoutOverride_) {
+    layoutOverride_(viewWidth_, viewHeight_);
+    return;
+  }
   const FormLayout form = LayOutForm(viewWidth_, viewHeight_, sideBarHidden_, quoteHeight_);
   Place(list_, form.list);
   list_->setVisible(!sideBarHidden_);
