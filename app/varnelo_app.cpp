@@ -71,6 +71,8 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     doc_->OnNewDocument();
   }
   frame_ = std::make_unique<CMainFrame>(*this);
+  // The named book replaces the last one at once: reading the last one would only delay it.
+  if (withBook) frame_->View()->ExpectNamedBook();
   frame_->View()->OnInitialUpdate();
   // What a reader killed while saving left beside its settings (a book's is removed as the
   // book opens).
@@ -91,7 +93,10 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     MessageBoxes().Show(frame_.get(), NotReadMessage(settingsPath), QString(), MessageButtons::Ok,
                         MessageIcon::Exclamation);
   }
-  if (withBook) frame_->SideBar()->OpenPath(arguments[1]);
+  if (withBook) {
+    frame_->SideBar()->OpenPath(arguments[1]);
+    frame_->View()->FinishReturn();
+  }
   started_ = true;
   ServeHandOvers();
   return true;

@@ -19,6 +19,7 @@
 #include "bench/conversion.h"
 #include "bench/encoded_load.h"
 #include "bench/first_page.h"
+#include "bench/startup.h"
 #include "text/book_engine.h"
 #include "text/book_search.h"
 #include "text/chapter_finder.h"
@@ -137,6 +138,8 @@ void ReportConfigFiles() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--bare-window") == 0)
+    return varnelo::bench::RunBareWindow(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "--load-memory") == 0)
     return varnelo::bench::MeasureLoadMemory(argv[2]);
   // --config: only the Config.ini figures.
@@ -147,7 +150,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   // --gui: only the figures of the reader's window.
-  if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) {
+  const bool windowOnly = argc >= 2 && (std::strcmp(argv[1], "--gui") == 0 || std::strcmp(argv[1], "--startup") == 0);
+  if (!windowOnly) {
     const std::string book = SyntheticBook(kBookBytes);
     std::string work;
 
@@ -257,6 +261,11 @@ int main(int argc, char** argv) {
     std::printf("first-page: no book in %s\n", folder.c_str());
     return 0;
   }
+  // --startup: only the start-up figures.
+  const bool startupOnly = argc >= 2 && std::strcmp(argv[1], "--startup") == 0;
+  varnelo::bench::ReportStartup(VARNELO_BENCH_READER, std::filesystem::read_symlink("/proc/self/exe").string(),
+                                largest.string(), VARNELO_BENCH_SAMPLE, kRuns);
+  if (startupOnly) return 0;
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   const double ms = varnelo::bench::FirstPageMilliseconds(largest.string(), kRuns);

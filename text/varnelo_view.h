@@ -74,6 +74,17 @@ class CVarneloView : public QWidget, public CommandTarget {
 
   // Start-up: controls, settings, appearance.
   void OnInitialUpdate();
+  // Set before the initial update when a book named on the command line follows it: the
+  // return to the last book then keeps its effects on the settings and lists but leaves the
+  // file unread, for the named book replaces it at once.
+  void ExpectNamedBook() { namedBookFollows_ = true; }
+  bool NamedBookFollows() const { return namedBookFollows_; }
+  // The return to `path` without its text: the reading period, the mirror, the litter.
+  void ReturnWithoutText(const std::string& path, int page);
+  // The book the start returned to, read or not.
+  const std::string& ReturnedPath() const { return currentPath_.empty() ? returnedPath_ : currentPath_; }
+  // After the named book's turn: when it was refused, the last book is read after all.
+  void FinishReturn();
 
   // ---- The book (text engine) ----
   // False when the file was refused; the book on screen, its path and the mirror stay.
@@ -255,6 +266,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   QString paneText_;
   int editMode_ = 0;
   bool askingToSave_ = false;
+  bool namedBookFollows_ = false;
+  std::string returnedPath_;  // the last book, when the start left it unread
 
   // Reading-time record of the book on screen
   bool recordTracked_ = false;
