@@ -14,6 +14,7 @@
 #include "app/main_frame.h"
 #include "app/varnelo_doc.h"
 #include "platform/atomic_file.h"
+#include "platform/long_work.h"
 #include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
@@ -111,7 +112,7 @@ void CVarneloApp::OnHandOver(const std::string& book) {
 void CVarneloApp::ServeHandOvers() {
   if (handedOver_.empty()) return;
   // A book must not open under an open dialog or a question, nor before the start is done.
-  if (!started_ || frame_ == nullptr || QApplication::activeModalWidget() != nullptr) {
+  if (!started_ || frame_ == nullptr || QApplication::activeModalWidget() != nullptr || LongWorkRunning()) {
     handOverTimer_->start(kHandOverRetryMs);
     return;
   }

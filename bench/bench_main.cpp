@@ -19,6 +19,7 @@
 #include "bench/conversion.h"
 #include "bench/encoded_load.h"
 #include "bench/first_page.h"
+#include "bench/scroll_soak.h"
 #include "bench/startup.h"
 #include "text/book_engine.h"
 #include "text/book_search.h"
@@ -133,6 +134,15 @@ void ReportConfigFiles() {
                 figures.readMs, figures.startMs / figures.readMs, figures.exitMs / figures.readMs);
     std::fflush(stdout);
   }
+}
+
+void ReportScrollSoak(const std::string& book, int steps) {
+  const varnelo::bench::ScrollSoakFigures soak = varnelo::bench::SoakAutoScroll(book, steps);
+  std::printf("scroll-soak: %d live steps in %.1f s; cpu %.3f ms per step; %.2f%% of a core (at most 2%%); "
+              "memory %.1f -> %.1f MB (growth %.1f MB, at most 1)\n",
+              soak.steps, soak.seconds, soak.cpuMsPerStep, soak.coreShare * 100.0, soak.startMb, soak.endMb,
+              soak.endMb - soak.startMb);
+  std::fflush(stdout);
 }
 
 }  // namespace
@@ -261,6 +271,15 @@ int main(int argc, char** argv) {
     std::printf("first-page: no book in %s\n", folder.c_str());
     return 0;
   }
+  // --scroll-soak [STEPS]: only the live auto-scroll figures (a shorter run than the
+  // bench's own, longer when asked: 33 steps a second).
+  if (argc >= 2 && std::strcmp(argv[1], "--scroll-soak") == 0) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ReportScrollSoak(largest.string(), argc >= 3 ? std::atoi(argv[2]) : 1000);
+    return 0;
+  }
   // --startup: only the start-up figures.
   const bool startupOnly = argc >= 2 && std::strcmp(argv[1], "--startup") == 0;
   varnelo::bench::ReportStartup(VARNELO_BENCH_READER, std::filesystem::read_symlink("/proc/self/exe").string(),
@@ -281,6 +300,7 @@ int main(int argc, char** argv) {
   const varnelo::bench::ConversionFigures convert = varnelo::bench::MeasureConversion(largest.string(), kRuns);
   std::printf("convert-page: %d chars; shown %.1f ms; shown converted %.1f ms; ratio %.2f (at most 2)\n",
               convert.characters, convert.plainMs, convert.convertedMs, convert.convertedMs / convert.plainMs);
+  ReportScrollSoak(largest.string(), 1000);
   if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) ReportConfigFiles();
   return 0;
 }

@@ -198,6 +198,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The bytes the pane's text is made from for a page: its display text, cut to what the
   // pane can hold.
   std::string ShownBytes(int page) const;
+  // The pane's text of a page before the parts show it otherwise.
+  QString PaneSourceText(int page) const;
   std::int64_t PageStart(int page) const { return pages_.PageStart(page); }
   const Pagination& Pages() const { return pages_; }
   // Tells the parts the book now comes from the name it was saved under.
@@ -260,6 +262,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   int chosenMode_ = kLinePaging;
   int chosenRule_ = kAutoChapterRule;
   std::optional<int> nextLoadMode_;
+  std::optional<Pagination> prescanned_;  // the next chapter paging's table, made off the window's thread
   UserRuleScan userRuleScan_;
   int pageNumberValue_ = 0;
   int lastScreenTop_ = 0;
