@@ -160,7 +160,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   // --gui: only the figures of the reader's window.
-  const bool windowOnly = argc >= 2 && (std::strcmp(argv[1], "--gui") == 0 || std::strcmp(argv[1], "--startup") == 0);
+  const bool windowOnly = argc >= 2 && (std::strcmp(argv[1], "--gui") == 0 || std::strcmp(argv[1], "--startup") == 0 ||
+                                        std::strcmp(argv[1], "--scroll-soak") == 0);
   if (!windowOnly) {
     const std::string book = SyntheticBook(kBookBytes);
     std::string work;
