@@ -5,6 +5,7 @@
 #include "aids/scroll_steps.h"
 #include "res/command_ids.h"
 #include "text/varnelo_view.h"
+#include "platform/long_work.h"
 #include "platform/window_timers.h"
 
 namespace varnelo {
@@ -39,7 +40,8 @@ void AutoScroll::Stop() {
 }
 
 void AutoScroll::Step() {
-  if (stepping_) return;
+  // Long work reads the page table and the converter meanwhile: the page waits for it.
+  if (stepping_ || LongWorkRunning()) return;
   stepping_ = true;
   switch (StepKindOf(view_.Settings().config.quote.rollType)) {
     case ScrollStepKind::Pixel: {

@@ -13,6 +13,7 @@
 
 #include "aids/conversion_part.h"
 #include "platform/codepage.h"
+#include "platform/long_work.h"
 #include "platform/rich_pane.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
@@ -133,16 +134,26 @@ void BookFindDialog::FindNext() {
     }
     return best;
   };
-  std::size_t found = search(from);
+  // Off the window's thread, for a large book: the match from here, else from the far end.
+  std::size_t found = kNoMatch;
+  std::size_t wrapped = kNoMatch;
+  std::size_t wrappedLength = 0;
+  const WorkOutcome outcome = RunLongWork(this, QStringLiteral("正在查找……"), [&](WorkControl& control) {
+    found = search(from);
+    if (found != kNoMatch || control.Cancelled()) return;
+    wrapped = search(up ? static_cast<std::int64_t>(text.size()) : 0);
+    wrappedLength = length;
+  });
+  if (outcome == WorkOutcome::Cancelled) return;
   if (found == kNoMatch) {
-    const bool anywhere = search(up ? static_cast<std::int64_t>(text.size()) : 0) != kNoMatch;
-    if (!anywhere) {
+    if (wrapped == kNoMatch) {
       Tell(QStringLiteral("找不到“") + words_->text() + QStringLiteral("”。"));
       return;
     }
     Tell(up ? QStringLiteral("已查找到书首，从书尾继续查找。")
             : QStringLiteral("已查找到书尾，从书首继续查找。"));
-    found = search(up ? static_cast<std::int64_t>(text.size()) : 0);
+    found = wrapped;
+    length = wrappedLength;
   }
   GoTo(static_cast<std::int64_t>(found), length);
 }
@@ -176,19 +187,26 @@ bool BookFindDialog::GoTo(std::int64_t at, std::size_t length) {
 
 void BookFindDialog::FindAll() {
   const std::vector<BookQuery> queries = Queries();
-  matches_->clear();
-  if (queries.empty() || view_.CurrentPath().empty()) return;
+  if (queries.empty() || view_.CurrentPath().empty()) {
+    matches_->clear();
+    return;
+  }
   const std::string& text = view_.Text();
   // Every form's matches, in the order of the book; at most the limit in all.
   std::vector<std::pair<std::size_t, std::size_t>> found;  // start, length
   bool capped = false;
   std::size_t seenUpTo = kNoMatch;  // a form cut short was not looked for beyond its last
-  for (const BookQuery& query : queries) {
-    const MatchList list = FindAllMatches(text, query);
-    if (list.capped && !list.starts.empty()) seenUpTo = std::min(seenUpTo, list.starts.back());
-    capped = capped || list.capped;
-    for (std::size_t at : list.starts) found.emplace_back(at, query.bytes.size());
-  }
+  const WorkOutcome outcome = RunLongWork(this, QStringLiteral("正在查找……"), [&](WorkControl& control) {
+    for (const BookQuery& query : queries) {
+      if (control.Cancelled()) return;
+      const MatchList list = FindAllMatches(text, query);
+      if (list.capped && !list.starts.empty()) seenUpTo = std::min(seenUpTo, list.starts.back());
+      capped = capped || list.capped;
+      for (std::size_t at : list.starts) found.emplace_back(at, query.bytes.size());
+    }
+  });
+  if (outcome == WorkOutcome::Cancelled) return;  // the list found before stays
+  matches_->clear();
   std::sort(found.begin(), found.end());
   std::erase_if(found, [seenUpTo](const auto& match) { return match.first > seenUpTo; });
   found.erase(std::unique(found.begin(), found.end(),

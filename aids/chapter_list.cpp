@@ -13,6 +13,7 @@
 
 #include "aids/conversion_part.h"
 #include "platform/codepage.h"
+#include "platform/long_work.h"
 #include "platform/rich_pane.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
@@ -173,6 +174,16 @@ void ChapterList::Open() {
     MessageBoxes().Show(&view_, QStringLiteral("未打开小说！"), QString(), MessageButtons::Ok,
                         MessageIcon::None);
     return;
+  }
+  if (view_.PagingMode() != kChapterPaging && (!lineScan_ || scannedRule_ != view_.ChapterRule())) {
+    // The heading scan of a large book runs off the window's thread; cancelled, no list.
+    std::optional<Pagination> scanned;
+    const int rule = view_.ChapterRule();
+    if (RunLongWork(&view_, QStringLiteral("正在查找章节……"),
+                    [&](WorkControl&) { scanned = view_.ScanChapters(rule); }) == WorkOutcome::Cancelled)
+      return;
+    lineScan_ = std::move(scanned);
+    scannedRule_ = rule;
   }
   const Pagination& headings = Headings();
   if (headings.pageCount == 0) {

@@ -1,7 +1,9 @@
 #include "aids/conversion_part.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "platform/long_work.h"
 #include "platform/rich_pane.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
@@ -49,26 +51,36 @@ bool TextConversion::Active() const { return mode_ != ConvertMode::None && !view
 
 void TextConversion::OnPageText(int page, QString& text) {
   if (!Active() || text.isEmpty()) return;
+  if (std::optional<QString> converted = Converted(mode_, page, text)) text = std::move(*converted);
+}
+
+std::optional<QString> TextConversion::Converted(ConvertMode mode, int page, const QString& source) {
   for (auto it = cache_.begin(); it != cache_.end(); ++it) {
-    if (it->mode == mode_ && it->page == page && it->source == text) {
-      text = it->converted;
+    if (it->mode == mode && it->page == page && it->source == source) {
       cache_.splice(cache_.begin(), cache_, it);
-      return;
+      return cache_.front().converted;
     }
   }
-  if (!converter_.Ready(mode_)) {
+  if (!converter_.Ready(mode)) {
     TellUnavailable();
-    return;
+    return std::nullopt;
+  }
+  // A long page converts off the window's thread.
+  std::u16string result;
+  const std::u16string text = source.toStdU16String();
+  if (RunLongWork(&view_, QStringLiteral("正在转换……"),
+                  [&](WorkControl&) { result = converter_.Convert(mode, text); }) == WorkOutcome::Cancelled) {
+    cancelled_ = true;
+    return std::nullopt;
   }
   ++conversions_;
-  QString converted = QString::fromStdU16String(converter_.Convert(mode_, text.toStdU16String()));
-  if (!converter_.Ready(mode_)) {  // OpenCC failed on this page: it stays off
+  if (!converter_.Ready(mode)) {  // OpenCC failed on this page: it stays off
     TellUnavailable();
-    return;
+    return std::nullopt;
   }
-  cache_.push_front({mode_, page, text, converted});
+  cache_.push_front({mode, page, source, QString::fromStdU16String(result)});
   if (cache_.size() > kCachedPages) cache_.pop_back();
-  text = std::move(converted);
+  return cache_.front().converted;
 }
 
 void TextConversion::TellUnavailable() {
@@ -97,6 +109,14 @@ void TextConversion::ShowAgain() {
 
 void TextConversion::Choose(ConvertMode mode) {
   if (view_.EditMode() || mode == mode_) return;
+  // The page on screen is converted first: cancelled, nothing has changed.
+  if (mode != ConvertMode::None && !view_.CurrentPath().empty() && view_.PageCount() > 0 &&
+      converter_.Ready(mode)) {
+    const QString source = view_.PaneSourceText(view_.CurrentPage());
+    cancelled_ = false;
+    if (!source.isEmpty()) (void)Converted(mode, view_.CurrentPage(), source);
+    if (cancelled_) return;
+  }
   mode_ = mode;
   ConfigValues& config = view_.Settings().config;
   config.convertFlag = static_cast<int>(mode);

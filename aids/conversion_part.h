@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <list>
+#include <optional>
 #include <vector>
 
 #include "aids/text_conversion.h"
@@ -41,6 +42,9 @@ class TextConversion : public ViewPart {
   // Puts the page in the pane again at the same place, in the form now due.
   void ShowAgain();
   void TellUnavailable();
+  // The page in `mode`'s characters, from the cache or converted now; nothing when OpenCC
+  // failed or the conversion was cancelled.
+  std::optional<QString> Converted(ConvertMode mode, int page, const QString& source);
 
   struct Cached {
     ConvertMode mode;
@@ -55,6 +59,7 @@ class TextConversion : public ViewPart {
   std::list<Cached> cache_;  // the most recent first
   int conversions_ = 0;
   bool toldUnavailable_ = false;
+  bool cancelled_ = false;  // a page's conversion was cancelled
 };
 
 }  // namespace varnelo

@@ -128,7 +128,7 @@ void LibrarySideBar::OnStartup(StartupStep step) {
     return;
   }
   if (step != StartupStep::BookReturned) return;
-  const std::string path = view_.CurrentPath();
+  const std::string path = view_.ReturnedPath();
   if (path.empty()) return;
   QListWidget* list = view_.LibraryList();
   filling_ = true;

@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/main_frame.h"
 #include "app/single_instance.h"
+#include "app/startup_probe.h"
 #include "app/varnelo_app.h"
 #include "platform/chinese_locale.h"
 #include "platform/program_folder.h"
+#include "text/varnelo_view.h"
 
 int main(int argc, char** argv) {
   using varnelo::CommandLine;
@@ -52,5 +55,6 @@ int main(int argc, char** argv) {
   std::vector<std::string> arguments{argv[0]};
   if (!book.empty()) arguments.push_back(book);
   if (!app.InitInstance(arguments)) return 1;  // the file named on the command line was unreadable
+  varnelo::ProbeFirstPaint(app.MainFrame()->View()->Pane()->viewport());
   return QApplication::exec();
 }

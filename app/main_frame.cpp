@@ -338,9 +338,16 @@ void CMainFrame::UpdateCommandUI() {
 }
 
 void CMainFrame::UpdateStatusPanes() {
-  wordCountPane_->setText(view_->WordCountStatus());
+  // Scrolling refreshes the panes at every step: the widths, measured from the count's
+  // text in the pane's font, are measured again only when either changes.
+  const QString count = view_->WordCountStatus();
+  wordCountPane_->setText(count);
+  const QString measuring = count + wordCountPane_->font().key();
+  if (measuring != countPanesMeasuredFor_) {
+    countPanesMeasuredFor_ = measuring;
+    SizeCountPanes();
+  }
   readingPane_->setText(view_->ReadingStatus());
-  SizeCountPanes();
 }
 
 // The count pane is as wide as "字数：10000000" or a count of up to a hundred million

@@ -156,6 +156,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   QMenu* trayMenu_ = nullptr;
   bool statusRefreshPending_ = false;
   bool promptShown_ = false;  // the message pane shows a prompt, not the idle text
+  QString countPanesMeasuredFor_;  // the count's text and font the panes' widths were measured for
 
   QToolBar* toolBar_ = nullptr;
   QLabel* messagePane_ = nullptr;

@@ -7,14 +7,18 @@
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QTimer>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <climits>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -64,7 +68,13 @@ SingleInstance::SingleInstance(const std::string& settingsFolder)
       maxClients_(kMaxClients),
       clients_(std::make_shared<int>(0)) {}
 
-SingleInstance::~SingleInstance() = default;
+SingleInstance::~SingleInstance() { ReleaseLock(); }
+
+void SingleInstance::ReleaseLock() {
+  if (lockFd_ < 0) return;
+  ::close(lockFd_);  // and the lock with it
+  lockFd_ = -1;
+}
 
 QString SingleInstance::SocketPathFor(const std::string& settingsFolder) {
   const QString folder = RuntimeFolder();
@@ -82,9 +92,15 @@ QString SingleInstance::SocketPathFor(const std::string& settingsFolder) {
 
 SingleInstance::Start SingleInstance::HandOver(const std::string& book) {
   if (socketPath_.isEmpty()) return Start::First;
-  // Two readers starting at the same moment must not both decide they are the first.
-  lock_ = std::make_unique<QLockFile>(socketPath_ + QStringLiteral(".lock"));
-  lock_->tryLock(kLockMs);
+  // Two readers starting at the same moment must not both decide they are the first. A
+  // lock on an open file: nothing is written or synced, and a reader that dies drops it.
+  lockFd_ = ::open(QFile::encodeName(socketPath_ + QStringLiteral(".lock")).constData(),
+                   O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const auto lockDue = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockMs);
+  while (lockFd_ >= 0 && ::flock(lockFd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK &&
+         std::chrono::steady_clock::now() < lockDue) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 
   QLocalSocket socket;
   socket.connectToServer(socketPath_);
@@ -113,7 +129,7 @@ void SingleInstance::Listen(std::function<void(const std::string& book)> onReque
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   QLocalServer::removeServer(socketPath_);  // a crashed reader's socket
   if (!server_->listen(socketPath_)) server_.reset();  // this reader still runs, alone
-  if (lock_ != nullptr) lock_->unlock();
+  ReleaseLock();
   if (server_ == nullptr) return;
 
   QLocalServer* server = server_.get();

@@ -13,7 +13,6 @@
 
 class QLocalServer;
 class QLocalSocket;
-class QLockFile;
 
 namespace varnelo {
 
@@ -44,13 +43,14 @@ class SingleInstance {
 
  private:
   void Serve(QLocalSocket* socket);
+  void ReleaseLock();
 
   QString socketPath_;
   int clientTimeoutMs_;
   int maxClients_;
   std::shared_ptr<int> clients_;
   std::function<void(const std::string& book)> onRequest_;
-  std::unique_ptr<QLockFile> lock_;
+  int lockFd_ = -1;  // held from the hand-over until listening
   std::unique_ptr<QLocalServer> server_;
 };
 

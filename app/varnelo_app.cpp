@@ -14,6 +14,7 @@
 #include "app/main_frame.h"
 #include "app/varnelo_doc.h"
 #include "platform/atomic_file.h"
+#include "platform/long_work.h"
 #include "platform/profile.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
@@ -71,6 +72,8 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     doc_->OnNewDocument();
   }
   frame_ = std::make_unique<CMainFrame>(*this);
+  // The named book replaces the last one at once: reading the last one would only delay it.
+  if (withBook) frame_->View()->ExpectNamedBook();
   frame_->View()->OnInitialUpdate();
   // What a reader killed while saving left beside its settings (a book's is removed as the
   // book opens).
@@ -91,7 +94,10 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     MessageBoxes().Show(frame_.get(), NotReadMessage(settingsPath), QString(), MessageButtons::Ok,
                         MessageIcon::Exclamation);
   }
-  if (withBook) frame_->SideBar()->OpenPath(arguments[1]);
+  if (withBook) {
+    frame_->SideBar()->OpenPath(arguments[1]);
+    frame_->View()->FinishReturn();
+  }
   started_ = true;
   ServeHandOvers();
   return true;
@@ -106,7 +112,7 @@ void CVarneloApp::OnHandOver(const std::string& book) {
 void CVarneloApp::ServeHandOvers() {
   if (handedOver_.empty()) return;
   // A book must not open under an open dialog or a question, nor before the start is done.
-  if (!started_ || frame_ == nullptr || QApplication::activeModalWidget() != nullptr) {
+  if (!started_ || frame_ == nullptr || QApplication::activeModalWidget() != nullptr || LongWorkRunning()) {
     handOverTimer_->start(kHandOverRetryMs);
     return;
   }

@@ -24,6 +24,8 @@
 #include "text/display_text.h"
 #include "text/file_splice.h"
 #include "bench/immersive_turn.h"
+#include "bench/scroll_soak.h"
+#include "bench/startup.h"
 #include "text/book_engine.h"
 #include "text/book_search.h"
 #include "text/chapter_finder.h"
@@ -139,9 +141,20 @@ void ReportConfigFiles() {
   }
 }
 
+void ReportScrollSoak(const std::string& book, int steps) {
+  const varnelo::bench::ScrollSoakFigures soak = varnelo::bench::SoakAutoScroll(book, steps);
+  std::printf("scroll-soak: %d live steps in %.1f s; cpu %.3f ms per step; %.2f%% of a core (at most 2%%); "
+              "memory %.1f -> %.1f MB (growth %.1f MB, at most 1)\n",
+              soak.steps, soak.seconds, soak.cpuMsPerStep, soak.coreShare * 100.0, soak.startMb, soak.endMb,
+              soak.endMb - soak.startMb);
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--bare-window") == 0)
+    return varnelo::bench::RunBareWindow(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "--load-memory") == 0)
     return varnelo::bench::MeasureLoadMemory(argv[2]);
   // --config: only the Config.ini figures.
@@ -152,7 +165,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   // --gui: only the figures of the reader's window.
-  if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) {
+  const bool windowOnly = argc >= 2 && (std::strcmp(argv[1], "--gui") == 0 || std::strcmp(argv[1], "--startup") == 0 ||
+                                        std::strcmp(argv[1], "--scroll-soak") == 0);
+  if (!windowOnly) {
     const std::string book = SyntheticBook(kBookBytes);
     std::string work;
 
@@ -296,6 +311,20 @@ int main(int argc, char** argv) {
     std::printf("first-page: no book in %s\n", folder.c_str());
     return 0;
   }
+  // --scroll-soak [STEPS]: only the live auto-scroll figures (a shorter run than the
+  // bench's own, longer when asked: 33 steps a second).
+  if (argc >= 2 && std::strcmp(argv[1], "--scroll-soak") == 0) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ReportScrollSoak(largest.string(), argc >= 3 ? std::atoi(argv[2]) : 1000);
+    return 0;
+  }
+  // --startup: only the start-up figures.
+  const bool startupOnly = argc >= 2 && std::strcmp(argv[1], "--startup") == 0;
+  varnelo::bench::ReportStartup(VARNELO_BENCH_READER, std::filesystem::read_symlink("/proc/self/exe").string(),
+                                largest.string(), VARNELO_BENCH_SAMPLE, kRuns);
+  if (startupOnly) return 0;
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   const double ms = varnelo::bench::FirstPageMilliseconds(largest.string(), kRuns);
@@ -321,6 +350,7 @@ int main(int argc, char** argv) {
   std::printf("immersive-turn: screen %.2f ms (%d); classic page %.2f ms (%d); ratio %.2f\n",
               turns.screenMs, turns.screens, turns.pageMs, turns.pages, turns.screenMs / turns.pageMs);
   std::fflush(stdout);
+  ReportScrollSoak(largest.string(), 1000);
   if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) ReportConfigFiles();
   return 0;
 }

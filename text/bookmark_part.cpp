@@ -60,6 +60,10 @@ BookmarkPart::BookmarkPart(CVarneloView& view) : view_(view) {
 
 bool BookmarkPart::ReturnToLastPosition() {
   const BookmarkFields last = view_.Store().Bookmark(0);
+  if (!last.path.empty() && view_.NamedBookFollows()) {
+    view_.ReturnWithoutText(last.path, ToInt(LeadingNumber(last.page)));
+    return true;
+  }
   if (last.path.empty() || !view_.LoadText(last.path)) return false;
   ShowStoredPage(last.page);
   view_.Timers().SetTimer(kRestoreLineTimer, kRestoreDelayMs);

@@ -74,6 +74,17 @@ class CVarneloView : public QWidget, public CommandTarget {
 
   // Start-up: controls, settings, appearance.
   void OnInitialUpdate();
+  // Set before the initial update when a book named on the command line follows it: the
+  // return to the last book then keeps its effects on the settings and lists but leaves the
+  // file unread, for the named book replaces it at once.
+  void ExpectNamedBook() { namedBookFollows_ = true; }
+  bool NamedBookFollows() const { return namedBookFollows_; }
+  // The return to `path` without its text: the reading period, the mirror, the litter.
+  void ReturnWithoutText(const std::string& path, int page);
+  // The book the start returned to, read or not.
+  const std::string& ReturnedPath() const { return currentPath_.empty() ? returnedPath_ : currentPath_; }
+  // After the named book's turn: when it was refused, the last book is read after all.
+  void FinishReturn();
 
   // ---- The book (text engine) ----
   // False when the file was refused; the book on screen, its path and the mirror stay.
@@ -194,6 +205,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The bytes the pane's text is made from for a page: its display text, cut to what the
   // pane can hold.
   std::string ShownBytes(int page) const;
+  // The pane's text of a page as laid out (cleaned, re-flowed) before a part converts it;
+  // `offsets`, when given, receives the layout's map back to the page's bytes.
+  QString PaneSourceText(int page, std::vector<std::size_t>* offsets = nullptr) const;
   std::int64_t PageStart(int page) const { return pages_.PageStart(page); }
   // Where each unit of the pane's text begins in the page's bytes when a part laid the
   // page out anew; empty when the pane holds the page's bytes as they are.
@@ -261,6 +275,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   int chosenMode_ = kLinePaging;
   int chosenRule_ = kAutoChapterRule;
   std::optional<int> nextLoadMode_;
+  std::optional<Pagination> prescanned_;  // the next chapter paging's table, made off the window's thread
   UserRuleScan userRuleScan_;
   int pageNumberValue_ = 0;
   int lastScreenTop_ = 0;
@@ -268,6 +283,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   std::vector<std::size_t> displayOffsets_;
   int editMode_ = 0;
   bool askingToSave_ = false;
+  bool namedBookFollows_ = false;
+  std::string returnedPath_;  // the last book, when the start left it unread
 
   // Reading-time record of the book on screen
   bool recordTracked_ = false;

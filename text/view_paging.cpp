@@ -7,6 +7,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/codepage.h"
+#include "platform/long_work.h"
 #include "platform/services.h"
 #include "text/book_encoding_part.h"
 #include "text/page_write_back.h"
@@ -99,7 +100,8 @@ void CVarneloView::PaginateByChapters() {
   paneText_ = kWaitingText;
   PushToControls();
 
-  Pagination chapters = ScanChapters(chapterRule_);
+  Pagination chapters = prescanned_ ? std::move(*prescanned_) : ScanChapters(chapterRule_);
+  prescanned_.reset();
   if (chapters.pageCount < MinChaptersOf(chapterRule_)) {
     UseLinePaging();
     ShowNotice(chapterRule_ == kAutoChapterRule ? kNoChaptersFoundNotice : kFallbackNotice, kFallbackNoticeMs);
@@ -119,25 +121,31 @@ void CVarneloView::ShowPage(int page) {
   }
   if (pane_->FirstVisibleLine() != 0) pane_->LineScroll(-pane_->LineCount());
   lastScreenTop_ = -1;
-  const std::string shown = ShownBytes(page);
   countBox_->setText(QString::number(pages_.pageCount));
   pane_->setFocus();
   pageNumberValue_ = currentPage_;
-  paneText_ = PaneTextOf(shown);
-  // Cut here rather than in the pane, and never between the halves of a surrogate pair,
-  // so the text shown is always whole characters of the page.
-  if (paneText_.size() > pane_->TextLimit()) {
-    paneText_.truncate(pane_->TextLimit());
-    if (!paneText_.isEmpty() && paneText_.back().isHighSurrogate()) paneText_.chop(1);
-  }
   displayOffsets_.clear();
-  for (const auto& part : parts_) part->OnPageLayout(page, shown, paneText_, displayOffsets_);
+  paneText_ = PaneSourceText(page, &displayOffsets_);
   for (const auto& part : parts_) part->OnPageText(page, paneText_);
   PushToControls();
   RecordReadingState();
   pane_->SetModified(false);
   for (const auto& part : parts_) part->OnPageShown();
   emit StatusChanged();
+}
+
+QString CVarneloView::PaneSourceText(int page, std::vector<std::size_t>* offsets) const {
+  const std::string shown = ShownBytes(page);
+  QString text = PaneTextOf(shown);
+  // Cut here rather than in the pane, and never between the halves of a surrogate pair,
+  // so the text shown is always whole characters of the page.
+  if (text.size() > pane_->TextLimit()) {
+    text.truncate(pane_->TextLimit());
+    if (!text.isEmpty() && text.back().isHighSurrogate()) text.chop(1);
+  }
+  std::vector<std::size_t> unused;
+  for (const auto& part : parts_) part->OnPageLayout(page, shown, text, offsets ? *offsets : unused);
+  return text;
 }
 
 std::string CVarneloView::ShownBytes(int page) const {
@@ -261,6 +269,15 @@ void CVarneloView::UseChapterRule(int rule) {
 void CVarneloView::SwitchPaging(int mode, int rule, bool choose) {
   // The first character on screen, to be at the top again in the new pages.
   const std::int64_t top = currentPath_.empty() || pages_.pageCount == 0 ? -1 : TopOfPaneOffset(*this);
+  if (mode == kChapterPaging && !currentPath_.empty()) {
+    // The pass over a large book runs off the window's thread; cancelled, nothing changes.
+    std::optional<Pagination> scanned;
+    const int scannedRule = StoredChapterRule(rule);
+    if (RunLongWork(this, QStringLiteral("正在按章节分页……"),
+                    [&](WorkControl&) { scanned = ScanChapters(scannedRule); }) == WorkOutcome::Cancelled)
+      return;
+    prescanned_ = std::move(scanned);
+  }
   if (mode == kChapterPaging) {
     UseChapterRule(rule);
   } else {

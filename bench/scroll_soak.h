@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace varnelo::bench {
+
+struct ScrollSoakFigures {
+  int steps = 0;
+  double seconds = 0;
+  double cpuMsPerStep = 0;
+  double coreShare = 0;  // of one core, over the run
+  double startMb = 0;    // resident memory after the first steps
+  double endMb = 0;
+};
+
+// The whole reader left to scroll the book at `path` by pixel at the default interval, in
+// its own event loop as a user runs it (timers, idle processing, painting): `steps` steps.
+ScrollSoakFigures SoakAutoScroll(const std::string& path, int steps);
+
+}  // namespace varnelo::bench

@@ -1,0 +1,144 @@
+// Long actions run while the window goes on: a timer ticks during them, Esc cancels them,
+// and a cancelled one leaves the reader as it was. A hook holds the work until it is
+// cancelled (or lets it go after some ticks), so nothing depends on the machine's speed.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "aids/book_find.h"
+#include "aids/conversion_part.h"
+#include "app/main_frame.h"
+#include "app/varnelo_app.h"
+#include "platform/long_work.h"
+#include "res/command_ids.h"
+#include "tests/gui/test_support.h"
+#include "text/varnelo_view.h"
+
+namespace varnelo {
+namespace {
+
+// What the user sees of the reader, to compare before and after.
+struct Seen {
+  std::string path;
+  int mode = 0;
+  int pages = 0;
+  int page = 0;
+  QString pane;
+  int line = 0;
+  QString selected;
+  bool operator==(const Seen&) const = default;
+};
+
+class LongWorkTest : public ::testing::Test, protected testing::ReaderSession {
+ protected:
+  void SetUp() override {
+    std::string book;
+    for (int k = 1; k <= 30; ++k) {
+      book += "\xb5\xda" + std::to_string(k) + "\xd5\xc2\r\n";  // 第k章
+      for (int i = 0; i < 80; ++i) book += "\xd2\xbb\xd0\xd0 line Word " + std::to_string(i) + "\r\n";
+    }
+    path_ = home_.Folder() + "book.txt";
+    std::ofstream(path_, std::ios::binary) << book;
+    ASSERT_TRUE(StartReader());
+    OpenByKeys(path_);
+    ASSERT_EQ(view_->CurrentPath(), path_);
+    ASSERT_EQ(view_->PagingMode(), kLinePaging);
+  }
+  void TearDown() override {
+    SetLongWorkHook(nullptr);
+    app_.MainFrame()->close();
+  }
+  Seen Now() const {
+    return {view_->CurrentPath(), view_->PagingMode(), view_->PageCount(), view_->CurrentPage(),
+            view_->Pane()->PaneText(), view_->Pane()->FirstVisibleLine(),
+            view_->Pane()->textCursor().selectedText()};
+  }
+  // Holds every long work until Esc, pressed on the page after the window's timer ticked
+  // a few times; `action` starts the work. Returns the ticks seen while the work was held.
+  int CancelledByEsc(const std::function<void()>& action) {
+    std::atomic<bool> entered{false};
+    SetLongWorkHook([&entered](WorkControl& control) {
+      entered = true;
+      // A bound only so that a fault hangs no run; the test fails on it below.
+      const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!control.Cancelled() && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+      if (entered && ++ticks == 3) testing::PressKey(app_.MainFrame(), Qt::Key_Escape);
+    });
+    tick.start(5);
+    action();
+    tick.stop();
+    SetLongWorkHook(nullptr);
+    EXPECT_TRUE(entered) << "the work never ran on a thread of its own";
+    return ticks;
+  }
+
+  std::string path_;
+};
+
+TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
+  testing::PressKey(view_->Pane(), Qt::Key_Right);  // somewhere past the start, a word selected
+  Action(cmd::kBookFind)->trigger();
+  auto* dialog = view_->findChild<BookFindDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  dialog->WordsBox()->setText(QStringLiteral("word"));
+  dialog->FindNextButton()->click();
+  ASSERT_EQ(view_->Pane()->textCursor().selectedText(), QStringLiteral("Word"));
+  dialog->FindAllButton()->click();
+  const int listed = dialog->Matches()->count();
+  ASSERT_GT(listed, 100);
+  dialog->WordsBox()->setText(QStringLiteral("line"));
+
+  const struct {
+    const char* name;
+    std::function<void()> action;
+  } rows[] = {
+      {"find next", [&] { dialog->FindNextButton()->click(); }},
+      {"find all", [&] { dialog->FindAllButton()->click(); }},
+      {"chapter paging", [&] { Action(cmd::kChapterPaging)->trigger(); }},
+      {"simplified characters", [&] { Action(cmd::kConvertSimplified)->trigger(); }},
+      {"chapter list in line paging", [&] { testing::PressKey(view_->Pane(), Qt::Key_F4); }},
+  };
+  for (const auto& row : rows) {
+    const Seen before = Now();
+    EXPECT_GE(CancelledByEsc(row.action), 3) << row.name << ": no tick while it ran";
+    EXPECT_TRUE(Now() == before) << row.name << ": the reader changed";
+    EXPECT_EQ(dialog->Matches()->count(), listed) << row.name;
+    EXPECT_EQ(app_.MainFrame()->Conversion()->Mode(), ConvertMode::None) << row.name;
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << row.name << ": a list or box came up";
+    EXPECT_TRUE(boxes_.shown.empty()) << row.name;
+    EXPECT_FALSE(LongWorkRunning()) << row.name;
+  }
+  // Not cancelled, the same work takes effect once it ends.
+  std::atomic<int> ticks{0};
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+  SetLongWorkHook([&ticks](WorkControl&) {
+    while (ticks < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  tick.start(5);
+  Action(cmd::kChapterPaging)->trigger();
+  tick.stop();
+  EXPECT_EQ(view_->PagingMode(), kChapterPaging);
+  EXPECT_EQ(view_->PageCount(), 30);
+}
+
+}  // namespace
+}  // namespace varnelo
