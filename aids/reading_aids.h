@@ -12,6 +12,7 @@ class CVarneloView;
 class LibrarySideBar;
 class PageAppearance;
 class QuotationLine;
+class ReadAloud;
 class ReadingSettings;
 class TextConversion;
 
@@ -25,6 +26,7 @@ struct ReadingAids {
   BookFind* find = nullptr;
   PlaceKeeper* places = nullptr;
   TextConversion* conversion = nullptr;
+  ReadAloud* readAloud = nullptr;
 };
 
 ReadingAids AttachReadingAids(CVarneloView& view);

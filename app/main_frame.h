@@ -39,6 +39,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   CVarneloView* View() const { return view_; }
   LibrarySideBar* SideBar() const { return aids_.sideBar; }
   TextConversion* Conversion() const { return aids_.conversion; }
+  const ReadingAids& Aids() const { return aids_; }
   const CommandRouter& Router() const { return router_; }
   bool RunCommand(int id);  // through the routing chain; false if nobody handles it
 

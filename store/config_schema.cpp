@@ -46,15 +46,21 @@ constexpr Range kRanges[] = {
     {ConfigKey::LibraryEntry, 0, kIntMax},
     {ConfigKey::PageMargin, 0, kMaxPageMargin},
     {ConfigKey::MaxLineChars, 0, kMaxLineCharsLimit},
+    {ConfigKey::SpeechEngine, 0, 2},
+    {ConfigKey::SpeechRate, -10, 10},
+    {ConfigKey::SpeechPitch, -10, 10},
+    {ConfigKey::SpeechVolume, 0, 100},
+    {ConfigKey::SpeechHighlight, 0, 0x00FFFFFF},
 };
 
 constexpr char kStyle[] = "Style";
 constexpr char kQuote[] = "Quote";
 constexpr char kInterface[] = "Interface";
 constexpr char kReading[] = "Reading";
+constexpr char kSpeech[] = "Speech";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 29> kEntries = {{
+const std::array<Entry, 35> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -114,6 +120,18 @@ const std::array<Entry, 29> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.pageMargin; }},
     {ConfigKey::MaxLineChars, kStyle, "MaxLineChars", Form::Int, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.maxLineChars; }},
+    {ConfigKey::SpeechEngine, kSpeech, "Engine", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.engine; }},
+    {ConfigKey::SpeechVoice, kSpeech, "Voice", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.voice; }},
+    {ConfigKey::SpeechRate, kSpeech, "Rate", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.rate; }},
+    {ConfigKey::SpeechPitch, kSpeech, "Pitch", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.pitch; }},
+    {ConfigKey::SpeechVolume, kSpeech, "Volume", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.volume; }},
+    {ConfigKey::SpeechHighlight, kSpeech, "Highlight", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.highlight; }},
 }};
 
 const Range* RangeOf(ConfigKey key) {

@@ -62,6 +62,7 @@ enum class ConfigKey {
   CheckNet,
   ReturnToPlace, TurnAtPageEnd,
   ConvertFlag, PageMargin, MaxLineChars,
+  SpeechEngine, SpeechVoice, SpeechRate, SpeechPitch, SpeechVolume, SpeechHighlight,
 };
 
 // Every single-valued key of Config.ini. The lists (bookmarks 1 to 9, recent folders,
@@ -87,6 +88,15 @@ struct ConfigValues {
   int convertFlag = 0;   // 0 the book's own characters, 1 simplified, 2 traditional
   int pageMargin = 0;    // pixels left and right of the text
   int maxLineChars = 0;  // characters a line holds at most; 0 = the pane's width
+  // [Speech]: reading aloud; written when chosen.
+  struct Speech {
+    int engine = 0;  // 0 the desktop's service if it can speak Chinese, else built-in; 1, 2 each alone
+    std::string voice;  // the engine's voice id; empty: its Chinese default
+    int rate = 0;       // -10 .. 10
+    int pitch = 0;      // -10 .. 10
+    int volume = 100;   // 0 .. 100
+    int highlight = 0x0080F0FF;  // 0x00BBGGRR behind the sentence being read
+  } speech;
 
   // Numbers brought into their range as they were read: the value in use and the text the
   // file held. While the value in use is unchanged, a write gives the file's text back:

@@ -187,6 +187,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The bytes the pane's text is made from for a page: its display text, cut to what the
   // pane can hold.
   std::string ShownBytes(int page) const;
+  // The text of the page on screen as the reader shows it (in the chosen characters), which
+  // reading aloud says; its positions are the pane's.
+  QString SpokenPageText() const;
   std::int64_t PageStart(int page) const { return pages_.PageStart(page); }
   const Pagination& Pages() const { return pages_; }
   // Tells the parts the book now comes from the name it was saved under.

@@ -37,7 +37,8 @@ std::vector<std::string> Texts(const std::vector<MenuEntry>& items) {
 
 TEST(CommandTable, MenuBarPopupsAndRunTimePlaceholders) {
   EXPECT_EQ(Texts(MenuBar()), (std::vector<std::string>{"文件(&F)", "书签(&B)", "选项(&P)",
-                                                          "界面(&D)", "拓展(&E)", "帮助(&H)"}));
+                                                          "界面(&D)", "拓展(&E)", "听书(&L)",
+                                                          "帮助(&H)"}));
   // Recent folders and bookmark lists are found by position and start with one placeholder.
   const struct { std::size_t top, pos; const char* caption; int id; const char* text; } cases[] = {
       {0, 3, "最近文件夹", 57625, "10"},
@@ -96,8 +97,9 @@ TEST(CommandTable, CommandIdsUniqueAndTrayReusesThem) {
       EXPECT_TRUE(seen.insert(e.id).second) << "repeated id " << e.id;
     }
   });
-  EXPECT_EQ(seen.size(), 61u);  // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, 自动识别, 章节规则
-  EXPECT_EQ(Texts(TrayMenu()), (std::vector<std::string>{"关于V2.31", "阅读记录", "退出"}));
+  EXPECT_EQ(seen.size(), 75u);  // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, 自动识别, 章节规则, 14 of 听书
+  EXPECT_EQ(Texts(TrayMenu()), (std::vector<std::string>{"关于V2.31", "阅读记录", "开始朗读", "暂停/继续朗读",
+                                                           "停止朗读", "退出"}));
   for (const MenuEntry& e : TrayMenu()) EXPECT_NE(Find(e.id), nullptr) << e.id;
 }
 
@@ -110,7 +112,7 @@ TEST(CommandTable, AcceleratorsUniqueAndMatchMenuKeys) {
         << a.keys;
     EXPECT_TRUE(byKey.emplace(a.keys, a.id).second) << "repeated key " << a.keys;
   }
-  EXPECT_EQ(Accelerators().size(), 22u);
+  EXPECT_EQ(Accelerators().size(), 29u);
   int advertised = 0;
   Walk(MenuBar(), [&](const MenuEntry& e) {
     if (e.kind != MenuKind::Command || e.keyText.empty() || e.keyText[0] == '(') return;
@@ -123,7 +125,7 @@ TEST(CommandTable, AcceleratorsUniqueAndMatchMenuKeys) {
     EXPECT_EQ(it->second, e.id) << e.keyText;
     ++advertised;
   });
-  EXPECT_EQ(advertised, 10);
+  EXPECT_EQ(advertised, 17);
   EXPECT_EQ(byKey["Ctrl+Return"], byKey["Ctrl+Enter"]);
   for (const char* key : {"Ctrl+Z", "Alt+Backspace", "F6", "Shift+F6"}) {
     EXPECT_EQ(Find(byKey.at(key)), nullptr) << key;
@@ -139,6 +141,7 @@ TEST(CommandTable, ToolBarOrderLabelsAndTips) {
       {32799, "分页方式", "切换分页方式"}, {32802, "阅读时间", "单击添加到阅读时间记录"},
       {32800, "侧边栏", "快捷键 F1"}, {32803, "全屏", "全屏切换  Ctrl+Enter"},
       {32823, "自动滚屏", "快捷键 Enter"}, {108, "编辑模式", "编辑模式开关"},
+      {32940, "听书", "听书  F9"},
   };
   ASSERT_EQ(ToolBarButtons().size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {
