@@ -139,6 +139,10 @@ bool ReadAloud::EnsureEngine() {
   events.finished = [this](int serial) {
     if (serial != serial_ || state_ == State::Idle) return;
     ++index_;
+    if (state_ == State::Paused) {  // finished as the pause came: go on from the next one
+      sayOnResume_ = true;
+      return;
+    }
     // Not from inside the engine's own report: the next sentence may replace this engine's state.
     QTimer::singleShot(0, this, [this, serial] {
       if (serial == serial_ && state_ == State::Reading) Speak();
@@ -274,7 +278,10 @@ void ReadAloud::Highlight() {
   mark.cursor = QTextCursor(pane->document());
   mark.cursor.setPosition(sentence.begin);
   mark.cursor.setPosition(sentence.end, QTextCursor::KeepAnchor);
-  mark.format.setBackground(ColourOf(view_.Settings().config.speech.highlight));
+  const QColor colour = ColourOf(view_.Settings().config.speech.highlight);
+  mark.format.setBackground(colour);
+  // Readable on the highlight whatever the page's colours (night mode's light text).
+  mark.format.setForeground(colour.lightness() > 128 ? Qt::black : Qt::white);
   pane->setExtraSelections({mark});
   // Kept in view: the sentence's first line to the top when any of it is out of sight.
   QTextCursor at(pane->document());
