@@ -145,8 +145,12 @@ TEST_F(ReadAloudTest, ReadsFromTheVisibleLineHighlightingAndTurnsThePage) {
   Key(Qt::ControlModifier | Qt::Key_F9);
   EXPECT_TRUE(engine_->paused);
   EXPECT_EQ(State(), ReadAloud::State::Paused);
+  engine_->Finish();  // the sentence ended just as the pause came
+  Settle();
+  EXPECT_EQ(engine_->said.back(), PageSentences().front());
   Key(Qt::ControlModifier | Qt::Key_F9);
-  EXPECT_FALSE(engine_->paused);
+  Settle();
+  EXPECT_EQ(engine_->said.back(), PageSentences().at(1)) << "resumed at the next sentence";
   Key(Qt::AltModifier | Qt::Key_Up);
   EXPECT_EQ(engine_->rate, 1);
   EXPECT_EQ(profile::GetInt("Speech", "Rate", 0, home_.ConfigPath()), 1);
