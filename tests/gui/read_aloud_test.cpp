@@ -89,6 +89,10 @@ class ReadAloudTest : public ::testing::Test, protected ReaderSession {
     return out;
   }
   void Settle() { QCoreApplication::processEvents(); }
+  // The first chapter, by the Right key.
+  void ShowPageByKeys() {
+    while (view_->CurrentPage() < 1) Key(QKeyCombination(Qt::Key_Right));
+  }
   bool Checked(int id) { return app_.MainFrame()->Router().StateOf(id).checked; }
 
   ScriptedEngine* engine_ = nullptr;
@@ -198,6 +202,25 @@ TEST_F(ReadAloudTest, SleepTimerStopsOnTimeByTheInjectedClock) {
   ASSERT_FALSE(boxes_.shown.empty());
   EXPECT_EQ(boxes_.shown.back().text, QStringLiteral("定时关闭：时间到，朗读停止。"));
   EXPECT_TRUE(Checked(cmd::kSleepOff)) << "the timer is spent";
+}
+
+TEST_F(ReadAloudTest, SleepAtChapterEndStopsBeforeTheNextChapter) {
+  Action(cmd::kChapterPaging)->trigger();
+  ASSERT_EQ(view_->PagingMode(), kChapterPaging);
+  ShowPageByKeys();
+  const int page = view_->CurrentPage();
+  Action(cmd::kSleepChapterEnd)->trigger();
+  Key(QKeyCombination(Qt::Key_F9));
+  const std::size_t sentences = PageSentences().size();
+  for (std::size_t i = 0; i < sentences + 1 && State() != ReadAloud::State::Idle; ++i) {
+    engine_->Finish();
+    Settle();
+  }
+  EXPECT_EQ(State(), ReadAloud::State::Idle);
+  EXPECT_EQ(view_->CurrentPage(), page) << "the next chapter is not shown";
+  EXPECT_EQ(engine_->said.back(), PageSentences().back()) << "the chapter was read to its end";
+  ASSERT_FALSE(boxes_.shown.empty());
+  EXPECT_EQ(boxes_.shown.back().text, QStringLiteral("定时关闭：本章已读完，朗读停止。"));
 }
 
 TEST_F(ReadAloudTest, EngineProblemsAreToldAndNothingMoves) {
