@@ -122,7 +122,9 @@ void ReadAloud::Tell(const QString& text) {
 }
 
 bool ReadAloud::EnsureEngine() {
-  if (engine_) return true;
+  if (engine_ && !engineFailed_) return true;
+  engine_.reset();
+  engineFailed_ = false;
   const ConfigValues::Speech& speech = view_.Settings().config.speech;
   std::unique_ptr<SpeechEngine> engine = SpeechEngineMakerSlot()(speech.engine);
   const QString problem = engine ? engine->Problem() : QStringLiteral("没有可用的语音引擎。");
@@ -150,9 +152,12 @@ bool ReadAloud::EnsureEngine() {
   };
   events.failed = [this](int serial, const QString& message) {
     if (serial != serial_ || state_ == State::Idle) return;
+    const QString text = message + QStringLiteral("\n朗读已停止。");
     Stop();
-    engine_.reset();  // made again at the next start, in case the cause has gone
-    Tell(message + QStringLiteral("\n朗读已停止。"));
+    // Made again at the next start, in case the cause has gone; never destroyed inside
+    // its own report.
+    engineFailed_ = true;
+    Tell(text);
   };
   engine_->SetEvents(std::move(events));
   return true;

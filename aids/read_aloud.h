@@ -83,6 +83,7 @@ class ReadAloud : public QObject, public ViewPart {
   CVarneloView& view_;
   AutoScroll& autoScroll_;
   std::unique_ptr<SpeechEngine> engine_;
+  bool engineFailed_ = false;
   State state_ = State::Idle;
   QString pageText_;
   std::vector<Sentence> sentences_;
