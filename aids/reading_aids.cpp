@@ -14,6 +14,7 @@
 #include "aids/page_cleaning.h"
 #include "aids/skin_button.h"
 #include "aids/quotation_line.h"
+#include "aids/read_aloud.h"
 #include "aids/settings_dlg.h"
 #include "text/varnelo_view.h"
 
@@ -53,6 +54,9 @@ ReadingAids AttachReadingAids(CVarneloView& view) {
   view.AddPart(std::move(places));
   // After the places: it hears which rule a book was kept under, to drop one that is gone.
   Attach<ChapterRulesPart>(view);
+  auto reader = std::make_unique<ReadAloud>(view, *aids.autoScroll);
+  aids.readAloud = reader.get();
+  view.AddPart(std::move(reader));
   return aids;
 }
 

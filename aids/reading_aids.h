@@ -12,6 +12,7 @@ class CVarneloView;
 class LibrarySideBar;
 class PageAppearance;
 class QuotationLine;
+class ReadAloud;
 class ReadingSettings;
 class TextConversion;
 class PageCleaning;
@@ -27,6 +28,7 @@ struct ReadingAids {
   PlaceKeeper* places = nullptr;
   TextConversion* conversion = nullptr;
   PageCleaning* cleaning = nullptr;
+  ReadAloud* readAloud = nullptr;
 };
 
 ReadingAids AttachReadingAids(CVarneloView& view);

@@ -26,6 +26,7 @@
 #include "bench/immersive_turn.h"
 #include "bench/scroll_soak.h"
 #include "bench/startup.h"
+#include "bench/speech_start.h"
 #include "text/book_engine.h"
 #include "text/book_search.h"
 #include "text/chapter_finder.h"
@@ -351,6 +352,10 @@ int main(int argc, char** argv) {
               turns.screenMs, turns.screens, turns.pageMs, turns.pages, turns.screenMs / turns.pageMs);
   std::fflush(stdout);
   ReportScrollSoak(largest.string(), 1000);
+  // Starting to read aloud must be heard at once (aim: within 300 ms).
+  const varnelo::bench::SpeechStartFigures speech = varnelo::bench::MeasureSpeechStart(largest.string(), kRuns);
+  std::printf("speech-start: first sample %.1f ms; first sentence synthesised alone %.1f ms; ratio %.2f\n",
+              speech.firstSampleMs, speech.sentenceAloneMs, speech.firstSampleMs / speech.sentenceAloneMs);
   if (argc < 2 || std::strcmp(argv[1], "--gui") != 0) ReportConfigFiles();
   return 0;
 }

@@ -96,6 +96,23 @@ inline constexpr int kBookFind = 32851;
 inline constexpr int kRecentBookFirst = 32860;  // .. 32869, the ten books read last
 inline constexpr int kRecentBookLast = 32869;
 
+// 听书: reading aloud
+inline constexpr int kReadAloud = 32940;       // start, or stop while reading
+inline constexpr int kReadPause = 32941;       // pause and resume
+inline constexpr int kReadStop = 32942;
+inline constexpr int kReadPrevious = 32943;
+inline constexpr int kReadNext = 32944;
+inline constexpr int kReadFaster = 32945;
+inline constexpr int kReadSlower = 32946;
+inline constexpr int kSleepOff = 32947;        // 定时关闭: none, 15, 30, 60, 90 minutes,
+inline constexpr int kSleep15 = 32948;         // the end of the chapter
+inline constexpr int kSleep30 = 32949;
+inline constexpr int kSleep60 = 32950;
+inline constexpr int kSleep90 = 32951;
+inline constexpr int kSleepChapterEnd = 32952;
+inline constexpr int kSpeechSettings = 32953;
+inline constexpr int kReadFromHere = 32954;    // the page's right-click menu
+
 // Help
 inline constexpr int kAbout = 57664;
 inline constexpr int kNavigationSite = 32828;

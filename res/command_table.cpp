@@ -154,6 +154,28 @@ std::vector<MenuEntry> BuildMenuBar() {
                           Item(kChapterList, "目录", "F4"),
                           Item(kBookFind, "全书查找", "Ctrl+Shift+F"),
                       }));
+  bar.push_back(Popup("听书(&L)", {},
+                      {
+                          Item(kReadAloud, "开始朗读", "F9"),
+                          Item(kReadPause, "暂停/继续", "Ctrl+F9"),
+                          Item(kReadStop, "停止朗读", "Shift+F9"),
+                          Separator(),
+                          Item(kReadPrevious, "上一句", "Alt+Left"),
+                          Item(kReadNext, "下一句", "Alt+Right"),
+                          Item(kReadFaster, "加快", "Alt+Up"),
+                          Item(kReadSlower, "减慢", "Alt+Down"),
+                          Separator(),
+                          Popup("定时关闭", {},
+                                {
+                                    Item(kSleepOff, "不定时"),
+                                    Item(kSleep15, "15 分钟后"),
+                                    Item(kSleep30, "30 分钟后"),
+                                    Item(kSleep60, "60 分钟后"),
+                                    Item(kSleep90, "90 分钟后"),
+                                    Item(kSleepChapterEnd, "读完本章"),
+                                }),
+                          Item(kSpeechSettings, "朗读设置..."),
+                      }));
   bar.push_back(Popup("帮助(&H)", {},
                       {
                           Item(kAbout, "关于", "(&A)"),
@@ -236,6 +258,16 @@ constexpr std::array kStrings = {
     StringEntry{kTypesetSettings, "段间距、两端对齐、章节标题醒目"},
     StringEntry{kImmersive, "只留下书页的安静阅读，Esc 返回"},
     StringEntry{kImmersiveSettings, "沉浸阅读的主题、字体、行高和双栏"},
+    StringEntry{kReadAloud, "从第一行可见的文字（或选中处、光标处）开始朗读，再按一次停止\n听书  F9"},
+    StringEntry{kReadPause, "暂停或继续朗读"},
+    StringEntry{kReadStop, "停止朗读"},
+    StringEntry{kReadPrevious, "重读上一句"},
+    StringEntry{kReadNext, "跳到下一句"},
+    StringEntry{kReadFaster, "朗读加快一档"},
+    StringEntry{kReadSlower, "朗读减慢一档"},
+    StringEntry{kSleepChapterEnd, "读完这一章后停止朗读"},
+    StringEntry{kSpeechSettings, "选择语音引擎、语音、语速、音调、音量和朗读时的底色"},
+    StringEntry{kReadFromHere, "从鼠标右击的地方开始朗读"},
     StringEntry{kAppTitle, "Varnelo"},
     StringEntry{kIdleText, kIdle},
     StringEntry{kOpenFile, "打开一个现有文档\n打开txt"},
@@ -285,6 +317,9 @@ const std::vector<MenuEntry>& TrayMenu() {
   static const std::vector<MenuEntry> tray = {
       Item(kAbout, "关于V2.31"),
       Item(kReadRecords, "阅读记录"),
+      Item(kReadAloud, "开始朗读"),
+      Item(kReadPause, "暂停/继续朗读"),
+      Item(kReadStop, "停止朗读"),
       Item(kExit, "退出"),
   };
   return tray;
@@ -302,6 +337,8 @@ const std::vector<MenuEntry>& ContextMenu() {
       Item(kAutoScroll, "自动滚屏", "(&Enter)"),
       Item(kFullScreenByKeys, "全屏切换", "(&Ctrl+Enter)"),
       Item(kEditMode, "编辑模式", "(&E)"),
+      Separator(),
+      Item(kReadFromHere, "从这里开始朗读", "(&R)"),
   };
   return rows;
 }
@@ -336,6 +373,9 @@ const std::vector<Accelerator>& Accelerators() {
       {"Ctrl+Return", kFullScreen}, {"Ctrl+Enter", kFullScreen},
       {"F4", kChapterList},       {"Ctrl+Shift+F", kBookFind},
       {"F11", kImmersive},
+      {"F9", kReadAloud},         {"Ctrl+F9", kReadPause},    {"Shift+F9", kReadStop},
+      {"Alt+Left", kReadPrevious}, {"Alt+Right", kReadNext},  {"Alt+Up", kReadFaster},
+      {"Alt+Down", kReadSlower},
   };
   return table;
 }
@@ -346,7 +386,7 @@ const std::vector<ToolButton>& ToolBarButtons() {
       {kNightMode, "夜间模式"},   {kSmallerFont, "减小字体"}, {kLargerFont, "增大字体"},
       {kNarrowerSpacing, "减小行距"}, {kWiderSpacing, "增大行距"}, {kTogglePaging, "分页方式"},
       {kReadingTime, "阅读时间"}, {kSideBar, "侧边栏"},       {kFullScreen, "全屏"},
-      {kAutoScroll, "自动滚屏"},  {kEditMode, "编辑模式"},
+      {kAutoScroll, "自动滚屏"},  {kEditMode, "编辑模式"},       {kReadAloud, "听书"},
   };
   return buttons;
 }

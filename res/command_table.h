@@ -44,7 +44,7 @@ struct Accelerator {
 };
 const std::vector<Accelerator>& Accelerators();
 
-// The tool bar's 14 buttons, in order.
+// The tool bar's buttons, in order.
 struct ToolButton {
   int id;
   std::string_view label;

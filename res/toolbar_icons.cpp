@@ -33,6 +33,7 @@ enum class Glyph {
   FullScreen,
   AutoScroll,
   Pencil,
+  Speaker,
   OpenBook,
 };
 
@@ -58,6 +59,7 @@ std::optional<Style> StyleOf(int commandId) {
     case cmd::kFullScreen: return Style{Glyph::FullScreen, 0xFF3E4A5C};
     case cmd::kAutoScroll: return Style{Glyph::AutoScroll, 0xFF2B8CC4};
     case cmd::kEditMode: return Style{Glyph::Pencil, 0xFFB0674B};
+    case cmd::kReadAloud: return Style{Glyph::Speaker, 0xFFC0507A};
     default: return std::nullopt;
   }
 }
@@ -207,6 +209,15 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QColor& tile) {
       p.setBrush(inner);
       p.drawPolygon(QPolygonF({{-7.7, -0.95}, {-7.7, 0.95}, {-9.3, 0}}));
       p.restore();
+      break;
+    }
+    case Glyph::Speaker: {
+      // A loudspeaker with two waves of sound.
+      Fill(p, ink);
+      p.drawPolygon(QPolygonF({{4, 9.5}, {7.5, 9.5}, {12, 5.5}, {12, 18.5}, {7.5, 14.5}, {4, 14.5}}));
+      Outline(p, ink, 1.8);
+      p.drawArc(QRectF(9.5, 8.5, 7, 7), -50 * 16, 100 * 16);
+      p.drawArc(QRectF(8, 5, 12, 14), -50 * 16, 100 * 16);
       break;
     }
     case Glyph::OpenBook: {

@@ -55,6 +55,11 @@ constexpr Range kRanges[] = {
     {ConfigKey::ImmersiveFontSize, kLowestReadingPoints, kHighestReadingPoints},
     {ConfigKey::ImmersiveLineHeight, 100, 300},
     {ConfigKey::ImmersiveParagraph, 0, 200},
+    {ConfigKey::SpeechEngine, 0, 2},
+    {ConfigKey::SpeechRate, -10, 10},
+    {ConfigKey::SpeechPitch, -10, 10},
+    {ConfigKey::SpeechVolume, 0, 100},
+    {ConfigKey::SpeechHighlight, 0, 0x00FFFFFF},
 };
 
 constexpr char kStyle[] = "Style";
@@ -63,9 +68,10 @@ constexpr char kInterface[] = "Interface";
 constexpr char kReading[] = "Reading";
 constexpr char kTypeset[] = "Typeset";
 constexpr char kImmersive[] = "Immersive";
+constexpr char kSpeech[] = "Speech";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 48> kEntries = {{
+const std::array<Entry, 54> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -163,6 +169,18 @@ const std::array<Entry, 48> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.immersive.lineHeight; }},
     {ConfigKey::ImmersiveParagraph, kImmersive, "ParagraphSpacing", Form::Int, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.immersive.paragraphSpacing; }},
+    {ConfigKey::SpeechEngine, kSpeech, "Engine", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.engine; }},
+    {ConfigKey::SpeechVoice, kSpeech, "Voice", Form::String, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.voice; }},
+    {ConfigKey::SpeechRate, kSpeech, "Rate", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.rate; }},
+    {ConfigKey::SpeechPitch, kSpeech, "Pitch", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.pitch; }},
+    {ConfigKey::SpeechVolume, kSpeech, "Volume", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.volume; }},
+    {ConfigKey::SpeechHighlight, kSpeech, "Highlight", Form::Int, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.speech.highlight; }},
 }};
 
 const Range* RangeOf(ConfigKey key) {

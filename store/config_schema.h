@@ -68,6 +68,7 @@ enum class ConfigKey {
   ReflowMode, IndentMode, CleanFlag, ParaSpacing, Justify, HeadingApart,
   ImmersiveOn, ImmersiveTheme, ImmersiveColumns, ImmersiveFace, ImmersiveFontSize,
   ImmersiveLineHeight, ImmersiveParagraph,
+  SpeechEngine, SpeechVoice, SpeechRate, SpeechPitch, SpeechVolume, SpeechHighlight,
 };
 
 // [Sync]: the WebDAV server the reader syncs with (the password is never here).
@@ -126,6 +127,15 @@ struct ConfigValues {
   int justify = 0;       // 1: lines justified
   int headingApart = 0;  // 1: a chapter heading at the page's top larger, bold, centred
   ImmersiveSettings immersive;
+  // [Speech]: reading aloud; written when chosen.
+  struct Speech {
+    int engine = 0;  // 0 the desktop's service if it can speak Chinese, else built-in; 1, 2 each alone
+    std::string voice;  // the engine's voice id; empty: its Chinese default
+    int rate = 0;       // -10 .. 10
+    int pitch = 0;      // -10 .. 10
+    int volume = 100;   // 0 .. 100
+    int highlight = 0x0080F0FF;  // 0x00BBGGRR behind the sentence being read
+  } speech;
 
   // Numbers brought into their range as they were read: the value in use and the text the
   // file held. While the value in use is unchanged, a write gives the file's text back:

@@ -208,6 +208,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The pane's text of a page as laid out (cleaned, re-flowed) before a part converts it;
   // `offsets`, when given, receives the layout's map back to the page's bytes.
   QString PaneSourceText(int page, std::vector<std::size_t>* offsets = nullptr) const;
+  // The text of the page on screen as the reader shows it (in the chosen characters), which
+  // reading aloud says; its positions are the pane's.
+  QString SpokenPageText() const;
   std::int64_t PageStart(int page) const { return pages_.PageStart(page); }
   // Where each unit of the pane's text begins in the page's bytes when a part laid the
   // page out anew; empty when the pane holds the page's bytes as they are.

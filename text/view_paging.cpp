@@ -157,6 +157,8 @@ std::string CVarneloView::ShownBytes(int page) const {
   return shown;
 }
 
+QString CVarneloView::SpokenPageText() const { return pane_->PaneText(); }
+
 void CVarneloView::NextPage() {
   if (!OfferToSaveBeforeTurning()) return;
   if (currentPage_ != pages_.pageCount) {

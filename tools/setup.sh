@@ -17,7 +17,9 @@ packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-translations
           libgtest-dev googletest libuchardet-dev libopencc-dev pkg-config
           fonts-noto-cjk fonts-arphic-ukai xvfb xauth locales
           dpkg-dev desktop-file-utils appstream file lintian
-          qtkeychain-qt6-dev rclone apache2-utils)
+          qtkeychain-qt6-dev rclone apache2-utils
+          qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin libespeak-ng-dev espeak-ng-data
+          qt6-multimedia-dev sox)
 sudo=""
 if [ "$(id -u)" != 0 ]; then sudo="sudo"; fi
 missing=()

@@ -39,7 +39,8 @@ std::vector<std::string> Texts(const std::vector<MenuEntry>& items) {
 
 TEST(CommandTable, MenuBarPopupsAndRunTimePlaceholders) {
   EXPECT_EQ(Texts(MenuBar()), (std::vector<std::string>{"文件(&F)", "书签(&B)", "选项(&P)",
-                                                          "界面(&D)", "拓展(&E)", "帮助(&H)"}));
+                                                          "界面(&D)", "拓展(&E)", "听书(&L)",
+                                                          "帮助(&H)"}));
   // Recent folders and bookmark lists are found by position and start with one placeholder.
   const struct { std::size_t top, pos; const char* caption; int id; const char* text; } cases[] = {
       {0, 3, "最近文件夹", 57625, "10"},
@@ -99,8 +100,8 @@ TEST(CommandTable, CommandIdsUniqueAndTrayReusesThem) {
     }
   });
   // 47, the six of "编码", 目录, 全书查找, 最近阅读, three of 简繁转换, 自动识别, 章节规则,
-  // seven of 排版, three of 净化, 同步, 沉浸阅读 and its settings
-  EXPECT_EQ(seen.size(), 74u);
+  // seven of 排版, three of 净化, 同步, 沉浸阅读 and its settings, 14 of 听书
+  EXPECT_EQ(seen.size(), 88u);
   // The ranges whose items are made at run time take none of the fixed commands' ids: a
   // command there would run the list's item instead (or the other way round).
   // (The bookmark and recent-book lists stand in the menu as their first item.)
@@ -118,7 +119,8 @@ TEST(CommandTable, CommandIdsUniqueAndTrayReusesThem) {
       EXPECT_FALSE(id >= r.first && id <= r.last) << id << " inside " << r.first << ".." << r.last;
     }
   }
-  EXPECT_EQ(Texts(TrayMenu()), (std::vector<std::string>{"关于V2.31", "阅读记录", "退出"}));
+  EXPECT_EQ(Texts(TrayMenu()), (std::vector<std::string>{"关于V2.31", "阅读记录", "开始朗读", "暂停/继续朗读",
+                                                           "停止朗读", "退出"}));
   for (const MenuEntry& e : TrayMenu()) EXPECT_NE(Find(e.id), nullptr) << e.id;
 }
 
@@ -131,7 +133,7 @@ TEST(CommandTable, AcceleratorsUniqueAndMatchMenuKeys) {
         << a.keys;
     EXPECT_TRUE(byKey.emplace(a.keys, a.id).second) << "repeated key " << a.keys;
   }
-  EXPECT_EQ(Accelerators().size(), 23u);
+  EXPECT_EQ(Accelerators().size(), 30u);
   int advertised = 0;
   Walk(MenuBar(), [&](const MenuEntry& e) {
     if (e.kind != MenuKind::Command || e.keyText.empty() || e.keyText[0] == '(') return;
@@ -144,7 +146,7 @@ TEST(CommandTable, AcceleratorsUniqueAndMatchMenuKeys) {
     EXPECT_EQ(it->second, e.id) << e.keyText;
     ++advertised;
   });
-  EXPECT_EQ(advertised, 11);
+  EXPECT_EQ(advertised, 18);
   EXPECT_EQ(byKey["Ctrl+Return"], byKey["Ctrl+Enter"]);
   for (const char* key : {"Ctrl+Z", "Alt+Backspace", "F6", "Shift+F6"}) {
     EXPECT_EQ(Find(byKey.at(key)), nullptr) << key;
@@ -160,6 +162,7 @@ TEST(CommandTable, ToolBarOrderLabelsAndTips) {
       {32799, "分页方式", "切换分页方式"}, {32802, "阅读时间", "单击添加到阅读时间记录"},
       {32800, "侧边栏", "快捷键 F1"}, {32803, "全屏", "全屏切换  Ctrl+Enter"},
       {32823, "自动滚屏", "快捷键 Enter"}, {108, "编辑模式", "编辑模式开关"},
+      {32940, "听书", "听书  F9"},
   };
   ASSERT_EQ(ToolBarButtons().size(), std::size(expected));
   for (std::size_t i = 0; i < std::size(expected); ++i) {

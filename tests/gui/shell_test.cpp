@@ -161,7 +161,7 @@ TEST_F(ShellTest, MinimisingUsesTheTrayOnlyWhereThereIsOne) {
     EXPECT_TRUE(icon->isVisible());
     EXPECT_EQ(icon->toolTip(), QStringLiteral("Tellavin V2.31\n正在阅读：三国演义"));
     QMenu* menu = icon->contextMenu();
-    ASSERT_EQ(menu->actions().size(), 3);
+    ASSERT_EQ(menu->actions().size(), 6);
     emit icon->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(Frame()->isVisible() && !Frame()->isMinimized());
     EXPECT_FALSE(icon->isVisible());
@@ -170,7 +170,7 @@ TEST_F(ShellTest, MinimisingUsesTheTrayOnlyWhereThereIsOne) {
     Frame()->showMinimized();
     QCoreApplication::processEvents();
     ASSERT_TRUE(icon->isVisible());
-    menu->actions().at(2)->trigger();
+    menu->actions().at(5)->trigger();
     EXPECT_FALSE(icon->isVisible());
     EXPECT_EQ(ReadWindowPlacement(home_.ConfigPath()).showCommand, 1u) << "not minimised next time";
   }
@@ -182,7 +182,7 @@ TEST_F(ShellTest, ContextMenuRowsFollowTheRoutingAndTheSelection) {
   Press(Pane(), Qt::ControlModifier | Qt::Key_O);
   QMenu* menu = RightClick();
   ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(menu->actions().size(), 10);
+  EXPECT_EQ(menu->actions().size(), 12);
   for (int id : {cmd::kCopy, cmd::kCut, cmd::kPaste, cmd::kFind, cmd::kWebSearch, cmd::kAutoScroll,
                  cmd::kFullScreenByKeys, cmd::kEditMode}) {
     ASSERT_NE(Row(menu, id), nullptr) << id;
