@@ -3,6 +3,7 @@
 #include <array>
 
 #include "res/command_ids.h"
+#include "text/utf8_text.h"
 
 namespace varnelo {
 
@@ -10,42 +11,7 @@ namespace {
 
 constexpr std::string_view kSearchQuery = "https://www.baidu.com/s?ie=utf-8&wd=";
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
-// Lone surrogates count one character each, as they end up one U+FFFD each.
-std::string Utf8Of(std::u16string_view text, std::size_t maxCharacters) {
-  std::string out;
-  for (std::size_t i = 0, characters = 0; i < text.size() && characters < maxCharacters;
-       ++i, ++characters) {
-    const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
-                          (static_cast<char32_t>(text[++i]) - 0xDC00));
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(out, 0xFFFD);
-    } else {
-      AppendUtf8(out, unit);
-    }
-  }
-  return out;
-}
 
 bool Unreserved(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
@@ -99,7 +65,7 @@ constexpr std::array kFailures = {
 std::string WebSearchAddress(std::u16string_view selection) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string address(kSearchQuery);
-  for (const char byte : Utf8Of(selection, kMaxSearchCharacters)) {
+  for (const char byte : Utf8OfUnits(selection, false, kMaxSearchCharacters)) {
     const auto c = static_cast<unsigned char>(byte);
     if (Unreserved(c)) {
       address += static_cast<char>(c);

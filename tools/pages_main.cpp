@@ -12,6 +12,7 @@
 #include "text/book_encoding.h"
 #include "text/book_engine.h"
 #include "text/display_text.h"
+#include "text/utf8_text.h"
 
 namespace {
 
@@ -50,36 +51,6 @@ std::string Hex(std::string_view bytes) {
   return out;
 }
 
-// UTF-8 of the pane's units; a lone surrogate (an undecodable byte) becomes U+FFFD.
-std::string Utf8(std::u16string_view units) {
-  std::string out;
-  out.reserve(units.size() * 3);
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    char32_t c = units[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (units[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -180,7 +151,7 @@ int main(int argc, char** argv) {
         display.text.resize(kPaneLimit);
         if (display.text.back() >= 0xD800 && display.text.back() <= 0xDBFF) display.text.pop_back();
       }
-      shown = Utf8(display.text);
+      shown = varnelo::Utf8OfUnits(display.text);
       if (!shown.empty() && shown.back() != '\n') shown += '\n';
     }
     std::fwrite(shown.data(), 1, shown.size(), stdout);

@@ -15,6 +15,7 @@
 #include "text/book_encoding.h"
 #include "text/book_engine.h"
 #include "text/sentences.h"
+#include "text/utf8_text.h"
 
 namespace {
 
@@ -38,35 +39,6 @@ bool ParseInt(const char* text, int& value) {
   return true;
 }
 
-// UTF-8 of the page text; bytes the code page could not decode (kept as lone surrogates)
-// are not said.
-std::string Utf8(std::u16string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      continue;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 void PutLittle(std::string& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
@@ -175,8 +147,8 @@ int main(int argc, char** argv) {
   int rate = 0;
   std::string lines;
   for (const varnelo::Sentence& s : varnelo::SplitSentences(pageText)) {
-    const std::string sentence = Utf8(std::u16string_view(pageText).substr(
-        static_cast<std::size_t>(s.begin), static_cast<std::size_t>(s.end - s.begin)));
+    const std::string sentence = varnelo::Utf8OfUnits(std::u16string_view(pageText).substr(
+        static_cast<std::size_t>(s.begin), static_cast<std::size_t>(s.end - s.begin)), true);
     const std::size_t start = samples.size();
     const varnelo::SynthResult result = varnelo::EspeakSynthesise(
         sentence, params, [&](const varnelo::SynthChunk& chunk) {

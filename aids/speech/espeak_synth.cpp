@@ -96,9 +96,9 @@ std::vector<std::pair<std::string, std::string>> EspeakChineseVoices() {
   std::vector<std::pair<std::string, std::string>> voices;
   if (!StartLocked()) return voices;
   for (const char* language : {"cmn", "yue"}) {
-    espeak_VOICE spec{};
-    spec.languages = language;
-    const espeak_VOICE** list = espeak_ListVoices(&spec);
+    espeak_VOICE wanted{};
+    wanted.languages = language;
+    const espeak_VOICE** list = espeak_ListVoices(&wanted);
     for (; list != nullptr && *list != nullptr; ++list) {
       const espeak_VOICE* v = *list;
       // Each language entry is a priority byte, then the name.
