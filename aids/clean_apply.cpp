@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/long_work.h"
 #include "platform/services.h"
 #include "text/book_encoding.h"
 #include "text/book_encoding_part.h"
@@ -56,27 +57,39 @@ void ApplyRulesToFile(CVarneloView& view, const std::vector<const TextMatcher*>&
     Tell(view, QStringLiteral("没有启用的净化规则，书未改动。"));
     return;
   }
-  // The file as it is now, read the way the book on screen was read.
+  // The file as it is now, read the way the book on screen was read. On a large book this
+  // and finding the changes take seconds: off the window's thread, Esc cancels.
   std::string text;
   std::string file;
   BookForm form;
-  const LoadStatus status = ReadBook(path, view.Form().encoding, text, form, &file);
+  LoadStatus status = LoadStatus::Ok;
+  bool changedOnDisk = false;
+  std::vector<TextSplice> splices;
+  EncodedEdit cleaned;
+  const WorkOutcome outcome = RunLongWork(&view, QStringLiteral("正在应用净化规则……"), [&](WorkControl& control) {
+    status = ReadBook(path, view.Form().encoding, text, form, &file);
+    if (status != LoadStatus::Ok || control.Cancelled()) return;
+    std::string normalised = text;
+    NormaliseBlankLines(normalised);
+    changedOnDisk = normalised != view.Text();
+    if (changedOnDisk || control.Cancelled()) return;
+    splices = RuleSplices(text, rules, LineBreakOf(text, 0));
+    if (splices.empty() || control.Cancelled()) return;
+    cleaned = SpliceBook(file, form, text, splices);
+  });
+  if (outcome == WorkOutcome::Cancelled) return;
   if (status != LoadStatus::Ok) {
     Tell(view, QStringLiteral("警告！无法读取这本书，书未改动！\n") + QString::fromStdString(path));
     return;
   }
-  std::string normalised = text;
-  NormaliseBlankLines(normalised);
-  if (normalised != view.Text()) {
+  if (changedOnDisk) {
     Tell(view, QStringLiteral("这本书的文件在打开后被改动过，书未改动。\n请重新打开它，再应用净化规则。"));
     return;
   }
-  const std::vector<TextSplice> splices = RuleSplices(text, rules, LineBreakOf(text, 0));
   if (splices.empty()) {
     Tell(view, QStringLiteral("净化规则在这本书中没有找到要改的地方，书未改动。"), MessageIcon::Information);
     return;
   }
-  const EncodedEdit cleaned = SpliceBook(file, form, text, splices);
   if (!cleaned.file) {
     Tell(view, RefusedCharacterMessage(form.encoding, cleaned.refused));
     return;

@@ -115,7 +115,9 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
       {"chapter paging", [&] { Action(cmd::kChapterPaging)->trigger(); }},
       {"simplified characters", [&] { Action(cmd::kConvertSimplified)->trigger(); }},
       {"chapter list in line paging", [&] { testing::PressKey(view_->Pane(), Qt::Key_F4); }},
+      {"rules applied to the file", [&] { Action(cmd::kApplyCleanToFile)->trigger(); }},
   };
+  const std::string file = testing::FileBytes(path_);
   for (const auto& row : rows) {
     const Seen before = Now();
     EXPECT_GE(CancelledByEsc(row.action), 3) << row.name << ": no tick while it ran";
@@ -125,6 +127,7 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << row.name << ": a list or box came up";
     EXPECT_TRUE(boxes_.shown.empty()) << row.name;
     EXPECT_FALSE(LongWorkRunning()) << row.name;
+    EXPECT_EQ(testing::FileBytes(path_), file) << row.name;
   }
   // Not cancelled, the same work takes effect once it ends.
   std::atomic<int> ticks{0};
