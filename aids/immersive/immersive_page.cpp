@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "aids/auto_scroll.h"
 #include "aids/background_picture.h"
@@ -140,9 +141,7 @@ void ImmersivePage::Deactivate() {
   pane->removeEventFilter(this);
   pane->viewport()->removeEventFilter(this);
   pane->viewport()->setMouseTracking(false);
-  delete mirror_;
-  mirror_ = nullptr;
-  mirrorCover_ = nullptr;
+  DropSecondColumn();
   delete cover_;
   cover_ = nullptr;
   delete status_;
@@ -298,9 +297,7 @@ void ImmersivePage::LayOutPage(int width, int height) {
     mirrorCover_->setAttribute(Qt::WA_TransparentForMouseEvents);
     mirror_->show();
   } else if (!two && mirror_ != nullptr) {
-    delete mirror_;
-    mirror_ = nullptr;
-    mirrorCover_ = nullptr;
+    DropSecondColumn();
   }
   pane->setGeometry(0, top, columnWidth, pageHeight);
   if (mirror_ != nullptr) mirror_->setGeometry(columnWidth, top, width - columnWidth, pageHeight);
@@ -578,6 +575,15 @@ void ImmersivePage::HandleClick(QWidget* source, const QPoint& at) {
   } else {
     ShowStatus();
   }
+}
+
+void ImmersivePage::DropSecondColumn() {
+  // Forgotten before it goes: its viewport still sends events to the filter while the
+  // column is half destroyed, and the filter must not ask it anything then.
+  QTextEdit* column = std::exchange(mirror_, nullptr);
+  mirrorCover_ = nullptr;
+  if (column != nullptr) column->viewport()->removeEventFilter(this);
+  delete column;
 }
 
 bool ImmersivePage::eventFilter(QObject* watched, QEvent* event) {

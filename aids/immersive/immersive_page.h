@@ -108,6 +108,7 @@ class ImmersivePage : public QObject, public ViewPart {
   int enteredPosition_ = 0;
   int enteredGeneration_ = -1;
 
+  void DropSecondColumn();
   QTextEdit* mirror_ = nullptr;
   QWidget* cover_ = nullptr;
   QWidget* mirrorCover_ = nullptr;
