@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "aids/rule_matchers.h"
+#include "platform/dialog_buttons.h"
 #include "platform/services.h"
 #include "text/display_text.h"
 
@@ -102,11 +103,7 @@ CleanRulesDialog::CleanRulesDialog(std::vector<bool> builtInOn, std::vector<Stor
                                          "要改书本身，用“净化 → 把净化规则应用到文件...”。"),
                           this);
   note->setWordWrap(true);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(table_);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "aids/read_aloud.h"
+#include "platform/dialog_buttons.h"
 #include "platform/services.h"
 #include "store/store_messages.h"
 #include "text/varnelo_view.h"
@@ -44,11 +45,7 @@ CSpeechSettingsDlg::CSpeechSettingsDlg(const ConfigValues::Speech& speech, QWidg
   form->addRow(QStringLiteral("音调（-10 到 10）："), pitch_);
   form->addRow(QStringLiteral("音量（0 到 100）："), volume_);
   form->addRow(QStringLiteral("朗读句子的底色："), colour_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(buttons);

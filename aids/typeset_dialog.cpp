@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "platform/dialog_buttons.h"
 #include "store/config_schema.h"
 
 namespace varnelo {
@@ -29,11 +30,7 @@ TypesetDialog::TypesetDialog(int paraSpacing, bool justify, bool headingApart, Q
   heading_->setObjectName(QStringLiteral("checkHeadingApart"));
   heading_->setChecked(headingApart);
   auto* note = new QLabel(QStringLiteral("只改变页面的显示，书本身不变。"), this);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(justify_);

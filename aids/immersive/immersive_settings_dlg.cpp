@@ -9,6 +9,7 @@
 #include <QSpinBox>
 
 #include "aids/immersive/reading_theme.h"
+#include "platform/dialog_buttons.h"
 
 namespace varnelo {
 
@@ -66,11 +67,7 @@ ImmersiveSettingsDialog::ImmersiveSettingsDialog(const ImmersiveSettings& settin
   form->addRow(QStringLiteral("行高"), lineHeight_);
   form->addRow(QStringLiteral("段间距"), paragraph_);
   form->addRow(QString(), twoColumns_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QDialogButtonBox* buttons = OkCancelButtons(this);
   form->addRow(buttons);
 }
 
