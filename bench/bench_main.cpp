@@ -158,6 +158,13 @@ int main(int argc, char** argv) {
     return varnelo::bench::RunBareWindow(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "--load-memory") == 0)
     return varnelo::bench::MeasureLoadMemory(argv[2]);
+  // --large-load [MB]: only the very large book's load figures.
+  if (argc >= 2 && std::strcmp(argv[1], "--large-load") == 0) {
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    const std::size_t megabytes = argc >= 3 ? std::strtoull(argv[2], nullptr, 10) : 1000;
+    varnelo::bench::ReportLargeLoad(SyntheticBook(kBookBytes), self, megabytes);
+    return 0;
+  }
   // --config: only the Config.ini figures.
   if (argc >= 2 && std::strcmp(argv[1], "--config") == 0) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);

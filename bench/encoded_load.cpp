@@ -39,8 +39,7 @@ std::int64_t LoadOnce(const std::string& path, std::optional<BookEncoding> choic
   std::string text;
   BookForm form;
   if (ReadBook(path, choice, text, form) != LoadStatus::Ok) return -1;
-  NormaliseBlankLines(text);
-  return Paginate(text, kLinePaging, 1).pageCount;
+  return NormaliseAndPaginateByLines(text).pageCount;
 }
 
 double BestMs(const std::string& path, int runs,
@@ -144,8 +143,7 @@ int MeasureLoadMemory(const std::string& path) {
   std::string text;
   BookForm form;
   if (ReadBook(path, std::nullopt, text, form) != LoadStatus::Ok) return 1;
-  NormaliseBlankLines(text);
-  const Pagination pages = Paginate(text, kLinePaging, 1);
+  const Pagination pages = NormaliseAndPaginateByLines(text);
   const long long after = StatusKb("VmRSS:");
   const long long peak = StatusKb("VmHWM:");
   std::printf("%lld %lld\n", (peak - before) * 1024, (after - before) * 1024);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "platform/regular_file.h"
 #include "text/byte_scan.h"
@@ -61,20 +62,50 @@ const char* LoadMessage(LoadStatus status) {
 
 namespace {
 
+constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+
 // Faulting a large book in 4 KB at a time costs more than reading it: memory the kernel may
 // back with 2 MB pages takes a five-hundredth of the faults. Advice only; nothing depends on it.
 void AdviseHugePages(char* data, std::size_t size) {
 #ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
   const auto from = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t begin = (from + kHuge - 1) & ~(kHuge - 1);
-  const std::uintptr_t end = (from + size) & ~(kHuge - 1);
+  const std::uintptr_t begin = (from + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t end = (from + size) & ~(kHugePage - 1);
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 #else
   (void)data;
   (void)size;
 #endif
 }
+
+// Faults the room of a growing buffer in a step ahead of the bytes copied into it, each step
+// one call to the kernel: a fault taken one at a time inside the copy costs several times
+// more on this kind of machine. Whole 2 MB pages only; a kernel without the call faults
+// them as the copy goes, as before.
+class Prefaulter {
+ public:
+  Prefaulter(char* data, std::size_t capacity)
+      : next_(RoundUp(reinterpret_cast<std::uintptr_t>(data))),
+        end_(reinterpret_cast<std::uintptr_t>(data + capacity) & ~(kHugePage - 1)) {}
+
+  // Called before bytes up to `upTo` are written.
+  void Before(const char* upTo) {
+#ifdef MADV_POPULATE_WRITE
+    constexpr std::uintptr_t kStep = std::uintptr_t{32} << 20;
+    if (reinterpret_cast<std::uintptr_t>(upTo) <= next_ || next_ >= end_) return;
+    const std::uintptr_t stepEnd = std::min(next_ + kStep, end_);
+    ::madvise(reinterpret_cast<void*>(next_), stepEnd - next_, MADV_POPULATE_WRITE);
+    next_ = stepEnd;
+#else
+    (void)upTo;
+#endif
+  }
+
+ private:
+  static std::uintptr_t RoundUp(std::uintptr_t at) { return (at + kHugePage - 1) & ~(kHugePage - 1); }
+  std::uintptr_t next_;
+  std::uintptr_t end_;
+};
 
 }  // namespace
 
@@ -89,25 +120,28 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUn
   std::string buffer;
   buffer.reserve(static_cast<std::size_t>(file.Size()));
   AdviseHugePages(buffer.data(), buffer.capacity());
-  buffer.resize(static_cast<std::size_t>(file.Size()));
-  std::size_t filled = 0;
-  while (filled < buffer.size()) {
-    const ssize_t got = ::read(file.Descriptor(), buffer.data() + filled, buffer.size() - filled);
+  // Appended through a small buffer the cache holds: growing the string first would write
+  // a zero over every byte of the book before the read writes it again. Past the size the
+  // file gave, read on to its end: the system reports some files as empty (/proc), and a
+  // book may still be downloading.
+  constexpr std::size_t kChunk = 256 * 1024;
+  const std::unique_ptr<char[]> chunk(new char[kChunk]);
+  const std::size_t most = static_cast<std::size_t>(kMaxBookBytes) + 1;
+  Prefaulter prefault(buffer.data(), buffer.capacity());
+  const char* const reserved = buffer.data();
+  while (buffer.size() < most) {
+    // Only within the room first reserved: a file that grew moved the bytes elsewhere.
+    if (buffer.data() == reserved && buffer.size() + kChunk <= buffer.capacity())
+      prefault.Before(buffer.data() + buffer.size() + kChunk);
+    const ssize_t got = ::read(file.Descriptor(), chunk.get(), std::min(kChunk, most - buffer.size()));
     if (got < 0) {
       if (errno == EINTR) continue;
       return LoadStatus::Unreadable;
     }
-    if (got == 0) break;  // the file shrank while we read it
-    filled += static_cast<std::size_t>(got);
+    if (got == 0) break;
+    buffer.append(chunk.get(), static_cast<std::size_t>(got));
   }
-  buffer.resize(filled);
-  // A file may hold more than its size says: one the system reports as empty (/proc) or a
-  // book still being downloaded. Read on to its end, within the limit of a book.
-  if (filled == static_cast<std::size_t>(file.Size())) {
-    const std::size_t room = static_cast<std::size_t>(kMaxBookBytes) + 1 - buffer.size();
-    if (!file.ReadInto(buffer, room)) return LoadStatus::Unreadable;
-    if (buffer.size() > static_cast<std::size_t>(kMaxBookBytes)) return LoadStatus::TooLarge;
-  }
+  if (buffer.size() > static_cast<std::size_t>(kMaxBookBytes)) return LoadStatus::TooLarge;
 
   if (buffer.empty()) return LoadStatus::Empty;
   if (!keepUnicodeMark && buffer.size() >= 2 && static_cast<unsigned char>(buffer[0]) == 0xFF &&
@@ -195,17 +229,30 @@ std::size_t Pagination::StorageBytes() const {
          titleSkips.capacity() + levels.capacity();
 }
 
-Pagination PaginateByLines(std::string_view text) {
+namespace {
+
+Pagination LinePages(unsigned char* data, std::size_t size, bool normalise) {
   Pagination pages;
   pages.mode = kLinePaging;
-  pages.pageCount = 1;
   pages.starts = {0, 0};
   pages.firstPage = 1;
   const std::int64_t high =
-      ScanPageBreaks(Bytes(text), text.size(), kLinesPerPage, pages.starts);
+      normalise ? NormaliseAndScanPageBreaks(data, size, kLinesPerPage, pages.starts)
+                : ScanPageBreaks(data, size, kLinesPerPage, pages.starts);
   pages.pageCount = static_cast<int>(pages.starts.size()) - 1;
   pages.charCount = high / 2;
   return pages;
+}
+
+}  // namespace
+
+Pagination PaginateByLines(std::string_view text) {
+  // Only read: the rewrite is not asked for.
+  return LinePages(const_cast<unsigned char*>(Bytes(text)), text.size(), false);
+}
+
+Pagination NormaliseAndPaginateByLines(std::string& bytes) {
+  return LinePages(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), true);
 }
 
 Pagination PaginateByChapters(std::string_view text, int rule) {

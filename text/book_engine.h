@@ -109,6 +109,9 @@ static_assert(kMaxTitleBytes <= UINT8_MAX, "a title's length fits its byte");
 
 // A new page after every 50th line feed that is not the last byte.
 Pagination PaginateByLines(std::string_view text);
+// NormaliseBlankLines and then PaginateByLines, in one pass over the bytes: what a book
+// paged by lines costs at load.
+Pagination NormaliseAndPaginateByLines(std::string& bytes);
 
 // Chapter headings by `rule`, with no fallback: the page count may be below 10.
 Pagination PaginateByChapters(std::string_view text, int rule);

@@ -57,16 +57,30 @@ std::size_t FindPair(const unsigned char* data, std::size_t size, std::size_t fr
   return size;
 }
 
-std::int64_t ScanPageBreaks(const unsigned char* data, std::size_t size, std::int64_t every,
-                            std::vector<std::int64_t>& starts) {
-  const std::int64_t high = CountHighBytes(data, size);
-  if (size == 0 || every <= 0) return high;
-  const std::size_t limit = size - 1;  // the last byte never opens a page
+namespace {
+
+// Bits set, without a call into the runtime where the CPU's own instruction is not assumed.
+inline std::int64_t PopCount(std::uint64_t x) {
+#if defined(__POPCNT__)
+  return __builtin_popcountll(x);
+#else
+  x -= (x >> 1) & 0x5555555555555555ULL;
+  x = (x & 0x3333333333333333ULL) + ((x >> 2) & 0x3333333333333333ULL);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0FULL;
+  return static_cast<std::int64_t>((x * 0x0101010101010101ULL) >> 56);
+#endif
+}
+
+// Every `every`-th line feed appends the offset after it to `starts`.
+struct BreakCounter {
+  std::int64_t every;
+  std::vector<std::int64_t>& starts;
   std::int64_t seen = 0;
   std::int64_t nextBreak = every;
-  auto takeMask = [&](std::uint64_t mask, std::size_t base) {
+
+  void Take(std::uint64_t mask, std::size_t base) {
     // Only a block that reaches the next break needs its line feeds one by one.
-    const auto count = static_cast<std::int64_t>(__builtin_popcountll(mask));
+    const std::int64_t count = PopCount(mask);
     if (seen + count < nextBreak) {
       seen += count;
       return;
@@ -79,32 +93,105 @@ std::int64_t ScanPageBreaks(const unsigned char* data, std::size_t size, std::in
         nextBreak += every;
       }
     }
-  };
+  }
+};
+
+// The blank-line rewrite of the run whose CR LF CR starts at c (NormaliseBlankLines):
+// returns where the run ends. Bytes before that end are no longer the start of a run.
+std::size_t RewriteRun(unsigned char* b, std::size_t c, std::size_t pairBound) {
+  const std::size_t q = c + 2;
+  b[q] = ' ';
+  b[q + 1] = ' ';  // whatever it was: the pair is rewritten as a whole
+  std::size_t r = q + 2;
+  for (; r < pairBound && b[r] == '\r' && b[r + 1] == '\n'; r += 2) {
+    b[r] = ' ';
+    b[r + 1] = ' ';
+  }
+  return r;
+}
+
+// Line feeds and high bytes in one pass, with the blank-line rewrite on the way when
+// kRewrite. A block of 64 bytes is rewritten first and counted after: a run rewrites only
+// bytes after its own start, so no later run can change a block already counted.
+template <bool kRewrite>
+std::int64_t ScanLines(unsigned char* data, std::size_t size, std::int64_t every,
+                       std::vector<std::int64_t>& starts) {
+  if (size == 0) return 0;
+  const bool rewrite = kRewrite && size > 20;
+  const std::size_t lastRun = rewrite ? size - 21 : 0;  // the last CR LF CR may start here
+  const std::size_t pairBound = rewrite ? size - 20 : 0;
+  std::size_t resume = 0;  // runs found before it lie inside one already rewritten
+  const std::size_t limit = size - 1;  // the last byte never opens a page
+  const bool paging = every > 0;
+  BreakCounter breaks{every, starts};
+  std::int64_t high = 0;
   std::size_t i = 0;
 #if defined(__SSE2__)
-  const __m128i lineFeed = _mm_set1_epi8('\n');
-  for (; i + 64 <= limit; i += 64) {
-    const auto* p = reinterpret_cast<const __m128i*>(data + i);
-    const auto m0 = static_cast<std::uint64_t>(static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p), lineFeed))));
-    const auto m1 = static_cast<std::uint64_t>(static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + 1), lineFeed))));
-    const auto m2 = static_cast<std::uint64_t>(static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + 2), lineFeed))));
-    const auto m3 = static_cast<std::uint64_t>(static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(p + 3), lineFeed))));
-    const std::uint64_t mask = m0 | (m1 << 16) | (m2 << 32) | (m3 << 48);
-    if (mask != 0) takeMask(mask, i);
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i zero = _mm_setzero_si128();
+  __m128i counters = zero;
+  int steps = 0;
+  auto fold = [&] {
+    const __m128i sums = _mm_sad_epu8(counters, zero);
+    high += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+    counters = zero;
+    steps = 0;
+  };
+  // Each block looks two bytes past its end for a run's CR LF CR.
+  for (; i + 66 <= size; i += 64) {
+    if (rewrite && i <= lastRun) {
+      std::uint64_t runs = 0;
+      for (int k = 0; k < 4; ++k) {
+        const unsigned char* p = data + i + 16 * k;
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+        const __m128i triple =
+            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(a, cr), _mm_cmpeq_epi8(b, lf)), _mm_cmpeq_epi8(c, cr));
+        runs |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(triple))) << (16 * k);
+      }
+      while (runs != 0) {
+        const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(runs));
+        runs &= runs - 1;
+        if (at > lastRun) break;
+        if (at >= resume) resume = RewriteRun(data, at, pairBound);
+      }
+    }
+    std::uint64_t lines = 0;
+    for (int k = 0; k < 4; ++k) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16 * k));
+      lines |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf))))
+               << (16 * k);
+      counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(chunk, zero));
+    }
+    if (++steps == 63) fold();  // four steps a block: each byte counter stays below 256
+    if (lines != 0 && paging) breaks.Take(lines, i);
   }
+  fold();
 #endif
-  for (; i < limit; i += 64) {
-    std::uint64_t mask = 0;
-    const std::size_t n = std::min<std::size_t>(64, limit - i);
-    for (std::size_t j = 0; j < n; ++j)
-      if (data[i + j] == '\n') mask |= std::uint64_t{1} << j;
-    if (mask != 0) takeMask(mask, i);
+  for (; i < size; ++i) {
+    if (rewrite && i <= lastRun && i >= resume && data[i] == '\r' && data[i + 1] == '\n' &&
+        data[i + 2] == '\r') {
+      resume = RewriteRun(data, i, pairBound);
+    }
+    high += data[i] >= 0x80 ? 1 : 0;
+    if (paging && i < limit && data[i] == '\n') breaks.Take(1, i);
   }
   return high;
+}
+
+}  // namespace
+
+std::int64_t ScanPageBreaks(const unsigned char* data, std::size_t size, std::int64_t every,
+                            std::vector<std::int64_t>& starts) {
+  // Never writes: the rewrite is compiled out.
+  return ScanLines<false>(const_cast<unsigned char*>(data), size, every, starts);
+}
+
+std::int64_t NormaliseAndScanPageBreaks(unsigned char* data, std::size_t size, std::int64_t every,
+                                        std::vector<std::int64_t>& starts) {
+  return ScanLines<true>(data, size, every, starts);
 }
 
 }  // namespace varnelo

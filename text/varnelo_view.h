@@ -89,7 +89,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   // ---- The book (text engine) ----
   // False when the file was refused; the book on screen, its path and the mirror stay.
   bool LoadText(std::string path);
-  void PaginateByLines();
+  // `made`: the table the load already made of these bytes.
+  void PaginateByLines(std::optional<Pagination> made = std::nullopt);
   void PaginateByChapters();
   void ShowPage(int page);
   std::string PageText(int page) const;

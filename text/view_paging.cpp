@@ -66,7 +66,13 @@ bool CVarneloView::LoadText(std::string path) {
   currentPath_ = std::move(path);
   // What a save killed half-way left beside this book, however the book came to be opened.
   RemoveStaleTemporaries(currentPath_);
-  NormaliseBlankLines(text_);
+  // A book paged by lines gets its page table from the same pass over the bytes.
+  std::optional<Pagination> linePages;
+  if (pagingMode_ == kLinePaging) {
+    linePages = NormaliseAndPaginateByLines(text_);
+  } else {
+    NormaliseBlankLines(text_);
+  }
   const std::optional<TextShift> shift = sameBook ? FindTextShift(before, text_) : std::nullopt;
   before = std::string();
   // The mirror still names the previous book: its reading period ends here.
@@ -74,7 +80,7 @@ bool CVarneloView::LoadText(std::string path) {
   if (pagingMode_ == kChapterPaging) {
     PaginateByChapters();
   } else {
-    PaginateByLines();
+    PaginateByLines(std::move(linePages));
   }
   UpdateReadRecord();  // finds the new book's record; no period of it is running yet
   if (recordTracked_) periodStart_ = CurrentClock().Now();
@@ -86,8 +92,8 @@ bool CVarneloView::LoadText(std::string path) {
   return true;
 }
 
-void CVarneloView::PaginateByLines() {
-  pages_ = varnelo::PaginateByLines(text_);
+void CVarneloView::PaginateByLines(std::optional<Pagination> made) {
+  pages_ = made ? std::move(*made) : varnelo::PaginateByLines(text_);
   countLabel_->setText(QStringLiteral("总页数"));
   numberLabel_->setText(QStringLiteral("当前页数"));
   currentPage_ = 1;

@@ -126,8 +126,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", varnelo::LoadMessage(status));
     return 1;
   }
-  varnelo::NormaliseBlankLines(text);
-  const varnelo::Pagination pages = varnelo::Paginate(text, mode, rule);
+  // As the reader loads: a book paged by lines is normalised and paged in one pass.
+  const varnelo::Pagination pages = mode == varnelo::kLinePaging
+                                        ? varnelo::NormaliseAndPaginateByLines(text)
+                                        : (varnelo::NormaliseBlankLines(text), varnelo::Paginate(text, mode, rule));
 
   if (wantPage) {
     if (!pages.HasPage(page)) {

@@ -271,6 +271,26 @@ TEST(LinePaging, MatchesTheStepByStepRuleOnRandomBooks) {
   }
 }
 
+TEST(LinePaging, LoadPassMatchesNormalisingThenPaging) {
+  // Dense line breaks make runs start and end on every alignment, across 64-byte blocks
+  // and into the last 20 bytes; the sizes straddle the bounds of the rewrite and the blocks.
+  std::mt19937 rng(11);
+  const std::size_t edges[] = {0, 1, 2, 20, 21, 22, 23, 65, 66, 67, 85, 86, 87, 130, 131, 4100, 9000};
+  for (int round = 0; round < 600; ++round) {
+    const std::size_t size = round < 200 ? edges[round % std::size(edges)] : rng() % 5000;
+    std::string book(size, 'a');
+    for (auto& c : book) c = "\r\n\r\n\xB5" "a\n"[rng() % 7];
+    std::string fused = book;
+    const Pagination p = NormaliseAndPaginateByLines(fused);
+    const std::string slow = SlowNormalise(book);
+    ASSERT_EQ(fused, slow) << "round " << round << ", " << size << " bytes";
+    const Pagination q = PaginateByLines(slow);
+    ASSERT_EQ(p.starts, q.starts) << "round " << round;
+    ASSERT_EQ(p.pageCount, q.pageCount) << "round " << round;
+    ASSERT_EQ(p.charCount, q.charCount) << "round " << round;
+  }
+}
+
 TEST(LinePaging, GrowsPastEightThousandPages) {
   const std::string book = Lines(50 * 9000) + "end";
   const Pagination p = PaginateByLines(book);
