@@ -71,6 +71,14 @@ inline std::int64_t PopCount(std::uint64_t x) {
 #endif
 }
 
+#if defined(__SSE2__)
+// The top bits of four 16-byte comparisons as one 64-bit mask, the first in the low bits.
+inline std::uint64_t Mask64(__m128i m0, __m128i m1, __m128i m2, __m128i m3) {
+  const auto bits = [](__m128i m) { return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))); };
+  return bits(m0) | bits(m1) << 16 | bits(m2) << 32 | bits(m3) << 48;
+}
+#endif
+
 // Every `every`-th line feed appends the offset after it to `starts`.
 struct BreakCounter {
   std::int64_t every;
@@ -140,31 +148,39 @@ std::int64_t ScanLines(unsigned char* data, std::size_t size, std::int64_t every
   };
   // Each block looks two bytes past its end for a run's CR LF CR.
   for (; i + 66 <= size; i += 64) {
+    const auto* p = reinterpret_cast<const __m128i*>(data + i);
+    __m128i c0 = _mm_loadu_si128(p), c1 = _mm_loadu_si128(p + 1);
+    __m128i c2 = _mm_loadu_si128(p + 2), c3 = _mm_loadu_si128(p + 3);
+    std::uint64_t lines = Mask64(_mm_cmpeq_epi8(c0, lf), _mm_cmpeq_epi8(c1, lf), _mm_cmpeq_epi8(c2, lf),
+                                 _mm_cmpeq_epi8(c3, lf));
     if (rewrite && i <= lastRun) {
-      std::uint64_t runs = 0;
-      for (int k = 0; k < 4; ++k) {
-        const unsigned char* p = data + i + 16 * k;
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
-        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
-        const __m128i triple =
-            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(a, cr), _mm_cmpeq_epi8(b, lf)), _mm_cmpeq_epi8(c, cr));
-        runs |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(triple))) << (16 * k);
-      }
-      while (runs != 0) {
+      const std::uint64_t returns = Mask64(_mm_cmpeq_epi8(c0, cr), _mm_cmpeq_epi8(c1, cr),
+                                           _mm_cmpeq_epi8(c2, cr), _mm_cmpeq_epi8(c3, cr));
+      // Bit j: a CR at j, a LF at j + 1 and a CR at j + 2, the last two maybe past the block.
+      std::uint64_t runs = returns & ((lines >> 1) | std::uint64_t{data[i + 64] == '\n'} << 63) &
+                           ((returns >> 2) | std::uint64_t{data[i + 64] == '\r'} << 62 |
+                            std::uint64_t{data[i + 65] == '\r'} << 63);
+      bool rewritten = false;
+      for (; runs != 0; runs &= runs - 1) {
         const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(runs));
-        runs &= runs - 1;
         if (at > lastRun) break;
-        if (at >= resume) resume = RewriteRun(data, at, pairBound);
+        if (at < resume) continue;
+        resume = RewriteRun(data, at, pairBound);
+        rewritten = true;
+      }
+      if (rewritten) {  // count the block as it now is
+        c0 = _mm_loadu_si128(p);
+        c1 = _mm_loadu_si128(p + 1);
+        c2 = _mm_loadu_si128(p + 2);
+        c3 = _mm_loadu_si128(p + 3);
+        lines = Mask64(_mm_cmpeq_epi8(c0, lf), _mm_cmpeq_epi8(c1, lf), _mm_cmpeq_epi8(c2, lf),
+                       _mm_cmpeq_epi8(c3, lf));
       }
     }
-    std::uint64_t lines = 0;
-    for (int k = 0; k < 4; ++k) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16 * k));
-      lines |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, lf))))
-               << (16 * k);
-      counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(chunk, zero));
-    }
+    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c0, zero));
+    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c1, zero));
+    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c2, zero));
+    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c3, zero));
     if (++steps == 63) fold();  // four steps a block: each byte counter stays below 256
     if (lines != 0 && paging) breaks.Take(lines, i);
   }
