@@ -62,50 +62,20 @@ const char* LoadMessage(LoadStatus status) {
 
 namespace {
 
-constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-
 // Faulting a large book in 4 KB at a time costs more than reading it: memory the kernel may
 // back with 2 MB pages takes a five-hundredth of the faults. Advice only; nothing depends on it.
 void AdviseHugePages(char* data, std::size_t size) {
 #ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
   const auto from = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t begin = (from + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t end = (from + size) & ~(kHugePage - 1);
+  const std::uintptr_t begin = (from + kHuge - 1) & ~(kHuge - 1);
+  const std::uintptr_t end = (from + size) & ~(kHuge - 1);
   if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 #else
   (void)data;
   (void)size;
 #endif
 }
-
-// Faults the room of a growing buffer in a step ahead of the bytes copied into it, each step
-// one call to the kernel: a fault taken one at a time inside the copy costs several times
-// more on this kind of machine. Whole 2 MB pages only; a kernel without the call faults
-// them as the copy goes, as before.
-class Prefaulter {
- public:
-  Prefaulter(char* data, std::size_t capacity)
-      : next_(RoundUp(reinterpret_cast<std::uintptr_t>(data))),
-        end_(reinterpret_cast<std::uintptr_t>(data + capacity) & ~(kHugePage - 1)) {}
-
-  // Called before bytes up to `upTo` are written.
-  void Before(const char* upTo) {
-#ifdef MADV_POPULATE_WRITE
-    constexpr std::uintptr_t kStep = std::uintptr_t{32} << 20;
-    if (reinterpret_cast<std::uintptr_t>(upTo) <= next_ || next_ >= end_) return;
-    const std::uintptr_t stepEnd = std::min(next_ + kStep, end_);
-    ::madvise(reinterpret_cast<void*>(next_), stepEnd - next_, MADV_POPULATE_WRITE);
-    next_ = stepEnd;
-#else
-    (void)upTo;
-#endif
-  }
-
- private:
-  static std::uintptr_t RoundUp(std::uintptr_t at) { return (at + kHugePage - 1) & ~(kHugePage - 1); }
-  std::uintptr_t next_;
-  std::uintptr_t end_;
-};
 
 }  // namespace
 
@@ -127,12 +97,7 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUn
   constexpr std::size_t kChunk = 256 * 1024;
   const std::unique_ptr<char[]> chunk(new char[kChunk]);
   const std::size_t most = static_cast<std::size_t>(kMaxBookBytes) + 1;
-  Prefaulter prefault(buffer.data(), buffer.capacity());
-  const char* const reserved = buffer.data();
   while (buffer.size() < most) {
-    // Only within the room first reserved: a file that grew moved the bytes elsewhere.
-    if (buffer.data() == reserved && buffer.size() + kChunk <= buffer.capacity())
-      prefault.Before(buffer.data() + buffer.size() + kChunk);
     const ssize_t got = ::read(file.Descriptor(), chunk.get(), std::min(kChunk, most - buffer.size()));
     if (got < 0) {
       if (errno == EINTR) continue;
