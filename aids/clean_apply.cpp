@@ -23,19 +23,6 @@ void Tell(CVarneloView& view, const QString& text, MessageIcon icon = MessageIco
   MessageBoxes().Show(&view, text, kCaption, MessageButtons::Ok, icon);
 }
 
-// Where `offset` of the text before the splices lies after them.
-std::int64_t MovedOffset(std::int64_t offset, const std::vector<TextSplice>& splices) {
-  std::int64_t moved = offset;
-  for (const TextSplice& splice : splices) {
-    if (static_cast<std::int64_t>(splice.begin) >= offset) break;
-    const auto end = static_cast<std::int64_t>(splice.end);
-    const auto added = static_cast<std::int64_t>(splice.bytes.size());
-    // Inside a changed stretch: its start.
-    moved += offset < end ? static_cast<std::int64_t>(splice.begin) - offset : added - (end - static_cast<std::int64_t>(splice.begin));
-  }
-  return moved;
-}
-
 }  // namespace
 
 std::string CleanBackupPath(const std::string& book) {
@@ -105,8 +92,15 @@ void ApplyRulesToFile(CVarneloView& view, const std::vector<const TextMatcher*>&
     return;
   if (!WriteBookFile(&view, backup, file, QStringLiteral("书未改动"))) return;
   if (!WriteBookFile(&view, path, *cleaned.file, QStringLiteral("书未改动"))) return;
-  // Read again; the text on top stays on top, moved by the changes before it.
-  const std::int64_t top = MovedOffset(TopOfPaneOffset(view), splices);
+  // Read again; every kept place, and the text on top, moves through each change exactly.
+  std::vector<TextShift> shifts;
+  shifts.reserve(splices.size());
+  for (const TextSplice& splice : splices) {
+    shifts.push_back({static_cast<std::int64_t>(splice.begin), static_cast<std::int64_t>(splice.end - splice.begin),
+                      static_cast<std::int64_t>(splice.bytes.size())});
+  }
+  const std::int64_t top = ShiftedOffset(TopOfPaneOffset(view), shifts);
+  view.ExpectChanges(std::move(shifts));
   if (view.LoadText(path)) ShowOffset(view, std::min<std::int64_t>(top, static_cast<std::int64_t>(view.Text().size())));
   Tell(view,
        QStringLiteral("已把净化规则应用到文件，改动了 %1 处。\n改动前的文件保存在：\n%2")

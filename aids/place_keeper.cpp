@@ -42,10 +42,10 @@ void PlaceKeeper::OnBookOpening(const std::string& path, BookPaging& paging) {
 }
 
 // The place was kept as the book was left, before the change was read.
-void PlaceKeeper::OnTextShifted(const TextShift& shift) {
+void PlaceKeeper::OnTextShifted(const std::vector<TextShift>& shifts) {
   const std::optional<BookPlace> place = places_.Find(view_.CurrentPath());
   if (!place) return;
-  places_.Keep(place->path, ShiftedOffset(place->offset, shift), place->mode, place->rule);
+  places_.Keep(place->path, ShiftedOffset(place->offset, shifts), place->mode, place->rule);
 }
 
 void PlaceKeeper::OnBookLoaded() {

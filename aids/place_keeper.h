@@ -23,7 +23,7 @@ class PlaceKeeper : public ViewPart {
   void OnStartup(StartupStep step) override;
   void OnBookLeaving() override { KeepPlace(); }
   void OnBookOpening(const std::string& path, BookPaging& paging) override;
-  void OnTextShifted(const TextShift& shift) override;
+  void OnTextShifted(const std::vector<TextShift>& shifts) override;
   void OnBookLoaded() override;
   // Writes the place of the book on screen; the exit save calls it too.
   void KeepPlace();

@@ -9,8 +9,10 @@
 #include <opencc/Lexicon.hpp>
 #include <opencc/MaxMatchSegmentation.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/regular_file.h"
@@ -278,26 +280,36 @@ bool ChineseConverter::Ready(ConvertMode mode) {
   return true;
 }
 
+// One conversion of a text in one direction, possibly one of several running at once: the
+// converter is only read, and a failure is kept here until they have all ended.
+struct ChineseConverter::Pass {
+  const Direction& direction;
+  bool failed = false;
+  std::string error;
+};
+
 namespace {
 
-// The text unchanged once OpenCC has failed: the direction is then off for the run.
-std::u16string OpenCC(Direction& direction, std::u16string_view text, std::string& error) {
-  if (!direction.converter) return std::u16string(text);
+// The text unchanged once OpenCC has failed in this pass.
+std::u16string OpenCC(const Direction& direction, std::u16string_view text, bool& failed, std::string& error) {
+  if (!direction.converter || failed) return std::u16string(text);
   try {
     return Utf16Of(direction.converter->Convert(Utf8Of(text)));
   } catch (...) {
-    direction.converter.reset();
-    direction.failed = true;
+    failed = true;
     error = Reason(std::current_exception());
     return std::u16string(text);
   }
 }
 
+// Pages shorter than this convert on one thread: starting others would cost more.
+constexpr std::size_t kParallelUnits = 8192;
+
 }  // namespace
 
-std::u16string ChineseConverter::Run(ConvertMode mode, std::u16string_view text) {
-  Direction& direction = mode == ConvertMode::Simplified ? handles_->toSimplified : handles_->toTraditional;
-  if (direction.stand == 0) return OpenCC(direction, text, error_);
+std::u16string ChineseConverter::Run(Pass& pass, std::u16string_view text) {
+  const Direction& direction = pass.direction;
+  if (direction.stand == 0) return OpenCC(direction, text, pass.failed, pass.error);
   // Each run of characters no dictionary knows goes as one stand-in and comes back whole.
   std::u16string compact;
   compact.reserve(text.size());
@@ -317,8 +329,8 @@ std::u16string ChineseConverter::Run(ConvertMode mode, std::u16string_view text)
       compact.push_back(direction.stand);
     }
   }
-  std::u16string converted = OpenCC(direction, compact, error_);
-  if (!LineUp(compact, converted)) return OpenCC(direction, text, error_);
+  std::u16string converted = OpenCC(direction, compact, pass.failed, pass.error);
+  if (!LineUp(compact, converted)) return OpenCC(direction, text, pass.failed, pass.error);
   std::u16string out;
   out.reserve(text.size());
   std::size_t run = 0;
@@ -336,15 +348,15 @@ std::u16string ChineseConverter::Run(ConvertMode mode, std::u16string_view text)
   return out;
 }
 
-std::u16string ChineseConverter::ConvertLine(ConvertMode mode, std::u16string_view line) {
-  std::u16string converted = Run(mode, line);
+std::u16string ChineseConverter::ConvertLine(Pass& pass, std::u16string_view line) {
+  std::u16string converted = Run(pass, line);
   if (LineUp(line, converted)) return converted;
   // Rare: a phrase of another length. Each character alone keeps the places.
   std::u16string out;
   out.reserve(line.size());
   for (std::size_t i = 0; i < line.size(); i += UnitsAt(line, i)) {
     const std::u16string_view one = line.substr(i, UnitsAt(line, i));
-    std::u16string single = IsLone(line, i) ? std::u16string(one) : Run(mode, one);
+    std::u16string single = IsLone(line, i) ? std::u16string(one) : Run(pass, one);
     out += LineUp(one, single) ? single : std::u16string(one);
   }
   return out;
@@ -352,13 +364,44 @@ std::u16string ChineseConverter::ConvertLine(ConvertMode mode, std::u16string_vi
 
 std::u16string ChineseConverter::Convert(ConvertMode mode, std::u16string_view text) {
   if (mode == ConvertMode::None || text.empty() || !Ready(mode)) return std::u16string(text);
-  std::u16string converted = ConvertReady(mode, text);
-  // Failed half-way: the page shows the book's own characters, not a mixture.
-  return Ready(mode) ? converted : std::u16string(text);
+  Direction& direction = mode == ConvertMode::Simplified ? handles_->toSimplified : handles_->toTraditional;
+  // A long page in pieces cut at line breaks, one a core: no phrase spans a line break, so
+  // the pieces convert exactly as the whole would.
+  const std::size_t cores = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+  const std::size_t count = text.size() < kParallelUnits ? 1 : cores;
+  std::vector<std::u16string_view> pieces;
+  for (std::size_t from = 0, k = 1; from < text.size(); ++k) {
+    std::size_t stop = k == count ? text.size() : text.find(u'\n', std::max(from, text.size() * k / count));
+    stop = stop == std::u16string_view::npos ? text.size() : stop + (stop < text.size() ? 1 : 0);
+    pieces.push_back(text.substr(from, stop - from));
+    from = stop;
+  }
+  std::vector<Pass> passes(pieces.size(), Pass{direction, false, {}});
+  std::vector<std::u16string> converted(pieces.size());
+  {
+    std::vector<std::jthread> others;
+    for (std::size_t k = 1; k < pieces.size(); ++k)
+      others.emplace_back([&, k] { converted[k] = ConvertReady(passes[k], pieces[k]); });
+    converted[0] = ConvertReady(passes[0], pieces[0]);
+  }
+  for (const Pass& pass : passes) {
+    if (!pass.failed) continue;
+    // Failed half-way: the page shows the book's own characters, not a mixture, and the
+    // direction stays off for the run.
+    direction.converter.reset();
+    direction.inKey.clear();
+    direction.failed = true;
+    error_ = pass.error;
+    return std::u16string(text);
+  }
+  std::u16string out;
+  out.reserve(text.size());
+  for (const std::u16string& piece : converted) out += piece;
+  return out;
 }
 
-std::u16string ChineseConverter::ConvertReady(ConvertMode mode, std::u16string_view text) {
-  std::u16string whole = Run(mode, text);
+std::u16string ChineseConverter::ConvertReady(Pass& pass, std::u16string_view text) {
+  std::u16string whole = Run(pass, text);
   if (LineUp(text, whole)) return whole;
   std::u16string out;
   out.reserve(text.size());
@@ -366,7 +409,7 @@ std::u16string ChineseConverter::ConvertReady(ConvertMode mode, std::u16string_v
   while (start <= text.size()) {
     std::size_t end = text.find(u'\n', start);
     if (end == std::u16string_view::npos) end = text.size();
-    out += ConvertLine(mode, text.substr(start, end - start));
+    out += ConvertLine(pass, text.substr(start, end - start));
     if (end == text.size()) break;
     out.push_back(u'\n');
     start = end + 1;

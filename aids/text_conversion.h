@@ -41,10 +41,11 @@ class ChineseConverter {
 
  private:
   struct Handles;
+  struct Pass;
   // OpenCC over the text as it is, lone surrogates given as U+FFFD.
-  std::u16string Run(ConvertMode mode, std::u16string_view text);
-  std::u16string ConvertLine(ConvertMode mode, std::u16string_view line);
-  std::u16string ConvertReady(ConvertMode mode, std::u16string_view text);
+  std::u16string Run(Pass& pass, std::u16string_view text);
+  std::u16string ConvertLine(Pass& pass, std::u16string_view line);
+  std::u16string ConvertReady(Pass& pass, std::u16string_view text);
 
   std::unique_ptr<Handles> handles_;
   std::string dataFolder_;

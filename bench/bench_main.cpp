@@ -142,6 +142,65 @@ void ReportConfigFiles() {
   }
 }
 
+// The replace rules applied to a 100 MB book file (an ad line every 64 KB and a tag in it),
+// against one pass of the same replacements over the bytes.
+void ReportApplyRules(const std::string& book) {
+  std::string ads;
+  const std::string adLine = varnelo::EncodeBookText(u"本章字数:4804<br />\r\n");
+  const std::string tag = varnelo::EncodeBookText(u"<br />");
+  for (std::size_t from = 0; ads.size() < (100u << 20) && from < book.size();) {
+    std::size_t stop = book.find('\n', from + (64u << 10));
+    stop = stop == std::string::npos ? book.size() : stop + 1;
+    ads.append(book, from, stop - from);
+    ads += adLine;
+    from = stop;
+  }
+  const varnelo::PlainMatcher adRule(u"本章字数:4804", u"");
+  const varnelo::PlainMatcher tagRule(u"<br />", u"");
+  const std::vector<const varnelo::TextMatcher*> rules = {&tagRule, &adRule};
+  const varnelo::BookForm gbk;
+  std::size_t places = 0;
+  const double apply = BestSeconds([] {}, [&] {
+    const std::vector<varnelo::TextSplice> splices = varnelo::RuleSplices(ads, rules, "\r\n");
+    places = splices.size();
+    gSink = gSink + varnelo::SpliceBook(ads, gbk, ads, splices).file->size();
+  });
+  const double onePass = BestSeconds([] {}, [&] {
+    std::string out;
+    out.reserve(ads.size());
+    std::size_t from = 0;
+    for (std::size_t at; (at = ads.find(adLine, from)) != std::string::npos; from = at + adLine.size())
+      out.append(ads, from, at - from);
+    out.append(ads, from);
+    gSink = gSink + out.size();
+  });
+  std::printf("apply-rules-to-file: %.0f MB, %zu places; %.0f ms; one pass of the replacements %.0f ms; ratio %.1f\n",
+              static_cast<double>(ads.size()) / (1 << 20), places, apply * 1e3, onePass * 1e3, apply / onePass);
+  std::fflush(stdout);
+}
+
+std::filesystem::path LargestCorpusBook() {
+  const char* corpus = std::getenv("VARNELO_CORPUS");
+  const std::filesystem::path folder = corpus != nullptr ? corpus : VARNELO_BENCH_CORPUS;
+  std::filesystem::path largest;
+  std::uintmax_t largestSize = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    if (entry.path().extension() == ".txt" && entry.file_size() > largestSize) {
+      largest = entry.path();
+      largestSize = entry.file_size();
+    }
+  }
+  return largest;
+}
+
+void ReportCleanPage(const std::filesystem::path& largest) {
+  const varnelo::bench::CleanPageFigures clean = varnelo::bench::MeasureCleanPage(largest.string(), kRuns);
+  std::printf("clean-page: %d chars; shown %.1f ms; shown with every transform %.1f ms; ratio %.2f (at most 2)\n",
+              clean.characters, clean.plainMs, clean.cleanedMs, clean.cleanedMs / clean.plainMs);
+  std::fflush(stdout);
+}
+
 void ReportScrollSoak(const std::string& book, int steps) {
   const varnelo::bench::ScrollSoakFigures soak = varnelo::bench::SoakAutoScroll(book, steps);
   std::printf("scroll-soak: %d live steps in %.1f s; cpu %.3f ms per step; %.2f%% of a core (at most 2%%); "
@@ -170,6 +229,14 @@ int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
     ReportConfigFiles();
+    return 0;
+  }
+  // --clean: only the clean page and the replace rules applied to a file.
+  if (argc >= 2 && std::strcmp(argv[1], "--clean") == 0) {
+    ReportApplyRules(SyntheticBook(kBookBytes));
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    if (!LargestCorpusBook().empty()) ReportCleanPage(LargestCorpusBook());
     return 0;
   }
   // --gui: only the figures of the reader's window.
@@ -267,56 +334,14 @@ int main(int argc, char** argv) {
     std::printf("chapter-list: %d chapters; %.3f ms; chapter pass %.1f ms; share %.4f (under 0.10)\n",
                 chapters.pageCount, list * 1e3, pass * 1e3, list / pass);
     std::fflush(stdout);
-    // The replace rules applied to a 100 MB book file (an ad line every 64 KB and a tag in
-    // it), against one pass of the same replacements over the bytes.
-    std::string ads;
-    const std::string adLine = varnelo::EncodeBookText(u"本章字数:4804<br />\r\n");
-    const std::string tag = varnelo::EncodeBookText(u"<br />");
-    for (std::size_t from = 0; ads.size() < (100u << 20) && from < book.size();) {
-      std::size_t stop = book.find('\n', from + (64u << 10));
-      stop = stop == std::string::npos ? book.size() : stop + 1;
-      ads.append(book, from, stop - from);
-      ads += adLine;
-      from = stop;
-    }
-    const varnelo::PlainMatcher adRule(u"本章字数:4804", u"");
-    const varnelo::PlainMatcher tagRule(u"<br />", u"");
-    const std::vector<const varnelo::TextMatcher*> rules = {&tagRule, &adRule};
-    const varnelo::BookForm gbk;
-    std::size_t places = 0;
-    const double apply = BestSeconds([] {}, [&] {
-      const std::vector<varnelo::TextSplice> splices = varnelo::RuleSplices(ads, rules, "\r\n");
-      places = splices.size();
-      gSink = gSink + varnelo::SpliceBook(ads, gbk, ads, splices).file->size();
-    });
-    const double onePass = BestSeconds([] {}, [&] {
-      std::string out;
-      out.reserve(ads.size());
-      std::size_t from = 0;
-      for (std::size_t at; (at = ads.find(adLine, from)) != std::string::npos; from = at + adLine.size())
-        out.append(ads, from, at - from);
-      out.append(ads, from);
-      gSink = gSink + out.size();
-    });
-    std::printf("apply-rules-to-file: %.0f MB, %zu places; %.0f ms; one pass of the replacements %.0f ms; ratio %.1f\n",
-                static_cast<double>(ads.size()) / (1 << 20), places, apply * 1e3, onePass * 1e3, apply / onePass);
+    ReportApplyRules(book);
     std::fflush(stdout);
   }
 
   // The largest real book, from the file to its first page in the pane.
-  const char* corpus = std::getenv("VARNELO_CORPUS");
-  const std::filesystem::path folder = corpus != nullptr ? corpus : VARNELO_BENCH_CORPUS;
-  std::filesystem::path largest;
-  std::uintmax_t largestSize = 0;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    if (entry.path().extension() == ".txt" && entry.file_size() > largestSize) {
-      largest = entry.path();
-      largestSize = entry.file_size();
-    }
-  }
+  const std::filesystem::path largest = LargestCorpusBook();
   if (largest.empty()) {
-    std::printf("first-page: no book in %s\n", folder.c_str());
+    std::printf("first-page: no book in the corpus\n");
     return 0;
   }
   // --scroll-soak [STEPS]: only the live auto-scroll figures (a shorter run than the
@@ -350,9 +375,7 @@ int main(int argc, char** argv) {
               convert.characters, convert.plainMs, convert.convertedMs, convert.convertedMs / convert.plainMs);
   // The largest chapter of a hard-wrapped download shown re-flowed, indented, cleaned,
   // converted and typeset, against the same page shown plain.
-  const varnelo::bench::CleanPageFigures clean = varnelo::bench::MeasureCleanPage(largest.string(), kRuns);
-  std::printf("clean-page: %d chars; shown %.1f ms; shown with every transform %.1f ms; ratio %.2f (at most 2)\n",
-              clean.characters, clean.plainMs, clean.cleanedMs, clean.cleanedMs / clean.plainMs);
+  ReportCleanPage(largest);
   // One screen turned in the reading mode against one page in the classic window.
   const varnelo::bench::TurnFigures turns = varnelo::bench::MeasureTurns(largest.string(), 300);
   std::printf("immersive-turn: screen %.2f ms (%d); classic page %.2f ms (%d); ratio %.2f\n",

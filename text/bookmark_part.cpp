@@ -76,9 +76,9 @@ bool BookmarkPart::ReturnToLastPosition() {
 void BookmarkPart::OnBookLeaving() { view_.Timers().KillTimer(kRestoreLineTimer); }
 void BookmarkPart::OnBookLoaded() { view_.Timers().KillTimer(kRestoreLineTimer); }
 
-void BookmarkPart::OnTextShifted(const TextShift& shift) {
+void BookmarkPart::OnTextShifted(const std::vector<TextShift>& shifts) {
   view_.Store().MoveBookmarkPlaces(view_.CurrentPath(),
-                                   [&shift](std::int64_t offset) { return ShiftedOffset(offset, shift); });
+                                   [&shifts](std::int64_t offset) { return ShiftedOffset(offset, shifts); });
 }
 
 void BookmarkPart::RestoreMarkLine() {

@@ -25,7 +25,7 @@ class BookmarkPart : public ViewPart {
   void OnDeleteBookmark(int id);
   void OnBookLeaving() override;
   void OnBookLoaded() override;
-  void OnTextShifted(const TextShift& shift) override;
+  void OnTextShifted(const std::vector<TextShift>& shifts) override;
   // The line a save or a discarded edit returns the pane to: the late restore of the
   // start-up leaves it alone from then on.
   void SetRestoreLine(int line) { restoreLine_ = line; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 #include "platform/codepage.h"
 #include "text/page_write_back.h"
@@ -226,73 +227,263 @@ bool IsHeadingLine(std::u16string_view line) {
   return k > 1 && k < line.size() && kUnits.find(line[k]) != std::u16string_view::npos;
 }
 
-void ApplyRules(DisplayText& shown, const std::vector<const TextMatcher*>& rules) {
-  if (rules.empty() || shown.text.empty()) return;
-  const DisplayText original = shown;
+namespace {
+
+// Units [begin, end) of the text the rules started from become `text`.
+struct Change {
+  std::size_t begin;
+  std::size_t end;
+  std::u16string text;
+};
+
+// A rule's edits as the page takes them: in order, not overlapping, inside the text, never
+// splitting a surrogate pair, and each changing something.
+void Sift(std::vector<TextEdit>& edits, std::u16string_view text) {
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const TextEdit& a, const TextEdit& b) { return a.start < b.start; });
+  std::size_t at = 0;
+  std::size_t kept = 0;
+  for (TextEdit& edit : edits) {
+    const std::size_t end = edit.start + edit.length;
+    if (edit.start < at || end > text.size()) continue;
+    if ((edit.start > 0 && edit.start < text.size() && IsLow(text[edit.start]) && IsHigh(text[edit.start - 1])) ||
+        (end < text.size() && end > 0 && IsLow(text[end]) && IsHigh(text[end - 1])))
+      continue;
+    if (edit.length == 0 && edit.replacement.empty()) continue;
+    at = end;
+    if (&edits[kept] != &edit) edits[kept] = std::move(edit);
+    ++kept;
+  }
+  edits.resize(kept);
+}
+
+// The text the changes make as alternating stretches: kept units of the original, then the
+// new text of a change, and so on, with the current start of each.
+class Stretches {
+ public:
+  Stretches(const std::vector<Change>& changes, std::size_t n) : changes_(changes), n_(n) {}
+  bool Kept() const { return at_ % 2 == 0; }
+  std::size_t Index() const { return at_ / 2; }
+  bool Last() const { return at_ == 2 * changes_.size(); }
+  std::size_t Start() const { return start_; }
+  std::size_t Length() const { return Kept() ? OriginalEnd() - OriginalBegin() : changes_[Index()].text.size(); }
+  std::size_t End() const { return start_ + Length(); }
+  // A kept stretch's units in the original.
+  std::size_t OriginalBegin() const { return Index() == 0 ? 0 : changes_[Index() - 1].end; }
+  std::size_t OriginalEnd() const { return Index() < changes_.size() ? changes_[Index()].begin : n_; }
+  void Next() {
+    start_ += Length();
+    ++at_;
+  }
+
+ private:
+  const std::vector<Change>& changes_;
+  std::size_t n_;
+  std::size_t at_ = 0;
+  std::size_t start_ = 0;
+};
+
+// `changes` (against an original of `n` units) then sifted `edits` of the text they make,
+// as one list against the original. A change an edit reaches into is taken into it whole.
+std::vector<Change> Compose(std::vector<Change>& changes, std::size_t n, std::vector<TextEdit>& edits) {
+  std::vector<Change> out;
+  out.reserve(changes.size() + edits.size());
+  Stretches at(changes, n);
+  // Past a stretch the edits leave alone (measured before its change is moved out).
+  const auto pass = [&] {
+    const bool kept = at.Kept();
+    const std::size_t k = at.Index();
+    at.Next();
+    if (!kept) out.push_back(std::move(changes[k]));
+  };
+  std::size_t consumed = 0;  // edits never reach back before this
+  for (TextEdit& edit : edits) {
+    const std::size_t s = edit.start;
+    const std::size_t e = s + edit.length;
+    if (s < consumed) continue;
+    while (!at.Last() && s >= at.End()) pass();
+    Change change;
+    std::u16string prefix;
+    if (at.Kept()) {
+      change.begin = at.OriginalBegin() + (s - at.Start());
+    } else {
+      const Change& taken = changes[at.Index()];
+      change.begin = taken.begin;
+      prefix = taken.text.substr(0, s - at.Start());
+    }
+    if (e > s) {
+      while (e > at.End()) at.Next();  // changes wholly inside the edit go with it
+    }
+    std::u16string suffix;
+    if (at.Kept()) {
+      change.end = at.OriginalBegin() + (e - at.Start());
+      consumed = e;
+    } else {
+      const Change& taken = changes[at.Index()];
+      change.end = taken.end;
+      suffix = taken.text.substr(e - at.Start());
+      at.Next();
+      consumed = at.Start();
+    }
+    change.text = std::move(prefix);
+    change.text += edit.replacement;
+    change.text += suffix;
+    out.push_back(std::move(change));
+  }
+  while (true) {
+    const bool last = at.Last();
+    pass();
+    if (last) break;
+  }
+  return out;
+}
+
+// Sifted edits made in `text`: in place when none makes it longer, as cleaning rules do.
+void Edit(std::u16string& text, const std::vector<TextEdit>& edits) {
+  const bool grows = std::any_of(edits.begin(), edits.end(),
+                                 [](const TextEdit& edit) { return edit.replacement.size() > edit.length; });
+  if (grows) {
+    std::u16string out;
+    out.reserve(text.size() + text.size() / 8);
+    std::size_t at = 0;
+    for (const TextEdit& edit : edits) {
+      out.append(text, at, edit.start - at);
+      out += edit.replacement;
+      at = edit.start + edit.length;
+    }
+    out.append(text, at);
+    text = std::move(out);
+    return;
+  }
+  char16_t* const data = text.data();
+  std::size_t to = 0;
+  std::size_t at = 0;
+  for (const TextEdit& edit : edits) {
+    std::copy(data + at, data + edit.start, data + to);
+    to += edit.start - at;
+    std::copy(edit.replacement.begin(), edit.replacement.end(), data + to);
+    to += edit.replacement.size();
+    at = edit.start + edit.length;
+  }
+  std::copy(data + at, data + text.size(), data + to);
+  text.resize(to + text.size() - at);
+}
+
+// Units [begin, end) of the text the rules started from.
+using OriginalUnits = std::function<std::u16string(std::size_t begin, std::size_t end)>;
+
+// The lines the rules left blank that had text, as edits of the rules' `result`: each goes
+// with its line break, and when the last line goes, the break before it too.
+std::vector<TextEdit> EmptiedLines(std::size_t n, const OriginalUnits& original, std::u16string_view result,
+                                   const std::vector<Change>& changes) {
+  // Where each change's text stands in the result.
+  std::vector<std::size_t> placed(changes.size());
+  std::size_t shift = 0;  // result position minus original position
+  for (std::size_t k = 0; k < changes.size(); ++k) {
+    placed[k] = changes[k].begin + shift;
+    shift += changes[k].text.size();
+    shift -= changes[k].end - changes[k].begin;
+  }
+  // The original unit behind result unit `x`: the change's start for a unit it brought.
+  // `after` asks for the character after that one.
+  const auto behind = [&](std::size_t x, bool after) -> std::size_t {
+    const auto it = std::upper_bound(placed.begin(), placed.end(), x);
+    std::size_t unit = x;
+    if (it != placed.begin()) {
+      const std::size_t k = static_cast<std::size_t>(it - placed.begin()) - 1;
+      unit = x < placed[k] + changes[k].text.size() ? changes[k].begin
+                                                     : changes[k].end + (x - placed[k] - changes[k].text.size());
+    }
+    if (!after || unit >= n) return unit;
+    const std::u16string pair = original(unit, std::min(unit + 2, n));
+    return unit + (pair.size() == 2 && IsHigh(pair[0]) && IsLow(pair[1]) ? 2 : 1);
+  };
+  struct Dropped {
+    std::size_t begin;
+    std::size_t end;  // the line's "\n", or the end of the result
+  };
+  std::vector<Dropped> dropped;
+  std::size_t checkedTo = 0;  // lines starting before this were looked at
+  for (std::size_t k = 0; k < changes.size(); ++k) {
+    // The lines the change's text stands in, or beside.
+    const std::size_t from = placed[k];
+    const std::size_t to = from + changes[k].text.size();
+    std::size_t begin = 0;
+    if (from > 0) {
+      const std::size_t nl = result.rfind(u'\n', from - 1);
+      begin = nl == std::u16string_view::npos ? 0 : nl + 1;
+    }
+    begin = std::max(begin, checkedTo);
+    while (begin <= to && begin <= result.size()) {
+      const std::size_t end = std::min(result.find(u'\n', begin), result.size());
+      checkedTo = end + 1;
+      if (BlankOnly(result.substr(begin, end - begin))) {
+        const std::size_t first = begin == 0 ? 0 : behind(begin - 1, true);
+        const std::size_t last = end == result.size() ? n : behind(end, false);
+        if (first < last) {
+          const std::u16string behindLine = original(first, last);
+          if (std::any_of(behindLine.begin(), behindLine.end(), [](char16_t c) { return c != u'\n' && !IsBlank(c); }))
+            dropped.push_back({begin, end});
+        }
+      }
+      begin = end + 1;
+    }
+  }
+  std::vector<TextEdit> edits;
+  if (dropped.empty()) return edits;
+  // The last line dropped: its run of dropped lines goes with the break before it.
+  std::size_t run = dropped.size();
+  if (dropped.back().end == result.size()) {
+    --run;
+    while (run > 0 && dropped[run - 1].end + 1 == dropped[run].begin) --run;
+  }
+  for (std::size_t i = 0; i < run; ++i) edits.push_back({dropped[i].begin, dropped[i].end + 1 - dropped[i].begin, {}});
+  if (run < dropped.size()) {
+    const std::size_t begin = dropped[run].begin == 0 ? 0 : dropped[run].begin - 1;
+    edits.push_back({begin, result.size() - begin, {}});
+  }
+  return edits;
+}
+
+// Every rule in turn over `text` (n units, taken and left as the rules made it), then the
+// lines they emptied, as changes against the text they started from: in order, disjoint,
+// one pass of each rule over the text.
+std::vector<Change> RuleChanges(std::u16string& text, const std::vector<const TextMatcher*>& rules,
+                                const OriginalUnits& original) {
+  const std::size_t n = text.size();
+  std::vector<Change> changes;
   std::vector<TextEdit> edits;
   for (const TextMatcher* rule : rules) {
     edits.clear();
-    rule->FindAll(shown.text, edits);
+    rule->FindAll(text, edits);
+    Sift(edits, text);
     if (edits.empty()) continue;
-    std::sort(edits.begin(), edits.end(),
-              [](const TextEdit& a, const TextEdit& b) { return a.start < b.start; });
-    Builder out(shown);
-    std::size_t at = 0;
-    const std::u16string& text = shown.text;
-    for (const TextEdit& edit : edits) {
-      const std::size_t end = edit.start + edit.length;
-      if (edit.start < at || end > text.size()) continue;  // overlapping or outside
-      // Never leave half of a surrogate pair behind.
-      if ((edit.start > 0 && IsLow(text[edit.start]) && IsHigh(text[edit.start - 1])) ||
-          (end < text.size() && end > 0 && IsLow(text[end]) && IsHigh(text[end - 1])))
-        continue;
-      if (edit.length == 0 && edit.replacement.empty()) continue;
-      out.Copy(at, edit.start);
-      out.Insert(edit.replacement, edit.start);
-      at = end;
-    }
-    out.Copy(at, text.size());
-    shown = out.Finish();
+    changes = Compose(changes, n, edits);
+    Edit(text, edits);
   }
-  // Lines the rules emptied go with their line break: an ad line leaves no gap.
-  const std::vector<Line> lines = LinesOf(shown.text);
-  std::vector<bool> drop(lines.size(), false);
-  bool any = false;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const Line& line = lines[i];
-    if (!BlankOnly(std::u16string_view(shown.text).substr(line.begin, line.end - line.begin))) continue;
-    // The original units behind this line: from after the line break before it.
-    auto first = original.offsets.begin();
-    if (line.begin > 0) {
-      first = std::upper_bound(original.offsets.begin(), original.offsets.end() - 1,
-                               shown.offsets[line.begin - 1]);
-    }
-    const auto last = std::lower_bound(first, original.offsets.end() - 1, shown.offsets[line.end]);
-    bool hadText = false;
-    for (auto it = first; it < last; ++it) {
-      const char16_t c = original.text[static_cast<std::size_t>(it - original.offsets.begin())];
-      if (c != u'\n' && !IsBlank(c)) {
-        hadText = true;
-        break;
-      }
-    }
-    drop[i] = hadText;
-    any = any || hadText;
-  }
-  if (!any) return;
+  if (changes.empty()) return changes;
+  edits = EmptiedLines(n, original, text, changes);
+  if (!edits.empty()) changes = Compose(changes, n, edits);
+  return changes;
+}
+
+}  // namespace
+
+void ApplyRules(DisplayText& shown, const std::vector<const TextMatcher*>& rules) {
+  if (rules.empty() || shown.text.empty()) return;
+  std::u16string text = shown.text;
+  const std::vector<Change> changes = RuleChanges(
+      text, rules, [&](std::size_t begin, std::size_t end) { return shown.text.substr(begin, end - begin); });
+  if (changes.empty()) return;
   Builder out(shown);
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (drop[i]) continue;
-    const bool last = lines[i].end == shown.text.size();
-    out.Copy(lines[i].begin, last ? lines[i].end : lines[i].end + 1);
+  std::size_t at = 0;
+  for (const Change& change : changes) {
+    out.Copy(at, change.begin);
+    out.Insert(change.text, change.begin);
+    at = change.end;
   }
-  DisplayText kept = out.Finish();
-  // The last line dropped: the line break before it is not needed either.
-  if (drop.back() && !kept.text.empty() && kept.text.back() == u'\n') {
-    kept.text.pop_back();
-    kept.offsets.erase(kept.offsets.end() - 2);
-  }
-  shown = std::move(kept);
+  out.Copy(at, shown.text.size());
+  shown = out.Finish();
 }
 
 namespace {
@@ -308,71 +499,91 @@ std::size_t PieceEnd(std::string_view bytes, std::size_t from, std::size_t size)
   return cr == std::string_view::npos ? bytes.size() : cr + 1;
 }
 
-constexpr std::size_t kPieceBytes = 256 * 1024;
+// A book's pane units, decoded in pieces cut at line ends, with where each piece starts in
+// bytes and in units, so a unit's byte is found again by measuring its piece alone.
+class BookUnits {
+ public:
+  explicit BookUnits(std::string_view bytes) : bytes_(bytes) {
+    units_.reserve(bytes.size());  // never more units than bytes
+    for (std::size_t from = 0; from < bytes.size();) {
+      const std::size_t stop = PieceEnd(bytes, from, kPieceBytes);
+      pieces_.push_back({from, units_.size()});
+      units_ += PaneUnits(bytes.substr(from, stop - from));
+      from = stop;
+    }
+    pieces_.push_back({bytes.size(), units_.size()});
+  }
+  const std::u16string& Units() const { return units_; }
+  std::u16string TakeUnits() { return std::move(units_); }
+  // The byte where unit `unit` begins (the length at the end).
+  std::size_t ByteOf(std::size_t unit) {
+    auto it = std::upper_bound(pieces_.begin(), pieces_.end(), unit,
+                               [](std::size_t u, const Piece& p) { return u < p.unit; });
+    const std::size_t k = static_cast<std::size_t>(it - pieces_.begin()) - 1;
+    if (k + 1 == pieces_.size()) return bytes_.size();
+    if (k != measured_) {
+      PaneUnits(bytes_.substr(pieces_[k].byte, pieces_[k + 1].byte - pieces_[k].byte), &starts_);
+      measured_ = k;
+    }
+    return pieces_[k].byte + starts_[unit - pieces_[k].unit];
+  }
+
+ private:
+  // Small pieces: only those holding a change are decoded a second time.
+  static constexpr std::size_t kPieceBytes = 4 * 1024;
+  struct Piece {
+    std::size_t byte;
+    std::size_t unit;
+  };
+  std::string_view bytes_;
+  std::u16string units_;
+  std::vector<Piece> pieces_;
+  std::vector<std::size_t> starts_;
+  std::size_t measured_ = static_cast<std::size_t>(-1);
+};
 
 }  // namespace
 
 std::vector<TextSplice> RuleSplices(std::string_view bytes, const std::vector<const TextMatcher*>& rules,
                                     std::string_view lineBreak) {
   std::vector<TextSplice> splices;
-  if (rules.empty()) return splices;
-  std::vector<std::size_t> starts;
-  for (std::size_t from = 0; from < bytes.size();) {
-    const std::size_t stop = PieceEnd(bytes, from, kPieceBytes);
-    // Each unit's offset is its own index, so every unit the rules keep is found again.
-    DisplayText shown;
-    shown.text = PaneUnits(bytes.substr(from, stop - from), &starts);
-    const std::u16string original = shown.text;
-    const std::size_t n = original.size();
-    shown.offsets.resize(n + 1);
-    for (std::size_t i = 0; i <= n; ++i) shown.offsets[i] = i;
-    ApplyRules(shown, rules);
-    // Walk the result: a unit is kept from the original when it is the last of the units
-    // sharing its offset and still that unit's character; the rest came from the rules.
-    std::size_t next = 0;
-    std::u16string added;
-    const auto emit = [&](std::size_t to) {
-      if (to == next && added.empty()) return;
-      std::string encoded;
-      std::size_t at = 0;
-      for (std::size_t nl; (nl = added.find(u'\n', at)) != std::u16string::npos; at = nl + 1) {
-        encoded += EncodeBookText(std::u16string_view(added).substr(at, nl - at));
-        encoded += lineBreak;
-      }
-      encoded += EncodeBookText(std::u16string_view(added).substr(at));
-      splices.push_back({from + starts[next], from + starts[to], std::move(encoded)});
-      added.clear();
-    };
-    const std::size_t m = shown.text.size();
-    for (std::size_t j = 0; j < m;) {
-      const std::size_t v = shown.offsets[j];
-      std::size_t k = j;
-      while (k < m && shown.offsets[k] == v) ++k;
-      const bool kept = v < n && v >= next && shown.text[k - 1] == original[v];
-      added.append(shown.text, j, (kept ? k - 1 : k) - j);
-      if (kept) {
-        emit(v);
-        next = v + 1;
-      }
-      j = k;
+  if (rules.empty() || bytes.empty()) return splices;
+  BookUnits book(bytes);
+  // The book's units become the rules' result: its own are decoded again where needed.
+  std::u16string text = book.TakeUnits();
+  const std::vector<Change> changes = RuleChanges(text, rules, [&](std::size_t begin, std::size_t end) {
+    const std::size_t from = book.ByteOf(begin);
+    return PaneUnits(bytes.substr(from, book.ByteOf(end) - from));
+  });
+  text = std::u16string();
+  const auto encoded = [&](std::u16string_view added) {
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t nl; (nl = added.find(u'\n', at)) != std::u16string_view::npos; at = nl + 1) {
+      out += EncodeBookText(added.substr(at, nl - at));
+      out += lineBreak;
     }
-    emit(n);
-    from = stop;
+    out += EncodeBookText(added.substr(at));
+    return out;
+  };
+  // Changes that touch are one place.
+  for (std::size_t k = 0; k < changes.size();) {
+    std::size_t last = k;
+    std::u16string added = changes[k].text;
+    while (last + 1 < changes.size() && changes[last + 1].begin == changes[last].end) added += changes[++last].text;
+    const std::size_t begin = book.ByteOf(changes[k].begin);
+    const std::size_t end = book.ByteOf(changes[last].end);
+    splices.push_back({begin, end, encoded(added)});
+    k = last + 1;
   }
   return splices;
 }
 
 std::size_t CountInBook(std::string_view bytes, const TextMatcher& matcher) {
-  std::size_t count = 0;
+  BookUnits book(bytes);
   std::vector<TextEdit> edits;
-  for (std::size_t from = 0; from < bytes.size();) {
-    const std::size_t stop = PieceEnd(bytes, from, kPieceBytes);
-    edits.clear();
-    matcher.FindAll(PaneUnits(bytes.substr(from, stop - from)), edits);
-    count += edits.size();
-    from = stop;
-  }
-  return count;
+  matcher.FindAll(book.Units(), edits);
+  return edits.size();
 }
 
 void Reflow(DisplayText& shown, const WrapEvidence& evidence, ReflowMode mode) {

@@ -80,16 +80,17 @@ WrapEvidence MeasureWrap(std::string_view bookBytes);
 // A chapter heading line ("第十二回 …", "楔子", "正文 第一章 …"), kept as a line of its own.
 bool IsHeadingLine(std::u16string_view line);
 
-// Applies the matchers in turn. A line the rules leave blank that had text goes with its
-// line break; an edit that would split a surrogate pair is skipped.
+// Applies the matchers in turn, each over the text the ones before it made. A line the
+// rules leave blank that had text goes with its line break; an edit that would split a
+// surrogate pair is skipped.
 void ApplyRules(DisplayText& shown, const std::vector<const TextMatcher*>& rules);
 // The places the rules change in a book's GB18030 `bytes`, changed as a page shows them
 // (a line they empty goes with its line break): in order and disjoint, each new stretch in
-// GB18030 with `lineBreak` for a line break a replacement brings. The book is taken in
-// pieces of whole lines (about 256 KB), as pages are; no match spans two pieces.
+// GB18030 with `lineBreak` for a line break a replacement brings. The rules run over the
+// whole decoded book, so a match may span any number of lines.
 std::vector<TextSplice> RuleSplices(std::string_view bytes, const std::vector<const TextMatcher*>& rules,
                                     std::string_view lineBreak);
-// How many places `matcher` finds in a book's GB18030 `bytes`, piece by piece as above.
+// How many places `matcher` finds in a book's GB18030 `bytes`.
 std::size_t CountInBook(std::string_view bytes, const TextMatcher& matcher);
 
 // Joins the lines of each hard-wrapped paragraph; true paragraph breaks, headings, short

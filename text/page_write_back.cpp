@@ -167,6 +167,23 @@ void AppendTyped(std::u16string_view text, std::string_view lineBreak, std::stri
 }  // namespace
 
 std::u16string PaneUnits(std::string_view shownBytes, std::vector<std::size_t>* unitStarts) {
+  if (unitStarts == nullptr) {
+    // Line breaks made one "\n" each in place: a whole book goes through here.
+    std::u16string units = DecodeBookBytes(shownBytes);
+    char16_t* const data = units.data();
+    const std::size_t n = units.size();
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      char16_t c = data[i];
+      if (c == u'\r') {
+        c = u'\n';
+        if (i + 1 < n && data[i + 1] == u'\n') ++i;
+      }
+      data[kept++] = c;
+    }
+    units.resize(kept);
+    return units;
+  }
   const std::u16string decoded = DecodeBookBytes(shownBytes);
   std::vector<std::size_t> starts;
   if (unitStarts != nullptr) {

@@ -27,4 +27,27 @@ std::int64_t ShiftedOffset(std::int64_t offset, const TextShift& shift) {
   return std::min(offset, shift.at + shift.added);
 }
 
+std::int64_t ShiftedOffset(std::int64_t offset, const std::vector<TextShift>& shifts) {
+  std::int64_t moved = 0;  // by the stretches wholly before the offset
+  for (const TextShift& shift : shifts) {
+    if (offset < shift.at) break;
+    if (offset < shift.at + shift.removed) return std::min(offset, shift.at + shift.added) + moved;
+    moved += shift.added - shift.removed;
+  }
+  return offset + moved;
+}
+
+bool ShiftsFit(const std::vector<TextShift>& shifts, std::size_t before, std::size_t after) {
+  std::int64_t end = 0;
+  std::int64_t size = static_cast<std::int64_t>(before);
+  for (const TextShift& shift : shifts) {
+    if (shift.at < end || shift.removed < 0 || shift.added < 0 ||
+        shift.at + shift.removed > static_cast<std::int64_t>(before))
+      return false;
+    end = shift.at + shift.removed;
+    size += shift.added - shift.removed;
+  }
+  return size == static_cast<std::int64_t>(after);
+}
+
 }  // namespace varnelo

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace varnelo {
 
@@ -22,5 +23,11 @@ std::optional<TextShift> FindTextShift(std::string_view before, std::string_view
 // Where `offset` of the text before lies after the shift: after the changed bytes it moves
 // by their change in length; inside them it stays, kept within the new bytes.
 std::int64_t ShiftedOffset(std::int64_t offset, const TextShift& shift);
+
+// The same through several changed stretches, in order and disjoint in the text before.
+std::int64_t ShiftedOffset(std::int64_t offset, const std::vector<TextShift>& shifts);
+// Whether `shifts` (in order, disjoint, inside) turn a text of `before` bytes into one of
+// `after` bytes.
+bool ShiftsFit(const std::vector<TextShift>& shifts, std::size_t before, std::size_t after);
 
 }  // namespace varnelo

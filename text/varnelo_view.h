@@ -173,6 +173,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The mode the next load pages by, in place of the book's own; the book on screen keeps
   // its pages.
   void SetPagingMode(int mode) { nextLoadMode_ = mode == kChapterPaging ? kChapterPaging : kLinePaging; }
+  // The next load of the book on screen reads these changes the reader itself wrote into
+  // it (in order, in its GB18030 text), so every kept place moves through each exactly.
+  void ExpectChanges(std::vector<TextShift> shifts) { expectedShifts_ = std::move(shifts); }
   int ChapterRule() const { return chapterRule_; }
   // The reader's choice, which a book read for the first time is paged by; the exit keeps it.
   int ChosenPagingMode() const { return chosenMode_; }
@@ -279,6 +282,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   int chosenMode_ = kLinePaging;
   int chosenRule_ = kAutoChapterRule;
   std::optional<int> nextLoadMode_;
+  std::vector<TextShift> expectedShifts_;
   std::optional<Pagination> prescanned_;  // the next chapter paging's table, made off the window's thread
   UserRuleScan userRuleScan_;
   int pageNumberValue_ = 0;

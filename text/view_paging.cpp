@@ -35,6 +35,7 @@ QString PaneTextOf(std::string_view pageBytes) {
 bool CVarneloView::LoadText(std::string path) {
   // A bookmark's mode holds for this load only, whether or not the book comes.
   const std::optional<int> forcedMode = std::exchange(nextLoadMode_, std::nullopt);
+  std::vector<TextShift> expected = std::exchange(expectedShifts_, {});
   if (path.empty()) return false;
   std::string bytes;
   BookForm form;
@@ -73,7 +74,14 @@ bool CVarneloView::LoadText(std::string path) {
   } else {
     NormaliseBlankLines(text_);
   }
-  const std::optional<TextShift> shift = sameBook ? FindTextShift(before, text_) : std::nullopt;
+  // What changed moves the places after it: the stretches the reader itself wrote when it
+  // says so and they fit, else the one stretch the two texts differ in.
+  std::vector<TextShift> shifts = std::move(expected);
+  if (sameBook && !ShiftsFit(shifts, before.size(), text_.size())) {
+    shifts.clear();
+    if (const std::optional<TextShift> shift = FindTextShift(before, text_)) shifts.push_back(*shift);
+  }
+  if (!sameBook) shifts.clear();
   before = std::string();
   // The mirror still names the previous book: its reading period ends here.
   UpdateReadRecord();
@@ -85,8 +93,8 @@ bool CVarneloView::LoadText(std::string path) {
   UpdateReadRecord();  // finds the new book's record; no period of it is running yet
   if (recordTracked_) periodStart_ = CurrentClock().Now();
   settings_.book.title = TitleOf(currentPath_);
-  if (shift) {
-    for (const auto& part : parts_) part->OnTextShifted(*shift);
+  if (!shifts.empty()) {
+    for (const auto& part : parts_) part->OnTextShifted(shifts);
   }
   for (const auto& part : parts_) part->OnBookLoaded();
   return true;

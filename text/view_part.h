@@ -39,8 +39,9 @@ class ViewPart {
     (void)path;
     (void)paging;
   }
-  // The book on screen was read again after a change (an edit saved): places in it move.
-  virtual void OnTextShifted(const TextShift& shift) { (void)shift; }
+  // The book on screen was read again after a change (an edit saved, the replace rules
+  // written into it): places in it move through the changed stretches, in order.
+  virtual void OnTextShifted(const std::vector<TextShift>& shifts) { (void)shifts; }
   // A book was loaded from this path and its first page is showing.
   virtual void OnBookLoaded() {}
   // A bookmark was opened: the library list is to forget the opened files and the listed

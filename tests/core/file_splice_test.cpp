@@ -59,12 +59,13 @@ TEST(FileSplice, OnlyMatchedBytesChangeInEveryEncoding) {
   }
 }
 
-// A book of many pieces: the file cleaned reads exactly as its text cleaned whole, matches
-// next to every piece's edges included.
+// A large book: the file cleaned reads exactly as its text cleaned whole, wherever a match
+// falls, across line breaks included.
 TEST(FileSplice, ManyPiecesReadAsTheWholeTextCleaned) {
   const PlainMatcher ad(u"广告", u"");
   const PlainMatcher swap(u"甲乙", u"乙丙丁");
-  const std::vector<const TextMatcher*> rules = {&ad, &swap};
+  const PlainMatcher across(u"。\n乙丙丁，第", u"。乙丙丁第");  // joins two lines
+  const std::vector<const TextMatcher*> rules = {&ad, &swap, &across};
   std::u16string text;
   for (int i = 0; text.size() < 400000; ++i) {
     text += (i % 7 == 0) ? u"广告\r\n" : u"甲乙，第" + std::u16string(static_cast<std::size_t>(i % 50), u'字') + u"广告。\r\n";

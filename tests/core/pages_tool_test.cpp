@@ -157,14 +157,15 @@ std::string Trimmed(std::string line) {
 
 }  // namespace
 
-// A corpus novel as old downloads have it: hard-wrapped at 40 characters with full-width
-// indents, web tags and ad lines between the paragraphs. Cleaned and re-flowed, every whole
+// A corpus novel as old downloads have it: hard-wrapped at 40 characters behind `indent`,
+// web tags and ad lines between the paragraphs. Cleaned and re-flowed, every whole
 // paragraph on a page is the original's and no junk is left; plain, the file's lines show.
-TEST(PagesTool, ShownPagesGiveBackTheParagraphsOfAWrappedDownload) {
+// `book` is where the wrapped book was written.
+static void CheckWrappedDownload(const std::string& novel, const std::string& indent, std::string& book) {
+  const std::string what = novel + (indent == "    " ? " (ASCII indent)" : " (full-width indent)");
   std::string originalText;
   for (const char* page : {"1", "2", "3"}) {
-    const ToolRun original = RunTool(std::string("--page ") + page + " --shown " +
-                                     Quote(std::string(VARNELO_CORPUS_DIR) + "/水浒传.txt"));
+    const ToolRun original = RunTool(std::string("--page ") + page + " --shown " + Quote(novel));
     ASSERT_EQ(original.status, 0) << original.err;
     originalText += original.out;
   }
@@ -174,14 +175,14 @@ TEST(PagesTool, ShownPagesGiveBackTheParagraphsOfAWrappedDownload) {
     // The site's own address line would be cleaned too: leave it out of the original.
     if (!Trimmed(line).empty() && line.find("www.") == std::string::npos) paragraphs.push_back(Trimmed(line));
   }
-  ASSERT_GT(paragraphs.size(), 20u);
+  ASSERT_GT(paragraphs.size(), 20u) << what;
   const std::vector<std::string> junk = {"<br />", "更新时间:2007-11-16 7:55:51 本章字数:4804",
                                          "本章未完，请点击下一页继续阅读", "手机阅读本书请访问 m.example.com",
                                          "<h3>1</h3>", "www.tianyabook.com"};
   std::string wrapped;
   for (std::size_t p = 0; p < paragraphs.size(); ++p) {
     if (p % 7 == 3) wrapped += junk[p % junk.size()] + "\n";
-    std::string line = "\xE3\x80\x80\xE3\x80\x80";
+    std::string line = indent;
     int count = 2;
     const std::string& text = paragraphs[p];
     for (std::size_t i = 0; i < text.size();) {
@@ -199,30 +200,43 @@ TEST(PagesTool, ShownPagesGiveBackTheParagraphsOfAWrappedDownload) {
     }
     wrapped += line + (p % 11 == 5 ? "<br />" : "") + "\n";
   }
-  const std::string book = Book("wrapped.txt", wrapped);  // UTF-8, as many downloads are
+  book = Book("wrapped.txt", wrapped);  // UTF-8, as many downloads are
   int shownParagraphs = 0;
   for (int page = 1; page <= 3; ++page) {
     const ToolRun plain = RunTool("--page " + std::to_string(page) + " --shown " + Quote(book));
     ASSERT_EQ(plain.status, 0) << plain.err;
-    for (const std::string& line : LinesOf(plain.out)) EXPECT_LE(Trimmed(line).size(), 40u * 3 + 6);
+    for (const std::string& line : LinesOf(plain.out)) EXPECT_LE(Trimmed(line).size(), 40u * 3 + 6) << what;
     const ToolRun clean =
         RunTool("--page " + std::to_string(page) + " --shown --reflow auto --clean " + Quote(book));
     ASSERT_EQ(clean.status, 0) << clean.err;
     const std::vector<std::string> lines = LinesOf(clean.out);
-    ASSERT_GT(lines.size(), 2u);
+    ASSERT_GT(lines.size(), 2u) << what;
     // The first and last lines may be a paragraph the page boundary cut.
     for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
       const std::string line = Trimmed(lines[i]);
       if (line.empty()) continue;
       EXPECT_NE(std::find(paragraphs.begin(), paragraphs.end(), line), paragraphs.end())
-          << "page " << page << " line " << i << ": " << line;
+          << what << " page " << page << " line " << i << ": " << line;
       ++shownParagraphs;
     }
     for (const char* left : {"<", "更新时间", "本章未完", "手机阅读", "www."}) {
-      EXPECT_EQ(clean.out.find(left), std::string::npos) << "page " << page << ": " << left;
+      EXPECT_EQ(clean.out.find(left), std::string::npos) << what << " page " << page << ": " << left;
     }
   }
-  EXPECT_GT(shownParagraphs, 10);
+  EXPECT_GT(shownParagraphs, 10) << what;
+}
+
+// Every corpus novel, with full-width and with four ASCII spaces of indent.
+TEST(PagesTool, ShownPagesGiveBackTheParagraphsOfAWrappedDownload) {
+  std::vector<std::string> novels;
+  for (const auto& entry : std::filesystem::directory_iterator(VARNELO_CORPUS_DIR)) {
+    if (entry.path().extension() == ".txt") novels.push_back(entry.path().string());
+  }
+  ASSERT_GE(novels.size(), 2u);
+  std::string book;
+  for (const std::string& novel : novels) {
+    for (const std::string indent : {"\xE3\x80\x80\xE3\x80\x80", "    "}) CheckWrappedDownload(novel, indent, book);
+  }
   const ToolRun bad = RunTool("--page 1 --shown --reflow sideways " + Quote(book));
   EXPECT_EQ(bad.status, 2);
   EXPECT_EQ(RunTool("--clean " + Quote(book)).status, 2);

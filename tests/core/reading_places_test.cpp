@@ -47,6 +47,17 @@ TEST(TextShift, TheChangedStretchAndWherePlacesGo) {
       {11, replaced, 11}, {13, replaced, 12}, {30, replaced, 27},
   };
   for (const Move& m : moves) EXPECT_EQ(ShiftedOffset(m.offset, m.shift), m.moved) << m.offset;
+
+  // Several stretches: each moves the places after it by its own change, no more.
+  const std::vector<TextShift> several = {{10, 5, 0}, {20, 0, 3}, {30, 4, 1}};
+  const struct {
+    std::int64_t offset, moved;
+  } throughSeveral[] = {{5, 5}, {12, 10}, {17, 12}, {20, 18}, {25, 23}, {31, 29}, {40, 35}};
+  for (const auto& m : throughSeveral) EXPECT_EQ(ShiftedOffset(m.offset, several), m.moved) << m.offset;
+  EXPECT_TRUE(ShiftsFit(several, 50, 45));
+  EXPECT_FALSE(ShiftsFit(several, 50, 44)) << "another length";
+  EXPECT_FALSE(ShiftsFit({{20, 0, 3}, {10, 5, 0}}, 50, 48)) << "out of order";
+  EXPECT_FALSE(ShiftsFit({{48, 5, 0}}, 50, 45)) << "past the end";
 }
 
 class BookmarkPlacesTest : public testing::IniFileTest {

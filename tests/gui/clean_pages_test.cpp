@@ -32,6 +32,7 @@
 #include "platform/codepage.h"
 #include "platform/profile.h"
 #include "res/command_ids.h"
+#include "store/book_places.h"
 #include "tests/gui/test_support.h"
 #include "text/varnelo_view.h"
 #include "text/view_offsets.h"
@@ -345,6 +346,40 @@ TEST_F(CleanPagesTest, ApplyToFileChangesOnlyMatchesAndKeepsABackup) {
   Action(cmd::kApplyCleanToFile)->trigger();
   EXPECT_TRUE(boxes_.shown.back().text.contains(QStringLiteral("没有找到"))) << boxes_.shown.back().text.toStdString();
   EXPECT_EQ(CleanBackupPath(path_), path_ + ".2.bak");
+}
+
+// Places between the changes keep their text: a bookmark with ads before and after it, the
+// book's kept place and the text on top all move through every change applied, not by one
+// shift for the stretch from the first change to the last.
+TEST_F(CleanPagesTest, ApplyToFileKeepsEveryPlaceOnItsText) {
+  StoredRule rule;
+  rule.pattern = QString::fromStdU16String(kAd).toStdString();
+  rule.book = path_;
+  app_.MainFrame()->Cleaning()->SetRules({rule}, std::vector<bool>(BuiltInRules().size(), false));
+  for (int k = 0; k < 3; ++k) Press(Qt::Key_Right);
+  view_->Pane()->LineScroll(7);
+  const std::int64_t top = TopOfPaneOffset(*view_);
+  const std::string ad = EncodeBookText(std::u16string(kAd));
+  ASSERT_GT(bytes_.rfind(ad, static_cast<std::size_t>(top)), bytes_.find(ad)) << "several ads before the place";
+  ASSERT_NE(bytes_.find(ad, static_cast<std::size_t>(top)), std::string::npos) << "and after it";
+  const std::string words = bytes_.substr(static_cast<std::size_t>(top), 24);
+  Press(Qt::Key_F5);
+  ASSERT_EQ(view_->Store().BookmarkCount(), 1);
+  boxes_.answers = {MessageResult::Yes};
+  Action(cmd::kApplyCleanToFile)->trigger();
+  const std::string cleaned = testing::FileBytes(path_);
+  ASSERT_NE(cleaned, bytes_);
+  const auto textAt = [&](std::int64_t offset) { return cleaned.substr(static_cast<std::size_t>(offset), words.size()); };
+  const BookmarkFields& mark = view_->Store().Bookmark(1);
+  ASSERT_TRUE(mark.offset.has_value());
+  EXPECT_EQ(textAt(*mark.offset), words) << "the bookmark";
+  EXPECT_EQ(textAt(TopOfPaneOffset(*view_)), words) << "the text on top";
+  BookPlaces places;
+  places.SetSettingsPath(home_.ConfigPath());
+  places.Load();
+  const std::optional<BookPlace> place = places.Find(path_);
+  ASSERT_TRUE(place.has_value());
+  EXPECT_EQ(textAt(place->offset), words) << "the book's kept place";
 }
 
 }  // namespace
