@@ -86,10 +86,11 @@ void SyncSession::Try(std::shared_ptr<RoundSpec> spec, int tries, int lockTries,
 
 void SyncSession::Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArray token,
                            QByteArray refused) {
-  // Every way out gives the lock back.
+  // Every way out gives the lock back, and the round ends when the server has heard it: a
+  // reader closing straight after must not leave the folder locked for the others.
   const auto finish = [=, this](const Outcome& outcome) {
-    if (!token.isEmpty()) client_.Unlock(token);
-    spec->done(outcome);
+    if (token.isEmpty()) return spec->done(outcome);
+    client_.Unlock(token, [spec, outcome](const DavResult&) { spec->done(outcome); });
   };
   client_.Get(spec->name, [=, this](const DavResult& got) {
     if (!got.ok()) {

@@ -57,7 +57,7 @@ class SyncSession : public QObject {
   // each time (about 15 s in all), before the round gives up and keeps its change.
   static constexpr int kLockTries = 10;
   static constexpr int kLockWaitMs = 300;
-  static constexpr int kLockSeconds = 60;
+  static constexpr int kLockSeconds = 30;  // a reader killed holding it holds it no longer
 
  private:
   // Gets the server's copy of `name`, merges it into `state`, lets `apply` take it into

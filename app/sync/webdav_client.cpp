@@ -243,9 +243,8 @@ void WebDavClient::Lock(int seconds, Done done) {
        });
 }
 
-void WebDavClient::Unlock(const QByteArray& token) {
-  // Nothing waits on the answer: the server drops the lock by itself when its time is up.
-  Send("UNLOCK", FolderUrl(), QByteArray(), {{"Lock-Token", token}}, [](const DavResult&) {});
+void WebDavClient::Unlock(const QByteArray& token, Done done) {
+  Send("UNLOCK", FolderUrl(), QByteArray(), {{"Lock-Token", token}}, std::move(done));
 }
 
 void WebDavClient::List(const QString& sub, Done done) {

@@ -88,7 +88,8 @@ class WebDavClient : public QObject {
   }
   // An exclusive write lock on the folder, given up by the server after `seconds`.
   void Lock(int seconds, Done done);
-  void Unlock(const QByteArray& token);
+  // `done` hears the answer (or the deadline); the server drops the lock by itself anyway.
+  void Unlock(const QByteArray& token, Done done);
   // The server turned down an ETag condition that held: write under a lock from now on.
   bool ConditionsRefused() const { return conditionsRefused_; }
   void RefuseConditions() { conditionsRefused_ = true; }

@@ -198,6 +198,21 @@ TEST(SyncWords, AListingNamesTheFilesBelowTheFolderOnly) {
   EXPECT_FALSE(ParseListing(xml.left(xml.size() - 10), QStringLiteral("/dav/varnelo/"), names));
 }
 
+TEST(SyncWords, AShelfNameGivesBackItsTitleAndKeyAndNothingElseIsABook) {
+  const std::string key = "0123456789abcdef-4321";
+  QString title;
+  std::string found;
+  ASSERT_TRUE(ParseShelfName(ShelfName(QStringLiteral("三国~演义/上"), key), title, found));
+  EXPECT_EQ(title, QStringLiteral("三国_演义_上"));
+  EXPECT_EQ(found, key);
+  const QString name = ShelfName(QStringLiteral("书"), key);
+  for (const QString& other : {name + QStringLiteral(".1a2b3c4d.part"), QStringLiteral("书.txt"),
+                               QStringLiteral("书~0123456789abcdef.txt"), QStringLiteral("书~0123456789abcdeg-1.txt"),
+                               QStringLiteral("~0123456789abcdef-1.txt"), QStringLiteral("sub/") + name}) {
+    EXPECT_FALSE(ParseShelfName(other, title, found)) << other.toStdString();
+  }
+}
+
 #define NEED_RCLONE()                                                                  \
   if (!DavServer::Available()) GTEST_SKIP() << "rclone is not installed (tools/setup.sh installs it)"
 
