@@ -136,6 +136,12 @@ void SyncSession::Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArra
                       Try(spec, tries + 1, 0, exists ? got.etag : QByteArray());
                       return;
                     }
+                    if (put.failure == Failure::Busy && token.isEmpty() && tries + 1 < kWriteTries) {
+                      // Another computer holds the folder locked: a little later, again.
+                      QTimer::singleShot(kLockWaitMs * (tries + 1), this,
+                                         [=, this] { Try(spec, tries + 1, 0, QByteArray()); });
+                      return;
+                    }
                     if (!put.ok()) {
                       if (put.status == 404 || put.status == 409) folderKnown_ = false;
                       outcome.failure = put.failure;
