@@ -54,7 +54,7 @@ void SyncSession::WithFolder(std::function<void(const DavResult&)> next) {
 void SyncSession::Round(const QString& name, const std::string& stateFile,
                         std::function<bool(LocalState&)> apply,
                         std::function<void(LocalState&, Outcome&)> after, Done done) {
-  auto spec = std::make_shared<RoundSpec>(RoundSpec{name, stateFile, std::move(apply), std::move(after), std::move(done)});
+  auto spec = std::make_shared<RoundSpec>(RoundSpec{name, stateFile, std::move(apply), std::move(after), std::move(done), false});
   Try(spec, 0, 0, QByteArray());
 }
 
@@ -116,7 +116,9 @@ void SyncSession::Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArra
     LocalState state = LoadLocal(spec->stateFile);
     state.doc = Merge(state.doc, *remote);
     Outcome outcome;
-    outcome.applied = spec->apply(state);
+    // A try before this one may have taken something in already: that still counts.
+    spec->applied |= spec->apply(state);
+    outcome.applied = spec->applied;
     if (spec->after) spec->after(state, outcome);
     SaveLocal(state, spec->stateFile);
     if (state.doc == *remote) {

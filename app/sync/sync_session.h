@@ -68,6 +68,7 @@ class SyncSession : public QObject {
     std::function<bool(LocalState&)> apply;
     std::function<void(LocalState&, Outcome&)> after;
     Done done;
+    bool applied = false;  // some try took something into Config.ini
   };
   void Round(const QString& name, const std::string& stateFile,
              std::function<bool(LocalState&)> apply, std::function<void(LocalState&, Outcome&)> after,
