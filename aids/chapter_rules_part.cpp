@@ -422,6 +422,16 @@ void ChapterRulesPart::Apply(const std::vector<UserChapterRule>& rules) {
                         QString(), MessageButtons::Ok, MessageIcon::Exclamation);
     return;
   }
+  Follow(before);
+}
+
+void ChapterRulesPart::OnRulesChangedElsewhere() {
+  const std::vector<UserChapterRule> before = rules_.Rules();
+  rules_.Load();
+  if (rules_.Rules() != before) Follow(before);
+}
+
+void ChapterRulesPart::Follow(const std::vector<UserChapterRule>& before) {
   compiled_.clear();
   RefreshMenu();
   for (const UserChapterRule& old : before) {

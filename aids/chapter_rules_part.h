@@ -90,8 +90,11 @@ class ChapterRulesPart : public ViewPart {
   // screen paged again when the rule it is paged by changed or went.
   void Apply(const std::vector<UserChapterRule>& rules);
   const UserChapterRules& Rules() const { return rules_; }
+  void OnRulesChangedElsewhere() override;
 
  private:
+  // The list changed from `before`: the menu and the book on screen follow.
+  void Follow(const std::vector<UserChapterRule>& before);
   void RefreshMenu();
   std::optional<std::vector<FoundHeading>> Scan(std::string_view text, int rule);
 

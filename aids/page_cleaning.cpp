@@ -120,6 +120,16 @@ void PageCleaning::OnStartup(StartupStep step) {
   builtInOn_ = ReadBuiltInOn(BuiltInRules().size(), path);
 }
 
+void PageCleaning::OnRulesChangedElsewhere() {
+  const std::string& path = view_.Store().SettingsPath();
+  std::vector<StoredRule> rules = ReadReplaceRules(path);
+  std::vector<bool> builtInOn = ReadBuiltInOn(BuiltInRules().size(), path);
+  if (rules == rules_ && builtInOn == builtInOn_) return;
+  rules_ = std::move(rules);
+  builtInOn_ = std::move(builtInOn);
+  Changed();
+}
+
 void PageCleaning::OnBookLeaving() {
   cache_.clear();
   ahead_.stop();

@@ -36,6 +36,7 @@ class PageCleaning : public ViewPart {
                     std::vector<std::size_t>& offsets) override;
   void OnPageShown() override;
   void OnEditModeChanged(bool on) override;
+  void OnRulesChangedElsewhere() override;
 
   void ChooseReflow(ReflowMode mode);
   void ChooseIndent(IndentMode mode);

@@ -94,6 +94,7 @@ void CMainFrame::OnCreate() {
   view_ = new CVarneloView(app_.Settings(), this);
   aids_ = AttachReadingAids(*view_);
   auto sync = std::make_unique<sync::SyncPart>(*view_, *this);
+  sync->SetOpener([this](const std::string& path) { aids_.sideBar->OpenPath(path); });
   sync_ = sync.get();
   view_->AddPart(std::move(sync));
   view_->Store().SetMenus(this);

@@ -88,6 +88,7 @@ inline constexpr int kUserRuleFirst = 32900;  // .. 32929, the user's own rules 
 inline constexpr int kUserRuleLast = 32929;
 inline constexpr int kChapterRules = 32852;  // the dialog of the rules
 inline constexpr int kSync = 32853;  // the 同步 dialog
+inline constexpr int kCloudShelf = 32970;  // 云书架: the books on the server
 inline constexpr int kAutoScroll = 32823;
 inline constexpr int kAutoScrollAlt = 107;
 inline constexpr int kMoreSettings = 32809;

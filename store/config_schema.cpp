@@ -71,7 +71,7 @@ constexpr char kImmersive[] = "Immersive";
 constexpr char kSpeech[] = "Speech";
 
 // In the order the exit save writes them; OnUse keys last, as the exit skips them.
-const std::array<Entry, 54> kEntries = {{
+const std::array<Entry, 55> kEntries = {{
     {ConfigKey::LastPosition, config_names::kBookMark, "0", Form::String, ReadStage::View,
      [](ConfigValues& v) -> Field { return &v.lastPosition; }},
     {ConfigKey::Background, kStyle, "bkcolor", Form::Int, ReadStage::View,
@@ -143,6 +143,8 @@ const std::array<Entry, 54> kEntries = {{
      [](ConfigValues& v) -> Field { return &v.sync.computer; }},
     {ConfigKey::SyncTrusted, "Sync", "Trusted", Form::String, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.sync.trusted; }},
+    {ConfigKey::SyncShelf, "Sync", "Shelf", Form::ZeroOrOne, ReadStage::OnUse,
+     [](ConfigValues& v) -> Field { return &v.sync.shelf; }},
     {ConfigKey::ReflowMode, kTypeset, "Reflow", Form::Int, ReadStage::OnUse,
      [](ConfigValues& v) -> Field { return &v.reflowMode; }},
     {ConfigKey::IndentMode, kTypeset, "Indent", Form::Int, ReadStage::OnUse,

@@ -64,7 +64,7 @@ enum class ConfigKey {
   CheckNet,
   ReturnToPlace, TurnAtPageEnd,
   ConvertFlag, PageMargin, MaxLineChars,
-  SyncOn, SyncServer, SyncUser, SyncFolder, SyncComputer, SyncTrusted,
+  SyncOn, SyncServer, SyncUser, SyncFolder, SyncComputer, SyncTrusted, SyncShelf,
   ReflowMode, IndentMode, CleanFlag, ParaSpacing, Justify, HeadingApart,
   ImmersiveOn, ImmersiveTheme, ImmersiveColumns, ImmersiveFace, ImmersiveFontSize,
   ImmersiveLineHeight, ImmersiveParagraph,
@@ -80,6 +80,7 @@ struct SyncSettings {
   std::string computer;  // this settings folder's name among the computers, made once
   // Certificates the user chose to trust: "<host:port> <SHA-256>" entries joined by '|'.
   std::string trusted;
+  int shelf = 0;  // the books read go up to the server's 书架 too
 };
 
 // [Immersive]: the quiet reading mode beside the classic window, and how it sets the page.

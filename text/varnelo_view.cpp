@@ -99,6 +99,10 @@ void CVarneloView::BuildControls() {
 
 void CVarneloView::AddPart(std::unique_ptr<ViewPart> part) { parts_.push_back(std::move(part)); }
 
+void CVarneloView::RulesChangedElsewhere() {
+  for (const auto& part : parts_) part->OnRulesChangedElsewhere();
+}
+
 void CVarneloView::AddTimerHandler(int id, std::function<void()> handler) {
   timerHandlers_[id] = std::move(handler);
 }

@@ -68,6 +68,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   ~CVarneloView() override;
 
   void AddPart(std::unique_ptr<ViewPart> part);
+  // Config.ini's rules changed under the window: every part reads them again.
+  void RulesChangedElsewhere();
   CommandMap& Commands() { return commands_; }
   // A view timer's work; every tick but the notice timer's also samples the scroll line.
   void AddTimerHandler(int id, std::function<void()> handler);

@@ -70,6 +70,9 @@ class ViewPart {
   virtual void OnEditModeChanged(bool on) { (void)on; }
   // The book was saved under a new name and read back from there.
   virtual void OnBookSavedAs() {}
+  // The user's chapter rules or replace rules in Config.ini were changed from outside this
+  // window (a sync brought another computer's): read them again and show them.
+  virtual void OnRulesChangedElsewhere() {}
 };
 
 }  // namespace varnelo

@@ -2,17 +2,21 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/profile.h"
 #include "res/command_ids.h"
 #include "store/book_encodings.h"
 #include "store/book_places.h"
 #include "store/chapter_rules.h"
+#include "store/config_schema.h"
 #include "store/config_store.h"
+#include "store/replace_rules.h"
 #include "text/book_engine.h"
 
 namespace varnelo::sync {
@@ -81,6 +85,34 @@ std::string RulesValue(const std::vector<UserChapterRule>& rules) {
   std::string out;
   for (const UserChapterRule& rule : rules) out += UserRuleValue(rule) + "\n";
   return out;
+}
+
+// The user's replace rules as items: "<place in the list>\t<entry>" under a name that stays
+// with the rule through edits of its replacement, its switch and its place.
+std::map<std::string, std::string> CleanItems(const std::vector<StoredRule>& rules) {
+  std::map<std::string, std::string> items;
+  for (std::size_t k = 0; k < rules.size(); ++k) {
+    const StoredRule& rule = rules[k];
+    std::uint64_t hash = 1469598103934665603ULL;  // FNV-1a
+    for (char c : std::string(rule.regex ? "r" : "p") + '\0' + rule.book + '\0' + rule.pattern) {
+      hash ^= static_cast<unsigned char>(c);
+      hash *= 1099511628211ULL;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    std::string name = kCleanPrefix + std::string(hex);
+    for (int copy = 2; items.count(name) != 0; ++copy) name = kCleanPrefix + std::string(hex) + "-" + std::to_string(copy);
+    items[name] = std::to_string(k) + "\t" + RuleEntry(rule);
+  }
+  return items;
+}
+
+bool IsCleanRule(const std::string& name) {
+  return name.rfind(kCleanPrefix, 0) == 0 && name != kCleanBuiltIn;
+}
+
+std::string BuiltInOff(const std::string& settingsPath) {
+  return profile::GetString(config_names::kCleanRules, config_names::kBuiltInOff, "", settingsPath);
 }
 
 }  // namespace
@@ -318,27 +350,96 @@ bool CaptureRules(LocalState& state, const std::string& settingsPath, std::int64
   BookContext context;
   context.now = now;
   context.host = host;
-  const bool changed = NoteLocal(state, kRules, RulesValue(rules.Rules()), context);
+  bool changed = NoteLocal(state, kRules, RulesValue(rules.Rules()), context);
+  changed |= NoteLocal(state, kCleanBuiltIn, BuiltInOff(settingsPath), context);
+  const std::map<std::string, std::string> clean = CleanItems(ReadReplaceRules(settingsPath));
+  for (const auto& [name, value] : clean) changed |= NoteLocal(state, name, value, context);
+  // A rule seen here before and gone now was deleted here: a tombstone with its time.
+  for (auto it = state.seen.begin(); it != state.seen.end();) {
+    if (IsCleanRule(it->first) && clean.count(it->first) == 0) {
+      changed |= Note(state.doc, it->first, "", now, host);
+      it = state.seen.erase(it);
+    } else {
+      ++it;
+    }
+  }
   state.pending |= changed;
   const bool first = !state.captured;
   state.captured = true;
   return changed || first;
 }
 
-bool ApplyRules(LocalState& state, const std::string& settingsPath) {
+bool ApplyRules(LocalState& state, const std::string& settingsPath, bool* changed) {
+  bool ok = true;
+  bool wrote = false;
   const auto item = state.doc.items.find(kRules);
-  if (item == state.doc.items.end() || SeenIs(state, kRules, item->second.value)) return true;
-  std::vector<UserChapterRule> list;
-  for (const std::string& line : Split(item->second.value, '\n')) {
-    if (line.empty()) continue;
-    if (std::optional<UserChapterRule> rule = ParseUserRule(line)) list.push_back(*rule);
+  if (item != state.doc.items.end() && !SeenIs(state, kRules, item->second.value)) {
+    std::vector<UserChapterRule> list;
+    bool readable = true;
+    for (std::string_view line : Split(item->second.value, '\n')) {
+      if (line.empty()) continue;
+      // Each line is a rule as Config.ini keeps it, in its double quotes.
+      if (line.size() >= 2 && line.front() == '"' && line.back() == '"') line = line.substr(1, line.size() - 2);
+      std::optional<UserChapterRule> rule = ParseUserRule(line);
+      readable &= rule.has_value();
+      if (rule) list.push_back(*rule);
+    }
+    UserChapterRules rules;
+    rules.SetSettingsPath(settingsPath);
+    rules.Load();
+    if (!readable) {
+      ok = false;  // a list this reader cannot read never replaces the user's rules
+    } else if (rules.Save(list)) {
+      state.seen[kRules] = item->second.value;
+      wrote = true;
+    } else {
+      ok = false;
+    }
   }
-  UserChapterRules rules;
-  rules.SetSettingsPath(settingsPath);
-  rules.Load();
-  if (!rules.Save(list)) return false;
-  state.seen[kRules] = item->second.value;
-  return true;
+
+  const auto off = state.doc.items.find(kCleanBuiltIn);
+  if (off != state.doc.items.end() && !SeenIs(state, kCleanBuiltIn, off->second.value)) {
+    if (profile::WriteString(config_names::kCleanRules, config_names::kBuiltInOff, off->second.value, settingsPath)) {
+      state.seen[kCleanBuiltIn] = off->second.value;
+      wrote = true;
+    } else {
+      ok = false;
+    }
+  }
+
+  // The replace rules the document holds, in their places; ties in the order of names, so
+  // every computer lists them alike.
+  std::vector<std::pair<std::pair<std::int64_t, std::string>, StoredRule>> listed;
+  std::map<std::string, std::string> wanted;
+  for (const auto& [name, rule] : state.doc.items) {
+    if (!IsCleanRule(name) || rule.value.empty()) continue;
+    const std::size_t tab = rule.value.find('\t');
+    StoredRule stored;
+    if (tab == std::string::npos || !ParseRuleEntry(rule.value.substr(tab + 1), stored)) continue;
+    listed.push_back({{ToInt(std::string_view(rule.value).substr(0, tab), 0), name}, stored});
+    wanted[name] = rule.value;
+  }
+  std::sort(listed.begin(), listed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<StoredRule> list;
+  for (const auto& [order, rule] : listed) list.push_back(rule);
+  if (list.size() > static_cast<std::size_t>(kMaxReplaceRules)) list.resize(kMaxReplaceRules);
+  const std::vector<StoredRule> local = ReadReplaceRules(settingsPath);
+  if (list != local) {
+    if (WriteReplaceRules(list, settingsPath)) {
+      wrote = true;
+    } else {
+      ok = false;
+    }
+  }
+  if (ok) {
+    // What Config.ini holds now is seen: only a later change here is news.
+    for (auto it = state.seen.begin(); it != state.seen.end();) {
+      it = IsCleanRule(it->first) ? state.seen.erase(it) : std::next(it);
+    }
+    for (const auto& [name, value] : CleanItems(list)) state.seen[name] = value;
+  }
+  if (changed) *changed = wrote;
+  return ok;
 }
 
 }  // namespace varnelo::sync

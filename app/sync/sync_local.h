@@ -63,9 +63,14 @@ struct PlaceOffer {
 };
 std::optional<PlaceOffer> OfferedPlace(const LocalState& state, const BookContext& book);
 
-// The user's chapter rules, one document for all books.
+// The user's chapter rules and replace rules, one document for all books. Each replace rule
+// is an item of its own ("clean.<hash of kind, book and pattern>", its place in the list
+// and its entry), so two computers' edits to different rules both stay; a rule deleted is
+// kept as an empty item, so an older copy elsewhere does not bring it back. The built-in
+// rules switched off are one item, "clean.builtin".
 bool CaptureRules(LocalState& state, const std::string& settingsPath, std::int64_t now,
                   const std::string& host);
-bool ApplyRules(LocalState& state, const std::string& settingsPath);
+// True when Config.ini holds what the document does; `changed` tells whether it was written.
+bool ApplyRules(LocalState& state, const std::string& settingsPath, bool* changed = nullptr);
 
 }  // namespace varnelo::sync

@@ -57,6 +57,8 @@ inline constexpr char kEncoding[] = "encoding";  // the encoding the user chose
 inline constexpr char kRecordName[] = "record";  // the book has a reading-time record
 inline constexpr char kMarkPrefix[] = "mark.";   // "mark.<character index>"
 inline constexpr char kRules[] = "rules";        // the user's chapter rules (global document)
+inline constexpr char kCleanPrefix[] = "clean.";  // a replace rule (global document)
+inline constexpr char kCleanBuiltIn[] = "clean.builtin";  // the built-in replace rules off
 
 // Per item, the newer wins; at the same second the greater host, so both sides agree.
 // Periods are the union.

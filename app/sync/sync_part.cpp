@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFormLayout>
+#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QInputDialog>
@@ -28,7 +29,9 @@
 #include "platform/services.h"
 #include "res/command_ids.h"
 #include "store/book_places.h"
+#include "store/config_store.h"
 #include "store/config_schema.h"
+#include "text/book_engine.h"
 #include "text/varnelo_view.h"
 #include "text/view_offsets.h"
 
@@ -127,11 +130,15 @@ SyncDialog::SyncDialog(const SyncSettings& settings, const QString& password, QW
   password_->setEchoMode(QLineEdit::Password);
   folder_ = new QLineEdit(QString::fromStdString(settings.folder), this);
   folder_->setObjectName(QStringLiteral("syncFolder"));
+  shelf_ = new QCheckBox(QStringLiteral("把读过的书也放到服务器的书架上（文件 → 云书架）"), this);
+  shelf_->setObjectName(QStringLiteral("syncShelf"));
+  shelf_->setChecked(settings.shelf != 0);
   form->addRow(on_);
   form->addRow(QStringLiteral("服务器地址："), server_);
   form->addRow(QStringLiteral("用户名："), user_);
   form->addRow(QStringLiteral("密码："), password_);
   form->addRow(QStringLiteral("远程文件夹："), folder_);
+  form->addRow(shelf_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
@@ -152,6 +159,7 @@ SyncSettings SyncDialog::Settings() const {
   settings.server = server_->text().trimmed().toStdString();
   settings.user = user_->text().trimmed().toStdString();
   settings.folder = folder_->text().trimmed().toStdString();
+  settings.shelf = shelf_->isChecked() ? 1 : 0;
   return settings;
 }
 
@@ -161,6 +169,7 @@ QString SyncDialog::Password() const { return password_->text(); }
 
 SyncPart::SyncPart(CVarneloView& view, QMainWindow& frame) : view_(view), frame_(frame) {
   view_.Commands().Add(cmd::kSync, [this](int) { OpenDialog(); });
+  view_.Commands().Add(cmd::kCloudShelf, [this](int) { OpenShelf(); });
   mark_ = new QLabel(&frame_);
   mark_->setObjectName(QStringLiteral("syncMark"));
   mark_->hide();  // into the status bar at the first sync, after the frame's own panes
@@ -208,7 +217,8 @@ void SyncPart::OnStartup(StartupStep step) {
   ConfigValues& config = view_.Settings().config;
   const std::string& path = view_.Store().SettingsPath();
   for (ConfigKey key : {ConfigKey::SyncOn, ConfigKey::SyncServer, ConfigKey::SyncUser,
-                        ConfigKey::SyncFolder, ConfigKey::SyncComputer, ConfigKey::SyncTrusted}) {
+                        ConfigKey::SyncFolder, ConfigKey::SyncComputer, ConfigKey::SyncTrusted,
+                        ConfigKey::SyncShelf}) {
     ReadKey(config, key, path);
   }
   if (config.sync.computer.empty()) {
@@ -297,7 +307,13 @@ void SyncPart::SyncBook(bool loud) {
       }
       if (outcome.offer && view_.CurrentPath() == path && view_.Text() == *text) {
         ShowOffer(*outcome.offer, *text, path);
+        if (takePlaceOf_ == path) {
+          // Fetched from the 书架 to read on here: its place is the one to open at.
+          offer_->hide();
+          if (takeOffer_) takeOffer_();
+        }
       }
+      if (takePlaceOf_ == path) takePlaceOf_.clear();
       Finish(outcome, loud);
     });
   });
@@ -320,6 +336,8 @@ void SyncPart::SyncRulesAndPending(bool loud, bool thenBook) {
     ++running_;
     session_->SyncRulesAndPending([this, loud, thenBook](const Outcome& outcome) {
       --running_;
+      // Rules from another computer: the menus that list them and the page show them now.
+      if (outcome.applied) view_.RulesChangedElsewhere();
       if (outcome.failure != Failure::None || !thenBook || view_.CurrentPath().empty()) {
         Finish(outcome, loud);
         return;
@@ -332,7 +350,134 @@ void SyncPart::SyncRulesAndPending(bool loud, bool thenBook) {
 void SyncPart::OnBookLoaded() {
   offer_->hide();
   openedAt_ = sentAt_ = TopOfPaneOffset(view_);
-  if (Configured()) SyncBook(false);
+  if (!Configured()) return;
+  SyncBook(false);
+  if (view_.Settings().config.sync.shelf != 0) {
+    UploadBook(BookKey(view_.Text()), view_.CurrentPath(), TitleOf(view_.CurrentPath()));
+  }
+}
+
+void SyncPart::UploadBook(const std::string& key, const std::string& path, const std::string& title) {
+  if (shelved_.count(key) != 0) return;
+  shelved_.insert(key);  // one try a run; a failure is tried again next time the book opens
+  Start([this, key, path, title] {
+    WebDavClient& client = session_->Client();
+    const QString shelf = QString::fromUtf8(kShelfFolder);
+    ++carrying_;
+    const auto failed = [this, key](const DavResult& result) {
+      --carrying_;
+      shelved_.erase(key);
+      frame_.statusBar()->showMessage(QStringLiteral("书没能放上云书架：") + FailureMessage(result.failure, result.status), 10000);
+    };
+    // The sync folder first: the 书架 is made inside it.
+    client.EnsureFolder([&client, shelf, key, path, title, failed, this](const DavResult& folder) {
+      if (!folder.ok()) return failed(folder);
+      client.MakeFolder(shelf, [this, &client, shelf, key, path, title, failed](const DavResult& made) {
+        if (!made.ok()) return failed(made);
+        client.List(shelf, [this, &client, shelf, key, path, title, failed](const DavResult& listed) {
+          if (!listed.ok()) return failed(listed);
+          for (const QString& name : listed.names) {
+            QString other;
+            std::string found;
+            if (ParseShelfName(name, other, found) && found == key) {
+              --carrying_;
+              return;
+            }
+          }
+          const QString name = shelf + QLatin1Char('/') + ShelfName(QString::fromStdString(title), key);
+          client.Upload(name, QString::fromStdString(path), [this, failed](const DavResult& sent) {
+            // A 412: the same book went up from elsewhere meanwhile.
+            if (!sent.ok() && sent.failure != Failure::Changed) return failed(sent);
+            --carrying_;
+            frame_.statusBar()->showMessage(QStringLiteral("书已放上云书架"), 5000);
+          });
+        });
+      });
+    });
+  });
+}
+
+void SyncPart::OpenShelf() {
+  if (!Configured()) {
+    MessageBoxes().Show(&frame_, QStringLiteral("请先在“拓展 → 同步...”里填写服务器地址并勾选同步。"), QStringLiteral("云书架"),
+                        MessageButtons::Ok, MessageIcon::Exclamation);
+    return;
+  }
+  Start([this] {
+    ++carrying_;
+    session_->Client().List(QString::fromUtf8(kShelfFolder), [this](const DavResult& listed) {
+      --carrying_;
+      QList<ShelfBook> books;
+      if (listed.ok() || listed.failure == Failure::NoFolder) {
+        for (qsizetype k = 0; k < listed.names.size(); ++k) {
+          ShelfBook book;
+          book.name = listed.names[k];
+          if (!ParseShelfName(book.name, book.title, book.key)) continue;
+          book.size = k < listed.sizes.size() ? listed.sizes[k] : -1;
+          book.readTo = ReadToText(SettingsFolderOf(view_.Store().SettingsPath()), book.key);
+          books.append(book);
+        }
+      } else {
+        MessageBoxes().Show(&frame_, FailureMessage(listed.failure, listed.status).replace(QStringLiteral("同步失败"), QStringLiteral("云书架打不开")),
+                            QStringLiteral("云书架"), MessageButtons::Ok, MessageIcon::Exclamation);
+        return;
+      }
+      CloudShelfDialog dialog(books, &frame_);
+      if (dialog.exec() != QDialog::Accepted || dialog.Chosen() < 0) return;
+      Download(books[dialog.Chosen()]);
+    });
+  });
+}
+
+void SyncPart::Download(const ShelfBook& book) {
+  // Beside Config.ini, in 云书架/; a book of the same name there already is not touched.
+  const std::filesystem::path folder = std::filesystem::path(SettingsFolderOf(view_.Store().SettingsPath())) / "云书架";
+  std::error_code made;
+  std::filesystem::create_directories(folder, made);
+  std::filesystem::path target = folder / (book.title.toStdString() + ".txt");
+  for (int copy = 2; std::filesystem::exists(target); ++copy) {
+    target = folder / (book.title.toStdString() + " (" + std::to_string(copy) + ").txt");
+  }
+  const std::filesystem::path partial = folder / ("." + target.filename().string() + ".part");
+  auto* file = new QFile(QString::fromStdString(partial.string()), this);
+  if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    delete file;
+    MessageBoxes().Show(&frame_, QStringLiteral("云书架的书无法保存到 %1，请检查磁盘空间和权限。").arg(QString::fromStdString(folder.string())),
+                        QStringLiteral("云书架"), MessageButtons::Ok, MessageIcon::Exclamation);
+    return;
+  }
+  ++carrying_;
+  frame_.statusBar()->showMessage(QStringLiteral("正在从云书架下载《%1》……").arg(book.title));
+  session_->Client().Download(QString::fromUtf8(kShelfFolder) + QLatin1Char('/') + book.name, file,
+                              [this, file, partial, target, book](const DavResult& got) {
+    --carrying_;
+    const bool written = file->flush() && file->error() == QFileDevice::NoError;
+    file->close();
+    file->deleteLater();
+    std::error_code error;
+    const bool whole = got.ok() && got.status == 200 && written &&
+                       (book.size < 0 || static_cast<qint64>(std::filesystem::file_size(partial, error)) == book.size);
+    if (!whole) {
+      std::filesystem::remove(partial, error);
+      const QString why = got.status == 404 ? QStringLiteral("这本书已不在服务器的书架上。")
+                          : !got.ok()      ? FailureMessage(got.failure, got.status)
+                                           : QStringLiteral("下载的文件不完整，请再试一次。");
+      frame_.statusBar()->clearMessage();
+      MessageBoxes().Show(&frame_, QStringLiteral("《%1》没能下载：%2").arg(book.title, why), QStringLiteral("云书架"),
+                          MessageButtons::Ok, MessageIcon::Exclamation);
+      return;
+    }
+    std::filesystem::rename(partial, target, error);
+    if (error) {
+      std::filesystem::remove(partial, error);
+      MessageBoxes().Show(&frame_, QStringLiteral("《%1》没能保存到本机。").arg(book.title), QStringLiteral("云书架"),
+                          MessageButtons::Ok, MessageIcon::Exclamation);
+      return;
+    }
+    frame_.statusBar()->clearMessage();
+    takePlaceOf_ = target.string();
+    if (open_) open_(target.string());
+  });
 }
 
 void SyncPart::OnPageShown() {
@@ -452,7 +597,8 @@ void SyncPart::OpenDialog() {
   ConfigValues& config = view_.Settings().config;
   config.sync = dialog.Settings();
   const std::string& path = view_.Store().SettingsPath();
-  for (ConfigKey key : {ConfigKey::SyncOn, ConfigKey::SyncServer, ConfigKey::SyncUser, ConfigKey::SyncFolder}) {
+  for (ConfigKey key : {ConfigKey::SyncOn, ConfigKey::SyncServer, ConfigKey::SyncUser, ConfigKey::SyncFolder,
+                        ConfigKey::SyncShelf}) {
     WriteKey(config, key, path);
   }
   password_ = dialog.Password();

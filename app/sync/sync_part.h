@@ -7,11 +7,14 @@
 
 #include <functional>
 #include <memory>
+#include <set>
+#include <string>
 
 #include <QDialog>
 #include <QPointer>
 #include <QString>
 
+#include "app/sync/cloud_shelf.h"
 #include "app/sync/sync_session.h"
 #include "store/config_schema.h"
 #include "text/view_part.h"
@@ -61,6 +64,7 @@ class SyncDialog : public QDialog {
   QLineEdit* password_;
   QLineEdit* folder_;
   QCheckBox* on_;
+  QCheckBox* shelf_;
 };
 
 class SyncPart : public QObject, public ViewPart {
@@ -80,6 +84,12 @@ class SyncPart : public QObject, public ViewPart {
   // The exit: keeps this computer's changes, then sends them for at most 2 s.
   void OnExit();
   void OpenDialog();
+  // 文件 → 云书架...: the server's books; the chosen one comes down and opens at its place.
+  void OpenShelf();
+  // How the reader opens a book by its path (the frame's side bar).
+  void SetOpener(std::function<void(const std::string&)> open) { open_ = std::move(open); }
+  // Books on their way up or down.
+  int Carrying() const { return carrying_; }
   // Sends and fetches now; `loud` shows a failure in a box, not only in the status bar.
   void SyncNow(bool loud);
   void SendSettled();
@@ -104,6 +114,8 @@ class SyncPart : public QObject, public ViewPart {
   BookContext Context() const;
   void KeepPlaceNow();
   QString Account() const;
+  void UploadBook(const std::string& key, const std::string& path, const std::string& title);
+  void Download(const ShelfBook& book);
 
   CVarneloView& view_;
   QMainWindow& frame_;
@@ -121,6 +133,10 @@ class SyncPart : public QObject, public ViewPart {
   bool certificateAsked_ = false;
   std::int64_t openedAt_ = -1;  // the top of the pane when the book opened
   std::int64_t sentAt_ = -1;    // and when its place was last sent
+  std::function<void(const std::string&)> open_;
+  std::set<std::string> shelved_;  // keys known to be on the server's 书架
+  int carrying_ = 0;
+  std::string takePlaceOf_;  // a book fetched from the 书架 opens at its synced place
 };
 
 // The offer's words: "另一台电脑上读到 第23回（今天 08:10），跳过去？"

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include <QTimer>
+
 namespace varnelo::sync {
 namespace {
 
@@ -52,54 +54,116 @@ void SyncSession::WithFolder(std::function<void(const DavResult&)> next) {
 void SyncSession::Round(const QString& name, const std::string& stateFile,
                         std::function<bool(LocalState&)> apply,
                         std::function<void(LocalState&, Outcome&)> after, Done done) {
+  auto spec = std::make_shared<RoundSpec>(RoundSpec{name, stateFile, std::move(apply), std::move(after), std::move(done), false});
+  Try(spec, 0, 0, QByteArray());
+}
+
+void SyncSession::Try(std::shared_ptr<RoundSpec> spec, int tries, int lockTries, QByteArray refused) {
   WithFolder([=, this](const DavResult& folder) {
     if (!folder.ok()) {
-      done(Outcome{folder.failure, folder.status, folder.fingerprint, std::nullopt, false});
+      spec->done(Outcome{folder.failure, folder.status, folder.fingerprint, std::nullopt, false});
       return;
     }
-    client_.Get(name, [=, this](const DavResult& got) {
-      if (!got.ok()) {
-        if (got.status == 404 || got.status == 409) folderKnown_ = false;
-        done(Outcome{got.failure, got.status, got.fingerprint, std::nullopt, false});
-        return;
+    if (!client_.ConditionsRefused() || client_.LocksRefused()) {
+      Exchange(spec, tries, QByteArray(), refused);
+      return;
+    }
+    client_.Lock(kLockSeconds, [=, this](const DavResult& locked) {
+      if (locked.ok()) {
+        Exchange(spec, tries, locked.lockToken, QByteArray());
+      } else if (locked.failure == Failure::Busy && lockTries + 1 < kLockTries) {
+        QTimer::singleShot(kLockWaitMs * (lockTries + 1), this,
+                           [=, this] { Try(spec, tries, lockTries + 1, QByteArray()); });
+      } else if (locked.status == 405 || locked.status == 501 || locked.status == 400) {
+        client_.RefuseLocks();  // no locks here either: the last resort is a plain write
+        Exchange(spec, tries, QByteArray(), QByteArray());
+      } else {
+        spec->done(Outcome{locked.failure, locked.status, locked.fingerprint, std::nullopt, false});
       }
-      std::optional<Document> remote = Document{};
-      if (got.status != 404) remote = Parse(std::string_view(got.body.constData(), got.body.size()));
-      if (!remote) {
-        done(Outcome{Failure::BadReply, got.status, QString(), std::nullopt, false});
-        return;
-      }
-      // Read again: the book may have changed while the server was answering.
-      LocalState state = LoadLocal(stateFile);
-      state.doc = Merge(state.doc, *remote);
-      Outcome outcome;
-      outcome.applied = apply(state);
-      if (after) after(state, outcome);
-      SaveLocal(state, stateFile);
-      if (state.doc == *remote) {
-        state.pending = false;
-        SaveLocal(state, stateFile);
-        done(outcome);
-        return;
-      }
-      const Document sent = state.doc;
-      client_.Put(name, QByteArray::fromStdString(Serialize(sent)),
+    });
+  });
+}
+
+void SyncSession::Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArray token,
+                           QByteArray refused) {
+  // Every way out gives the lock back, and the round ends when the server has heard it: a
+  // reader closing straight after must not leave the folder locked for the others.
+  const auto finish = [=, this](const Outcome& outcome) {
+    if (token.isEmpty()) return spec->done(outcome);
+    client_.Unlock(token, [spec, outcome](const DavResult&) { spec->done(outcome); });
+  };
+  client_.Get(spec->name, [=, this](const DavResult& got) {
+    if (!got.ok()) {
+      if (got.status == 404 || got.status == 409) folderKnown_ = false;
+      finish(Outcome{got.failure, got.status, got.fingerprint, std::nullopt, false});
+      return;
+    }
+    const bool exists = got.status != 404;
+    if (token.isEmpty() && exists && !client_.ConditionsRefused() &&
+        (got.etag.isEmpty() || (!refused.isEmpty() && got.etag == refused))) {
+      // Refused a condition that held, or names no version to hold one on: lock instead.
+      client_.RefuseConditions();
+      Try(spec, tries, 0, QByteArray());
+      return;
+    }
+    std::optional<Document> remote = Document{};
+    if (exists) remote = Parse(std::string_view(got.body.constData(), got.body.size()));
+    if (!remote) {
+      finish(Outcome{Failure::BadReply, got.status, QString(), std::nullopt, false});
+      return;
+    }
+    // Read again: the book may have changed while the server was answering.
+    LocalState state = LoadLocal(spec->stateFile);
+    state.doc = Merge(state.doc, *remote);
+    Outcome outcome;
+    // A try before this one may have taken something in already: that still counts.
+    spec->applied |= spec->apply(state);
+    outcome.applied = spec->applied;
+    if (spec->after) spec->after(state, outcome);
+    SaveLocal(state, spec->stateFile);
+    if (state.doc == *remote) {
+      state.pending = false;
+      SaveLocal(state, spec->stateFile);
+      finish(outcome);
+      return;
+    }
+    const Document sent = state.doc;
+    const WebDavClient::Condition condition{exists, client_.ConditionsRefused() ? QByteArray() : got.etag, token};
+    const std::function<void()> write = [=, this]() mutable {
+      client_.Put(spec->name, QByteArray::fromStdString(Serialize(sent)), condition,
                   [=, this](const DavResult& put) mutable {
+                    if (put.failure == Failure::Changed && token.isEmpty() && tries + 1 < kWriteTries) {
+                      // Another computer wrote first (or the server would not check): its
+                      // document is fetched, merged and written again.
+                      Try(spec, tries + 1, 0, exists ? got.etag : QByteArray());
+                      return;
+                    }
+                    if (put.failure == Failure::Busy && token.isEmpty() && tries + 1 < kWriteTries) {
+                      // Another computer holds the folder locked: a little later, again.
+                      QTimer::singleShot(kLockWaitMs * (tries + 1), this,
+                                         [=, this] { Try(spec, tries + 1, 0, QByteArray()); });
+                      return;
+                    }
                     if (!put.ok()) {
                       if (put.status == 404 || put.status == 409) folderKnown_ = false;
                       outcome.failure = put.failure;
                       outcome.status = put.status;
-                      done(outcome);
+                      finish(outcome);
                       return;
                     }
-                    LocalState now = LoadLocal(stateFile);
+                    LocalState now = LoadLocal(spec->stateFile);
                     if (now.doc == sent) {
                       now.pending = false;
-                      SaveLocal(now, stateFile);
+                      SaveLocal(now, spec->stateFile);
                     }
-                    done(outcome);
+                    finish(outcome);
                   });
-    });
+    };
+    if (beforeWrite_) {
+      beforeWrite_(write);
+    } else {
+      write();
+    }
   });
 }
 
@@ -148,9 +212,9 @@ void SyncSession::SyncRulesAndPending(Done done) {
   }
   Round(QString::fromLatin1(kRulesName) + QStringLiteral(".sync"), rulesFile,
         [settings](LocalState& state) {
-          const auto before = state.seen;
-          ApplyRules(state, settings);
-          return state.seen != before;
+          bool changed = false;
+          ApplyRules(state, settings, &changed);
+          return changed;
         },
         nullptr, [this, keys, done](const Outcome& outcome) { SendPending(keys, 0, outcome, done); });
 }

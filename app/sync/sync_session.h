@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -45,12 +46,36 @@ class SyncSession : public QObject {
   // The book's place was offered: not again.
   void MarkOffered(const BookContext& book, const PlaceOffer& offer);
 
+  // Called with the write of a merged document, which it must run (at once or later): two
+  // computers' rounds can be interleaved step by step.
+  using Step = std::function<void(std::function<void()> write)>;
+  void SetBeforeWrite(Step step) { beforeWrite_ = std::move(step); }
+
+  // A document changed under a write is fetched, merged and written again this many times.
+  static constexpr int kWriteTries = 4;
+  // A folder another computer holds locked is asked again this many times, a little later
+  // each time (about 15 s in all), before the round gives up and keeps its change.
+  static constexpr int kLockTries = 10;
+  static constexpr int kLockWaitMs = 300;
+  static constexpr int kLockSeconds = 30;  // a reader killed holding it holds it no longer
+
  private:
   // Gets the server's copy of `name`, merges it into `state`, lets `apply` take it into
   // Config.ini, and writes the result to the server when it holds something new.
+  struct RoundSpec {
+    QString name;
+    std::string stateFile;
+    std::function<bool(LocalState&)> apply;
+    std::function<void(LocalState&, Outcome&)> after;
+    Done done;
+    bool applied = false;  // some try took something into Config.ini
+  };
   void Round(const QString& name, const std::string& stateFile,
              std::function<bool(LocalState&)> apply, std::function<void(LocalState&, Outcome&)> after,
              Done done);
+  // One try: `refused` is the ETag a 412 was given for, `lockTries` the locks refused so far.
+  void Try(std::shared_ptr<RoundSpec> spec, int tries, int lockTries, QByteArray refused);
+  void Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArray token, QByteArray refused);
   void SendPending(std::vector<std::string> keys, std::size_t k, Outcome soFar, Done done);
   void WithFolder(std::function<void(const DavResult&)> next);
 
@@ -58,6 +83,7 @@ class SyncSession : public QObject {
   std::string host_;
   WebDavClient client_;
   bool folderKnown_ = false;
+  Step beforeWrite_;
 };
 
 }  // namespace varnelo::sync

@@ -1,5 +1,6 @@
 #include <iconv.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -10,7 +11,9 @@
 #include "scratch_folder.h"
 #include "res/command_ids.h"
 #include "store/book_places.h"
+#include "store/chapter_rules.h"
 #include "store/config_store.h"
+#include "store/replace_rules.h"
 #include "text/book_encoding.h"
 
 namespace varnelo::sync {
@@ -204,6 +207,76 @@ TEST(SyncModel, TwoComputersShareMarksRecordsAndTheNewerPlace) {
   SyncWith(office, server, 3100);
   officeStore.LoadBookmarks();
   EXPECT_EQ(officeStore.BookmarkCount(), 0);
+}
+
+}  // namespace
+}  // namespace varnelo::sync
+
+namespace varnelo::sync {
+namespace {
+
+// The rules document between two settings files, as a server would carry it.
+struct RulesComputer {
+  std::string settings;
+  std::string host;
+  LocalState state;
+  void Sync(Document& server, std::int64_t now) {
+    CaptureRules(state, settings, now, host);
+    state.doc = Merge(state.doc, server);
+    ASSERT_TRUE(ApplyRules(state, settings));
+    server = state.doc;
+  }
+};
+
+TEST(SyncModel, RulesTravelOneByOneAndADeletedOneStaysDeleted) {
+  const auto folder = testing::ScratchFolder();
+  RulesComputer home{(folder / "home.ini").string(), "home", {}};
+  RulesComputer office{(folder / "office.ini").string(), "office", {}};
+  const StoredRule a{true, false, "", "本章未完", ""};
+  const StoredRule b{true, true, "", "[0-9]+字", "~"};
+  const StoredRule c{false, false, "/书/三国.txt", "甲", "乙"};
+  const StoredRule kept{true, false, "", "办公室的", ""};  // office's own, from before syncing
+  ASSERT_TRUE(WriteReplaceRules({a, b}, home.settings));
+  ASSERT_TRUE(WriteReplaceRules({kept}, office.settings));
+  UserChapterRules chapters;
+  chapters.SetSettingsPath(home.settings);
+  ASSERT_TRUE(chapters.Save({UserChapterRule{4, "回目", "^第.+回 "}}));
+  Document server;
+  home.Sync(server, 100);
+  office.Sync(server, 110);
+  home.Sync(server, 120);
+
+  const auto sorted = [](std::vector<StoredRule> rules) {
+    std::sort(rules.begin(), rules.end(), [](const auto& x, const auto& y) { return x.pattern < y.pattern; });
+    return rules;
+  };
+  EXPECT_EQ(sorted(ReadReplaceRules(office.settings)), sorted({a, b, kept}));
+  EXPECT_EQ(ReadReplaceRules(home.settings), ReadReplaceRules(office.settings)) << "one order on both";
+  UserChapterRules arrived;
+  arrived.SetSettingsPath(office.settings);
+  arrived.Load();
+  EXPECT_EQ(arrived.Rules(), chapters.Rules()) << "the chapter rule arrives whole";
+
+  // Offline, home edits a's replacement; office deletes b, adds c and switches b built-in off.
+  StoredRule edited = a;
+  edited.replacement = "（续）";
+  std::vector<StoredRule> homeRules = ReadReplaceRules(home.settings);
+  std::replace(homeRules.begin(), homeRules.end(), a, edited);
+  ASSERT_TRUE(WriteReplaceRules(homeRules, home.settings));
+  std::vector<StoredRule> officeRules = ReadReplaceRules(office.settings);
+  officeRules.erase(std::find(officeRules.begin(), officeRules.end(), b));
+  officeRules.push_back(c);
+  ASSERT_TRUE(WriteReplaceRules(officeRules, office.settings));
+  ASSERT_TRUE(WriteBuiltInOn({true, false, true}, office.settings));
+  office.Sync(server, 210);
+  home.Sync(server, 200);
+  office.Sync(server, 220);
+  home.Sync(server, 230);  // an old copy of b at home must not bring it back
+  for (const RulesComputer* pc : {&home, &office}) {
+    EXPECT_EQ(sorted(ReadReplaceRules(pc->settings)), sorted({edited, c, kept})) << pc->host;
+    EXPECT_EQ(ReadBuiltInOn(3, pc->settings), (std::vector<bool>{true, false, true})) << pc->host;
+  }
+  EXPECT_EQ(server.items.count(kCleanPrefix + std::string("builtin")), 1u);
 }
 
 }  // namespace

@@ -14,22 +14,29 @@
 #include <QDateTime>
 #include <QFrame>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QStatusBar>
+#include <QTreeWidget>
 
 #include <filesystem>
 #include <fstream>
 
+#include "app/sync/cloud_shelf.h"
 #include "app/sync/sync_part.h"
 #include "app/sync/sync_session.h"
 #include "platform/codepage.h"
 #include "res/command_ids.h"
 #include "store/book_places.h"
+#include "store/chapter_rules.h"
 #include "store/config_store.h"
+#include "store/replace_rules.h"
 #include "tests/gui/test_support.h"
 #include "text/view_offsets.h"
 
@@ -191,6 +198,21 @@ TEST(SyncWords, AListingNamesTheFilesBelowTheFolderOnly) {
   EXPECT_FALSE(ParseListing(xml.left(xml.size() - 10), QStringLiteral("/dav/varnelo/"), names));
 }
 
+TEST(SyncWords, AShelfNameGivesBackItsTitleAndKeyAndNothingElseIsABook) {
+  const std::string key = "0123456789abcdef-4321";
+  QString title;
+  std::string found;
+  ASSERT_TRUE(ParseShelfName(ShelfName(QStringLiteral("三国~演义/上"), key), title, found));
+  EXPECT_EQ(title, QStringLiteral("三国_演义_上"));
+  EXPECT_EQ(found, key);
+  const QString name = ShelfName(QStringLiteral("书"), key);
+  for (const QString& other : {name + QStringLiteral(".1a2b3c4d.part"), QStringLiteral("书.txt"),
+                               QStringLiteral("书~0123456789abcdef.txt"), QStringLiteral("书~0123456789abcdeg-1.txt"),
+                               QStringLiteral("~0123456789abcdef-1.txt"), QStringLiteral("sub/") + name}) {
+    EXPECT_FALSE(ParseShelfName(other, title, found)) << other.toStdString();
+  }
+}
+
 #define NEED_RCLONE()                                                                  \
   if (!DavServer::Available()) GTEST_SKIP() << "rclone is not installed (tools/setup.sh installs it)"
 
@@ -248,6 +270,68 @@ TEST(SyncServer, TwoComputersShareTheirBookAndKeepWhatEachDidOffline) {
   ASSERT_TRUE(last.offer) << "office's place is the newer";
   EXPECT_EQ(last.offer->offset, 3000);
   EXPECT_FALSE(office.State().pending);
+}
+
+// Two computers write the same document at the same moment: home has read it and is about
+// to write when office writes. Neither change may be lost, whether the server checks the
+// version on the write or the folder has to be locked for it (rclone: the second round).
+TEST(SyncServer, TwoComputersWritingAtOnceLoseNoChange) {
+  NEED_RCLONE();
+  DavServer server;
+  ASSERT_TRUE(server.Start());
+  Computer home("home", SmallBook());
+  Computer office("office", SmallBook());
+  home.Connect(server.Url());
+  office.Connect(server.Url());
+  const auto mark = [](Computer& c, std::int64_t offset) {
+    CConfigStore store;
+    store.SetSettingsPath(c.Settings());
+    ASSERT_EQ(store.AddBookmark(c.path_, "书", 1, "章节", 0, offset, "m"), CConfigStore::AddResult::Added);
+  };
+  ASSERT_EQ(home.Sync(900).failure, Failure::None);
+  mark(home, 100);
+  ASSERT_EQ(home.Sync(1000).failure, Failure::None);
+  ASSERT_EQ(office.Sync(1100).failure, Failure::None);
+
+  // Home's first write of each round waits; its writes after that go at once.
+  std::function<void()> paused;
+  bool hold = false;
+  home.session_->SetBeforeWrite([&paused, &hold](std::function<void()> write) {
+    if (!hold) return write();
+    hold = false;
+    paused = std::move(write);
+  });
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    const std::int64_t now = 2000 + round * 1000;
+    mark(home, 1000 + round * 10);
+    mark(office, 2000 + round * 10);
+    std::optional<Outcome> homeDone;
+    std::optional<Outcome> officeDone;
+    hold = true;
+    home.session_->SyncBook(home.At(now), [&homeDone](const Outcome& o) { homeDone = o; });
+    ASSERT_TRUE(testing::RunEventLoop(20000, [&paused] { return static_cast<bool>(paused); }));
+    office.session_->SyncBook(office.At(now + 1), [&officeDone](const Outcome& o) { officeDone = o; });
+    testing::RunEventLoop(1500, [&officeDone] { return officeDone.has_value(); });
+    // Under a lock the other computer waits for it; with versions checked it writes first.
+    EXPECT_EQ(officeDone.has_value(), !home.session_->Client().ConditionsRefused());
+    std::function<void()> write = std::move(paused);
+    paused = nullptr;
+    write();
+    ASSERT_TRUE(testing::RunEventLoop(30000, [&] { return homeDone && officeDone; }));
+    EXPECT_EQ(homeDone->failure, Failure::None);
+    EXPECT_EQ(officeDone->failure, Failure::None);
+    const std::optional<Document> kept =
+        Parse(testing::FileBytes((server.Root() / "varnelo" / (BookKey(home.text_) + ".sync")).string()));
+    ASSERT_TRUE(kept);
+    for (std::int64_t offset : {std::int64_t{100}, 1000 + round * std::int64_t{10}, 2000 + round * std::int64_t{10}}) {
+      EXPECT_EQ(kept->items.count(kMarkPrefix + std::to_string(CharacterIndexOf(home.text_, offset))), 1u)
+          << "the bookmark at " << offset << " was lost";
+    }
+    EXPECT_FALSE(home.State().pending);
+    EXPECT_FALSE(office.State().pending);
+  }
+  EXPECT_TRUE(home.session_->Client().ConditionsRefused()) << "rclone checks no ETag on MOVE";
 }
 
 TEST(SyncServer, EveryFailureSaysWhyAndKeepsTheChange) {
@@ -387,6 +471,133 @@ TEST(SyncReaders, AChapterReadOnOneIsOfferedOnTheOther) {
     EXPECT_EQ(CharacterIndexOf(office.view_->Text(), TopOfPaneOffset(*office.view_)), readTo);
     office.app_.MainFrame()->close();
   }
+  slot = previous;
+}
+
+// Another computer's new chapter rule and replace rule, brought by "立即同步": the chapter
+// rule menu lists the rule and the open page is cleaned by the replace rule at once.
+TEST(SyncReaders, RulesFromAnotherComputerShowAtOnce) {
+  NEED_RCLONE();
+  DavServer server;
+  ASSERT_TRUE(server.Start());
+  MemoryPasswords passwords;
+  PasswordService*& slot = PasswordSlot();
+  PasswordService* previous = slot;
+  slot = &passwords;
+  testing::ReaderSession reader;
+  const std::string config = reader.home_.ConfigPath();
+  testing::SetKey(ConfigKey::SyncOn, "1", config);
+  testing::SetKey(ConfigKey::SyncServer, server.Url().toStdString(), config);
+  testing::SetKey(ConfigKey::SyncUser, "reader", config);
+  testing::SetKey(ConfigKey::CleanFlag, "1", config);
+  const std::string book = reader.home_.Folder() + "书.txt";
+  std::ofstream(book, std::ios::binary) << SmallBook();
+  ASSERT_TRUE(reader.StartReader());
+  reader.OpenByKeys(book);
+  auto* mark = reader.app_.MainFrame()->findChild<QLabel*>(QStringLiteral("syncMark"));
+  ASSERT_TRUE(testing::RunEventLoop(20000, [mark] { return mark->text() == QStringLiteral("已同步"); }));
+  ASSERT_TRUE(reader.view_->Pane()->toPlainText().contains(QStringLiteral("Some text here.")));
+
+  Computer other("other", SmallBook());
+  other.Connect(server.Url());
+  UserChapterRules rules;
+  rules.SetSettingsPath(other.Settings());
+  ASSERT_TRUE(rules.Save({UserChapterRule{1, "章首", "^Chapter"}}));
+  ASSERT_TRUE(WriteReplaceRules({StoredRule{true, false, "", "Some text here.", "换过的字"}}, other.Settings()));
+  std::optional<Outcome> sent;
+  other.session_->SyncRulesAndPending([&sent](const Outcome& o) { sent = o; });
+  ASSERT_TRUE(testing::RunEventLoop(30000, [&sent] { return sent.has_value(); }));
+  ASSERT_EQ(sent->failure, Failure::None);
+
+  const auto menuTexts = [&reader] {
+    QStringList texts;
+    for (QAction* action : reader.app_.MainFrame()->StoreMenuOf(StoreMenu::ChapterRules)->actions())
+      texts << action->text();
+    return texts;
+  };
+  ASSERT_FALSE(menuTexts().contains(QStringLiteral("章首")));
+  // A change of this reader's own goes up in the same round, so the round writes (and on
+  // rclone its first write is refused and tried again): what came in must still show.
+  ASSERT_TRUE(WriteReplaceRules({StoredRule{true, false, "", "本机的规则", ""}}, config));
+  EXPECT_TRUE(testing::WithModalDialog([&] { reader.Action(cmd::kSync)->trigger(); }, [](QDialog& dialog) {
+    dialog.findChild<QPushButton*>(QStringLiteral("syncNow"))->click();
+  }));
+  EXPECT_TRUE(testing::RunEventLoop(20000, [&] { return menuTexts().contains(QStringLiteral("章首")); }))
+      << menuTexts().join(QLatin1Char(',')).toStdString();
+  const QString page = reader.view_->Pane()->toPlainText();
+  EXPECT_TRUE(page.contains(QStringLiteral("换过的字"))) << page.left(200).toStdString();
+  EXPECT_FALSE(page.contains(QStringLiteral("Some text here."))) << page.left(200).toStdString();
+  reader.app_.MainFrame()->close();
+  slot = previous;
+}
+
+// With the 书架 on, a book read on one computer goes up whole; another lists it in 文件 →
+// 云书架..., fetches the same bytes and opens it where the first left off.
+TEST(SyncReaders, ABookFromTheShelfOpensWhereTheOtherComputerLeftOff) {
+  NEED_RCLONE();
+  DavServer server;
+  ASSERT_TRUE(server.Start());
+  MemoryPasswords passwords;
+  PasswordService*& slot = PasswordSlot();
+  PasswordService* previous = slot;
+  slot = &passwords;
+  const auto configure = [&server](const std::string& config, bool shelf) {
+    testing::SetKey(ConfigKey::SyncOn, "1", config);
+    testing::SetKey(ConfigKey::SyncServer, server.Url().toStdString(), config);
+    testing::SetKey(ConfigKey::SyncUser, "reader", config);
+    testing::SetKey(ConfigKey::SyncShelf, shelf ? "1" : "0", config);
+  };
+  const std::string book = testing::CorpusBook("三国演义.txt");
+  const std::filesystem::path shelf = server.Root() / "varnelo" / "书架";
+  std::int64_t readTo = 0;
+  {
+    testing::ReaderSession home;
+    configure(home.home_.ConfigPath(), true);
+    ASSERT_TRUE(home.StartReader());
+    home.OpenByKeys(book);
+    const auto shelved = [&shelf] {
+      std::error_code error;
+      int books = 0;
+      for (const auto& entry : std::filesystem::directory_iterator(shelf, error)) {
+        if (entry.path().extension() != ".txt" || entry.path().filename().string().front() == '.') return false;
+        ++books;
+      }
+      return books == 1;
+    };
+    ASSERT_TRUE(testing::RunEventLoop(30000, shelved)) << home.app_.MainFrame()->statusBar()->currentMessage().toStdString();
+    for (int k = 0; k < 7; ++k) testing::PressKey(home.view_->Pane(), QKeyCombination(Qt::Key_Right));
+    readTo = CharacterIndexOf(home.view_->Text(), TopOfPaneOffset(*home.view_));
+    ASSERT_GT(readTo, 0);
+    home.app_.MainFrame()->close();
+  }
+  testing::ReaderSession office;
+  configure(office.home_.ConfigPath(), false);
+  ASSERT_TRUE(office.StartReader());
+  QStringList listed;
+  QTimer pick;
+  QObject::connect(&pick, &QTimer::timeout, [&listed] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || dialog->windowTitle() != QStringLiteral("云书架")) return;
+    auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("shelfList"));
+    for (int k = 0; list != nullptr && k < list->topLevelItemCount(); ++k) {
+      listed << list->topLevelItem(k)->text(0) + QLatin1Char('|') + list->topLevelItem(k)->text(1);
+    }
+    dialog->findChild<QPushButton*>(QStringLiteral("shelfTake"))->click();
+  });
+  pick.start(20);
+  office.Action(cmd::kCloudShelf)->trigger();
+  const std::string fetched = office.home_.Folder() + "云书架/三国演义.txt";
+  ASSERT_TRUE(testing::RunEventLoop(30000, [&] { return office.view_->CurrentPath() == fetched; }));
+  pick.stop();
+  EXPECT_EQ(listed, QStringList{QStringLiteral("三国演义|") + SizeText(static_cast<qint64>(std::filesystem::file_size(book)))});
+  EXPECT_TRUE(testing::FileBytes(fetched) == testing::FileBytes(book)) << "the same bytes";
+  EXPECT_TRUE(testing::RunEventLoop(20000, [&] {
+    return CharacterIndexOf(office.view_->Text(), TopOfPaneOffset(*office.view_)) == readTo;
+  })) << "opens at the other computer's place";
+  for (const auto& entry : std::filesystem::directory_iterator(office.home_.Folder() + "云书架")) {
+    EXPECT_EQ(entry.path().filename().string(), "三国演义.txt") << "nothing half-written is left";
+  }
+  office.app_.MainFrame()->close();
   slot = previous;
 }
 
