@@ -12,6 +12,7 @@
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
+#include "platform/start_timeline.h"
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
 #include "text/bookmark_part.h"
@@ -92,8 +93,13 @@ void CVarneloView::BuildControls() {
   connect(numberBox_, &QLineEdit::textEdited, this, [this] { GoToTypedPage(); });
   connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
     // The line the exit save keeps is the one on screen, not the one of the last tick.
-    settings_.book.firstVisibleLine = pane_->FirstVisibleLine();
-    emit StatusChanged();
+    const int line = pane_->FirstVisibleLine();
+    settings_.book.firstVisibleLine = line;
+    // A pixel step mostly leaves the first line where it was: the status bar has nothing new.
+    const std::pair<int, int> place{currentPage_, pane_->LineIndex(line)};
+    if (place == reportedPlace_) return;
+    reportedPlace_ = place;
+    emit PlaceChanged();
   });
 }
 
@@ -167,8 +173,18 @@ void CVarneloView::OnInitialUpdate() {
   sideBarHidden_ = config.sideBarHidden != 0;
   appearance_ = config.appearance;
   NotifyStartup(StartupStep::SettingsRead);
+  StartMark("view: settings read");
   NotifyStartup(StartupStep::AppearanceLoaded);
+  StartMark("view: appearance");
+  // The page is laid out at the width it is shown at, once: a pane still at its first size
+  // would lay the whole page out a character a line first.
+  if (viewWidth_ == 0 && viewHeight_ == 0) {
+    viewWidth_ = width();
+    viewHeight_ = height();
+    LayOut();
+  }
   bookmarks_->ReturnToLastPosition();
+  StartMark("view: last book returned");
   NotifyStartup(StartupStep::BookReturned);
   LayOut();
 }
