@@ -257,6 +257,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   void RegisterCommands();
   void LayOut();
   void MaskBarUnderPage();
+  void ReportPlace();
   int FirstPageToShow(int otherwise);
   void PushToControls();
   bool PullFromControls();
