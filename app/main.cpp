@@ -16,6 +16,7 @@
 
 int main(int argc, char** argv) {
   using varnelo::CommandLine;
+  varnelo::StartMark("main");
   // Read before Qt starts, so that the questions and the mistakes are answered where there
   // is no display.
   const CommandLine line = varnelo::ParseCommandLine({argv, argv + argc});
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
   varnelo::ChineseLocale chinese;
   QApplication qt(argc, argv);
   chinese.Install();
+  varnelo::StartMark("Qt started");
   QApplication::setApplicationName(QStringLiteral("Varnelo"));
   // The desktop entry's name: a Wayland desktop finds the window's icon and name by it.
   QGuiApplication::setDesktopFileName(QLatin1String(VARNELO_APP_ID));
@@ -50,11 +52,13 @@ int main(int argc, char** argv) {
       break;
   }
 
+  varnelo::StartMark("single instance asked");
   varnelo::CVarneloApp app;
   instance.Listen([&app](const std::string& handed) { app.OnHandOver(handed); });
   std::vector<std::string> arguments{argv[0]};
   if (!book.empty()) arguments.push_back(book);
   if (!app.InitInstance(arguments)) return 1;  // the file named on the command line was unreadable
+  varnelo::StartMark("start done, window shown");
   varnelo::ProbeFirstPaint(app.MainFrame()->View()->Pane()->viewport());
   return QApplication::exec();
 }

@@ -30,6 +30,7 @@
 #include "aids/reading_aids.h"
 #include "app/immersive_mode.h"
 #include "app/page_context_menu.h"
+#include "app/startup_probe.h"
 #include "app/sync/sync_part.h"
 #include "app/varnelo_app.h"
 #include "app/varnelo_doc.h"
@@ -92,7 +93,9 @@ void CMainFrame::PreCreateWindow() {
 
 void CMainFrame::OnCreate() {
   view_ = new CVarneloView(app_.Settings(), this);
+  StartMark("view made");
   aids_ = AttachReadingAids(*view_);
+  StartMark("reading aids made");
   auto sync = std::make_unique<sync::SyncPart>(*view_, *this);
   sync->SetOpener([this](const std::string& path) { aids_.sideBar->OpenPath(path); });
   sync_ = sync.get();
@@ -101,10 +104,13 @@ void CMainFrame::OnCreate() {
   view_->AddPart(
       std::make_unique<PageContextMenu>(*view_, router_, [this](int id) { return RunCommand(id); }));
   setCentralWidget(view_);
+  StartMark("view and parts made");
   router_.SetChain({view_, app_.Document(), this, &app_});
 
   BuildMenus();
+  StartMark("menus built");
   CreateToolBar();
+  StartMark("tool bar built");
   CreateStatusBar();
 
   elapsedSeconds_ = 0;
@@ -115,32 +121,41 @@ void CMainFrame::OnCreate() {
   UpdateTimeDisplay();
 
   SizeCountPanes();
+  StartMark("status bar");
 
   if (toolBarFlag_ == 0) toolBar_->hide();
   if (statusBarFlag_ == 0) statusBar()->hide();
   timers_->SetTimer(kPlacementTimer, kPlacementDelayMs);
 
-  // Scrolling reports a change for every pixel it moves: refresh once per event-loop turn.
-  connect(view_, &CVarneloView::StatusChanged, this, [this] {
-    if (statusRefreshPending_) return;
-    statusRefreshPending_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          statusRefreshPending_ = false;
-          UpdateStatusPanes();
-          UpdateCommandUI();
-        },
-        Qt::QueuedConnection);
-  });
+  connect(view_, &CVarneloView::StatusChanged, this, [this] { RefreshStatusSoon(true); });
+  // No command's state follows the reading position: scrolling refreshes the panes only.
+  connect(view_, &CVarneloView::PlaceChanged, this, [this] { RefreshStatusSoon(false); });
   // As idle processing would: a mode that ends by itself (scrolling reaching the end)
   // releases its button before the reader waits for input again.
   if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
     connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CMainFrame::UpdateCommandUI);
   }
   immersive_ = new ImmersiveMode(*this);
+  StartMark("reading mode made");
   immersive_->RestoreAtStart();
   UpdateCommandUI();
+  StartMark("status bar, timers, reading mode");
+}
+
+// Changes come in bursts (a scroll reports every line it passes): refresh once per
+// event-loop turn.
+void CMainFrame::RefreshStatusSoon(bool commandsToo) {
+  commandsRefreshPending_ = commandsRefreshPending_ || commandsToo;
+  if (statusRefreshPending_) return;
+  statusRefreshPending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        statusRefreshPending_ = false;
+        UpdateStatusPanes();
+        if (std::exchange(commandsRefreshPending_, false)) UpdateCommandUI();
+      },
+      Qt::QueuedConnection);
 }
 
 QAction* CMainFrame::MakeAction(int id, const QString& text) {

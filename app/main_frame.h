@@ -71,6 +71,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   ConfigValues ExitValues() const;
   void UpdateCommandUI();
   void UpdateStatusPanes();
+  void RefreshStatusSoon(bool commandsToo);
 
   // For the status bar and tests.
   QLabel* MessagePane() const { return messagePane_; }
@@ -155,6 +156,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   QSystemTrayIcon* trayIcon_ = nullptr;
   QMenu* trayMenu_ = nullptr;
   bool statusRefreshPending_ = false;
+  bool commandsRefreshPending_ = false;
   bool promptShown_ = false;  // the message pane shows a prompt, not the idle text
   QString countPanesMeasuredFor_;  // the count's text and font the panes' widths were measured for
 

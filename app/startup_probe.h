@@ -1,7 +1,9 @@
 // For the start-up benchmark: with VARNELO_FIRST_PAINT_PROBE set, the reader writes the
 // monotonic clock (in nanoseconds) to standard output once the page pane has painted its
-// first page, and ends.
+// first page, and ends. The start's timeline (platform/start_timeline.h) marks that paint.
 #pragma once
+
+#include "platform/start_timeline.h"
 
 class QWidget;
 

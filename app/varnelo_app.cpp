@@ -1,6 +1,7 @@
 #include "app/varnelo_app.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QTimer>
@@ -12,6 +13,7 @@
 #include "app/link_label.h"
 #include "app/links.h"
 #include "app/main_frame.h"
+#include "app/startup_probe.h"
 #include "app/varnelo_doc.h"
 #include "platform/atomic_file.h"
 #include "platform/long_work.h"
@@ -71,16 +73,22 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   } else {
     doc_->OnNewDocument();
   }
+  StartMark("settings read, document made");
   frame_ = std::make_unique<CMainFrame>(*this);
+  StartMark("frame built");
   // The named book replaces the last one at once: reading the last one would only delay it.
   if (withBook) frame_->View()->ExpectNamedBook();
+  // The view takes its place in the window now, so the book's page is laid out at its width.
+  if (QLayout* layout = frame_->layout()) layout->activate();
   frame_->View()->OnInitialUpdate();
+  StartMark("view's initial update (last book)");
   // What a reader killed while saving left beside its settings (a book's is removed as the
   // book opens).
   RemoveStaleTemporaries(frame_->View()->Store().SettingsPath());
   frame_->UpdateCommandUI();  // the check marks the start-up set, such as night mode's
 
   frame_->show();
+  StartMark("frame shown");
   if (const QScreen* screen = frame_->screen()) {
     QRect area = frame_->frameGeometry();
     area.moveCenter(screen->availableGeometry().center());
@@ -131,6 +139,7 @@ void CVarneloApp::BringToFront() {
   }
   if (frame_->isMinimized()) frame_->setWindowState(frame_->windowState() & ~Qt::WindowMinimized);
   frame_->show();
+  StartMark("frame shown");
   frame_->raise();
   frame_->activateWindow();
 }

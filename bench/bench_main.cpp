@@ -241,7 +241,7 @@ int main(int argc, char** argv) {
   }
   // --gui: only the figures of the reader's window.
   const bool windowOnly = argc >= 2 && (std::strcmp(argv[1], "--gui") == 0 || std::strcmp(argv[1], "--startup") == 0 ||
-                                        std::strcmp(argv[1], "--scroll-soak") == 0);
+                                        std::strncmp(argv[1], "--scroll-soak", 13) == 0);
   if (!windowOnly) {
     const std::string book = SyntheticBook(kBookBytes);
     std::string work;
@@ -346,6 +346,17 @@ int main(int argc, char** argv) {
   }
   // --scroll-soak [STEPS]: only the live auto-scroll figures (a shorter run than the
   // bench's own, longer when asked: 33 steps a second).
+  // --scroll-soak-minutes N [SECONDS]: N minutes of it, a line of CPU and memory every
+  // SECONDS (60 by default).
+  if (argc >= 3 && std::strcmp(argv[1], "--scroll-soak-minutes") == 0) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    const char* book = std::getenv("VARNELO_SOAK_BOOK");
+    varnelo::bench::SoakAutoScrollFor(book != nullptr ? book : largest.string(), std::atof(argv[2]),
+                                      argc >= 4 ? std::max(std::atoi(argv[3]), 1) : 60);
+    return 0;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "--scroll-soak") == 0) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
       setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -17,4 +17,8 @@ struct ScrollSoakFigures {
 // its own event loop as a user runs it (timers, idle processing, painting): `steps` steps.
 ScrollSoakFigures SoakAutoScroll(const std::string& path, int steps);
 
+// The same for `minutes` of wall-clock time, printing the share of a core and the resident
+// memory every `reportSeconds` (each line over the interval since the one before).
+void SoakAutoScrollFor(const std::string& path, double minutes, int reportSeconds);
+
 }  // namespace varnelo::bench

@@ -98,12 +98,15 @@ double Best(const std::vector<std::string>& argv, const std::string& lastBook, i
 }  // namespace
 
 int RunBareWindow(int argc, char** argv) {
+  StartMark("main");
   QApplication app(argc, argv);
+  StartMark("Qt started");
   QMainWindow window;
   auto* central = new QWidget(&window);
   window.setCentralWidget(central);
   window.resize(800, 600);
   window.show();
+  StartMark("window shown");
   ProbeFirstPaint(central);
   return QApplication::exec();
 }

@@ -9,6 +9,8 @@
 #include <QPalette>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -18,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <optional>
 
 #include "platform/installed_face.h"
 #include "platform/text_column.h"
@@ -27,9 +30,44 @@ namespace {
 
 constexpr int kDefaultTextLimit = 32767;
 
+// Scrolling by the pixel changes the value at every step but moves the slider only now and
+// then: the bar is drawn again only when it would look different.
+class QuietScrollBar : public QScrollBar {
+ public:
+  using QScrollBar::QScrollBar;
+
+ protected:
+  void sliderChange(SliderChange change) override {
+    if (change == SliderValueChange && drawn_ && Look() == *drawn_) return;
+    QScrollBar::sliderChange(change);
+  }
+  void paintEvent(QPaintEvent* event) override {
+    drawn_ = Look();
+    QScrollBar::paintEvent(event);
+  }
+
+ private:
+  // The slider's place, and the ends, whose arrows a style may grey.
+  struct Shown {
+    QRect slider;
+    bool atMinimum;
+    bool atMaximum;
+    bool operator==(const Shown&) const = default;
+  };
+  Shown Look() const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this),
+            value() == minimum(), value() == maximum()};
+  }
+
+  std::optional<Shown> drawn_;
+};
+
 }  // namespace
 
 RichPane::RichPane(QWidget* parent) : QTextEdit(parent), textLimit_(kDefaultTextLimit) {
+  setVerticalScrollBar(new QuietScrollBar(Qt::Vertical, this));
   setAcceptRichText(false);
   setReadOnly(true);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

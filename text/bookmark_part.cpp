@@ -64,7 +64,9 @@ bool BookmarkPart::ReturnToLastPosition() {
     view_.ReturnWithoutText(last.path, ToInt(LeadingNumber(last.page)));
     return true;
   }
-  if (last.path.empty() || !view_.LoadText(last.path)) return false;
+  if (last.path.empty()) return false;
+  view_.SetFirstPageOfNextLoad(ToInt(LeadingNumber(last.page)));
+  if (!view_.LoadText(last.path)) return false;
   ShowStoredPage(last.page);
   view_.Timers().SetTimer(kRestoreLineTimer, kRestoreDelayMs);
   return true;

@@ -1,5 +1,6 @@
 #include "text/varnelo_view.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include "platform/codepage.h"
 #include "platform/program_folder.h"
 #include "platform/services.h"
+#include "platform/start_timeline.h"
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
 #include "text/bookmark_part.h"
@@ -90,11 +92,23 @@ void CVarneloView::BuildControls() {
           [this] { OnCommand(cmd::kNextPageButton); });
   // Only the user's own changes: the exchange sets the box with setText, which is silent.
   connect(numberBox_, &QLineEdit::textEdited, this, [this] { GoToTypedPage(); });
-  connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-    // The line the exit save keeps is the one on screen, not the one of the last tick.
-    settings_.book.firstVisibleLine = pane_->FirstVisibleLine();
-    emit StatusChanged();
-  });
+  connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { ReportPlace(); });
+  // The page's layout may go on after it shows, moving the lines under a still scroll bar.
+  // Asked once the layout step is over, never from inside it.
+  connect(pane_->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+          [this] { ReportPlace(); }, Qt::QueuedConnection);
+}
+
+void CVarneloView::ReportPlace() {
+  // The line the exit save keeps is the one on screen, not the one of the last tick.
+  const int line = pane_->FirstVisibleLine();
+  settings_.book.firstVisibleLine = line;
+  // A pixel step mostly leaves the first character where it was: the status bar has
+  // nothing new.
+  const std::pair<int, int> place{currentPage_, pane_->LineIndex(line)};
+  if (place == reportedPlace_) return;
+  reportedPlace_ = place;
+  emit PlaceChanged();
 }
 
 void CVarneloView::AddPart(std::unique_ptr<ViewPart> part) { parts_.push_back(std::move(part)); }
@@ -171,8 +185,18 @@ void CVarneloView::OnInitialUpdate() {
   sideBarHidden_ = config.sideBarHidden != 0;
   appearance_ = config.appearance;
   NotifyStartup(StartupStep::SettingsRead);
+  StartMark("view: settings read");
   NotifyStartup(StartupStep::AppearanceLoaded);
+  StartMark("view: appearance");
+  // The page is laid out at the width it is shown at, once: a pane still at its first size
+  // would lay the whole page out a character a line first.
+  if (viewWidth_ == 0 && viewHeight_ == 0) {
+    viewWidth_ = width();
+    viewHeight_ = height();
+    LayOut();
+  }
   bookmarks_->ReturnToLastPosition();
+  StartMark("view: last book returned");
   NotifyStartup(StartupStep::BookReturned);
   LayOut();
 }

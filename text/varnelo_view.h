@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/command_router.h"
@@ -178,6 +179,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The next load of the book on screen reads these changes the reader itself wrote into
   // it (in order, in its GB18030 text), so every kept place moves through each exactly.
   void ExpectChanges(std::vector<TextShift> shifts) { expectedShifts_ = std::move(shifts); }
+  // The page the next load shows first in place of its first page, when the book has it:
+  // a return to a place lays out only the page it returns to.
+  void SetFirstPageOfNextLoad(int page) { nextLoadPage_ = page; }
   int ChapterRule() const { return chapterRule_; }
   // The reader's choice, which a book read for the first time is paged by; the exit keeps it.
   int ChosenPagingMode() const { return chosenMode_; }
@@ -246,6 +250,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // The character count, the reading position, the paging, a mode's check mark or edit
   // mode changed.
   void StatusChanged();
+  // Scrolling moved the reading position to another character: only the reading pane of
+  // the status bar follows it.
+  void PlaceChanged();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -255,6 +262,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   void BuildControls();
   void RegisterCommands();
   void LayOut();
+  void MaskBarUnderPage();
+  void ReportPlace();
+  int FirstPageToShow(int otherwise);
   void PushToControls();
   bool PullFromControls();
   bool PreTranslateKey(int key);
@@ -285,6 +295,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   int chosenRule_ = kAutoChapterRule;
   std::optional<int> nextLoadMode_;
   std::vector<TextShift> expectedShifts_;
+  std::optional<int> nextLoadPage_;
+  std::optional<int> firstPageOfLoad_;  // the one asked for the load under way
   std::optional<Pagination> prescanned_;  // the next chapter paging's table, made off the window's thread
   UserRuleScan userRuleScan_;
   int pageNumberValue_ = 0;
@@ -304,6 +316,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   TextAppearance appearance_;
   bool sideBarHidden_ = false;
 
+  // The reading position last reported by PlaceChanged: page and first visible character.
+  std::pair<int, int> reportedPlace_{-1, -1};
   int viewWidth_ = 0;
   int viewHeight_ = 0;
   int quoteHeight_ = 0;

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegion>
 #include <QResizeEvent>
 
 #include "text/varnelo_view.h"
@@ -40,6 +41,19 @@ void Place(QWidget* widget, const FormLayout::Box& box) {
 
 }  // namespace
 
+// The bottom bar's top edge lies under the page, which covers it. Masked off there, the
+// bar is not drawn again for the strip every scrolling step uncovers at the page's foot.
+void CVarneloView::MaskBarUnderPage() {
+  QRegion shown(bottomFrame_->rect());
+  const QRect page = pane_->contentsRect().translated(pane_->pos() - bottomFrame_->pos());
+  shown -= QRegion(page);
+  if (shown == QRegion(bottomFrame_->rect())) {
+    bottomFrame_->clearMask();
+  } else {
+    bottomFrame_->setMask(shown);
+  }
+}
+
 void CVarneloView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   viewWidth_ = event->size().width();
@@ -60,6 +74,7 @@ void CVarneloView::SetSideBarHidden(bool hidden) {
   Place(list_, form.list);
   list_->setVisible(!sideBarHidden_);
   Place(pane_, form.pane);
+  MaskBarUnderPage();
 }
 
 void CVarneloView::SetLayoutOverride(std::function<void(int width, int height)> layOut) {
@@ -77,6 +92,7 @@ void CVarneloView::LayOut() {
   list_->setVisible(!sideBarHidden_);
   Place(pane_, form.pane);
   Place(bottomFrame_, form.frame);
+  MaskBarUnderPage();
   Place(countLabel_, form.countLabel);
   Place(countBox_, form.countBox);
   Place(numberLabel_, form.numberLabel);

@@ -1,6 +1,7 @@
 // The view's book: loading, the two paging passes, showing a page and moving between pages.
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/long_work.h"
 #include "platform/services.h"
+#include "platform/start_timeline.h"
 #include "text/book_encoding_part.h"
 #include "text/page_write_back.h"
 #include "text/varnelo_view.h"
@@ -36,10 +38,12 @@ bool CVarneloView::LoadText(std::string path) {
   // A bookmark's mode holds for this load only, whether or not the book comes.
   const std::optional<int> forcedMode = std::exchange(nextLoadMode_, std::nullopt);
   std::vector<TextShift> expected = std::exchange(expectedShifts_, {});
+  const std::optional<int> firstPage = std::exchange(nextLoadPage_, std::nullopt);
   if (path.empty()) return false;
   std::string bytes;
   BookForm form;
   const LoadStatus status = ReadBook(path, ChosenEncoding(*this, path), bytes, form);
+  StartMark("book read");
   if (status != LoadStatus::Missing && editMode_ != 0) SetEditMode(false);
   refusedUnicodePath_ = status == LoadStatus::Unicode ? path : std::string();
   if (status != LoadStatus::Ok) {
@@ -85,6 +89,8 @@ bool CVarneloView::LoadText(std::string path) {
   before = std::string();
   // The mirror still names the previous book: its reading period ends here.
   UpdateReadRecord();
+  StartMark("book normalised");
+  firstPageOfLoad_ = firstPage;
   if (pagingMode_ == kChapterPaging) {
     PaginateByChapters();
   } else {
@@ -104,8 +110,15 @@ void CVarneloView::PaginateByLines(std::optional<Pagination> made) {
   pages_ = made ? std::move(*made) : varnelo::PaginateByLines(text_);
   countLabel_->setText(QStringLiteral("总页数"));
   numberLabel_->setText(QStringLiteral("当前页数"));
-  currentPage_ = 1;
-  ShowPage(1);
+  currentPage_ = FirstPageToShow(1);
+  ShowPage(currentPage_);
+}
+
+// The page asked for by SetFirstPageOfNextLoad when the book has it, else `otherwise`.
+int CVarneloView::FirstPageToShow(int otherwise) {
+  const std::optional<int> asked = std::exchange(firstPageOfLoad_, std::nullopt);
+  const int first = pages_.mode == kChapterPaging ? 0 : 1;
+  return asked && *asked >= first && *asked <= pages_.pageCount ? *asked : otherwise;
 }
 
 void CVarneloView::PaginateByChapters() {
@@ -124,7 +137,7 @@ void CVarneloView::PaginateByChapters() {
   countLabel_->setText(QStringLiteral("总章数"));
   numberLabel_->setText(QStringLiteral("当前章数"));
   pages_ = std::move(chapters);
-  currentPage_ = pages_.firstPage;
+  currentPage_ = FirstPageToShow(pages_.firstPage);
   ShowPage(currentPage_);
 }
 
@@ -133,7 +146,9 @@ void CVarneloView::ShowPage(int page) {
     page = 1;
     currentPage_ = 1;
   }
-  if (pane_->FirstVisibleLine() != 0) pane_->LineScroll(-pane_->LineCount());
+  // At the top already (as at the start) nothing is measured: that would lay the page out.
+  if (pane_->verticalScrollBar()->value() != 0 && pane_->FirstVisibleLine() != 0)
+    pane_->LineScroll(-pane_->LineCount());
   lastScreenTop_ = -1;
   countBox_->setText(QString::number(pages_.pageCount));
   pane_->setFocus();
@@ -141,7 +156,9 @@ void CVarneloView::ShowPage(int page) {
   displayOffsets_.clear();
   paneText_ = PaneSourceText(page, &displayOffsets_);
   for (const auto& part : parts_) part->OnPageText(page, paneText_);
+  StartMark("page text made");
   PushToControls();
+  StartMark("page text in the pane");
   RecordReadingState();
   pane_->SetModified(false);
   for (const auto& part : parts_) part->OnPageShown();

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <tuple>
 #include <utility>
@@ -26,6 +27,7 @@
 #include "aids/settings_dlg.h"
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
+#include "platform/profile.h"
 #include "platform/window_timers.h"
 #include "tests/gui/test_support.h"
 #include "text/varnelo_view.h"
@@ -308,6 +310,71 @@ TEST_F(ReadingAidsTest, QuotationFilesThatCannotBeShown) {
   EXPECT_EQ(Quote().scroll, 1);
   view_->OnTimer(13);
   EXPECT_EQ(view_->QuoteLine()->text(), QString(18, QLatin1Char('x')));
+}
+
+// Painted again at every pixel step, the scroll bar and the bottom bar cost a live step
+// many times what scrolling the page costs; the status bar must still follow the place.
+TEST_F(ReadingAidsTest, PixelStepsDrawOnlyWhatTheyChange) {
+  Start();
+  dialogs_.files.push_back(QString::fromStdString(CorpusBook("三国演义.txt")));
+  Press(view_->Pane(), Qt::ControlModifier | Qt::Key_O);
+  Quote().rollType = 0;
+  AutoScrollAction()->trigger();
+  QApplication::processEvents();
+  QScrollBar* bar = view_->Pane()->verticalScrollBar();
+  QWidget* bottomBar = view_->findChild<QWidget*>(QStringLiteral("frame1019"));
+  ASSERT_NE(bottomBar, nullptr);
+  struct PaintCounter : QObject {
+    std::map<QObject*, int> paints;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+      if (event->type() == QEvent::Paint) ++paints[watched];
+      return false;
+    }
+  } counter;
+  for (QWidget* w : {view_->Pane()->viewport(), static_cast<QWidget*>(bar), bottomBar})
+    w->installEventFilter(&counter);
+  const QString readingBefore = app_->MainFrame()->ReadingPane()->text();
+
+  constexpr int kSteps = 40;
+  const int start = bar->value();
+  for (int i = 0; i < kSteps; ++i) {
+    view_->OnTimer(111);
+    QApplication::processEvents();
+  }
+  // The running timer may add a tick of its own.
+  const int steps = bar->value() - start;
+  EXPECT_GE(steps, kSteps);
+  EXPECT_GE(counter.paints[view_->Pane()->viewport()], kSteps) << "every step shows the uncovered strip";
+  EXPECT_LT(counter.paints[bar], steps / 4) << "the slider moves only now and then";
+  EXPECT_EQ(counter.paints[bottomBar], 0) << "the bar under the page's foot";
+  EXPECT_EQ(app_->MainFrame()->ReadingPane()->text(), view_->ReadingStatus());
+
+  // A slider that does move is drawn there, and the reading pane shows the new place.
+  const int barPaints = counter.paints[bar];
+  bar->setValue(bar->maximum());
+  QApplication::processEvents();
+  EXPECT_GT(counter.paints[bar], barPaints);
+  EXPECT_NE(app_->MainFrame()->ReadingPane()->text(), readingBefore);
+}
+
+// The start returns to the remembered page without showing the first one on the way: a
+// long first page would be laid out for nothing. A page the book lacks shows page 1.
+TEST_F(ReadingAidsTest, TheStartLaysOutOnlyThePageItReturnsTo) {
+  const std::string book = CorpusBook("三国演义.txt");
+  const struct {
+    const char* page;
+    int shown;
+  } cases[] = {{"P3", 3}, {"P1", 1}, {"P0", 1}, {"P99999", 1}};
+  for (const auto& c : cases) {
+    app_.reset();
+    ASSERT_TRUE(profile::WriteString("BookMark", "0", std::string("x.txt,") + c.page + ",09:00,05/March >" + book,
+                                     home_.ConfigPath()));
+    Start();
+    EXPECT_EQ(view_->CurrentPage(), c.shown) << c.page;
+    EXPECT_EQ(view_->Pane()->TextGeneration(), 1) << c.page << ": one page set into the pane";
+    view_->ShowPage(c.shown);  // sets the pane only if it held another text
+    EXPECT_EQ(view_->Pane()->TextGeneration(), 1) << c.page << ": the pane holds that page";
+  }
 }
 
 }  // namespace
