@@ -5,12 +5,14 @@
 #include <opencc/ConversionChain.hpp>
 #include <opencc/Converter.hpp>
 #include <opencc/Dict.hpp>
+#include <opencc/DictGroup.hpp>
 #include <opencc/Exception.hpp>
 #include <opencc/Lexicon.hpp>
 #include <opencc/MaxMatchSegmentation.hpp>
 
 #include <algorithm>
 #include <exception>
+#include <list>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -198,6 +200,9 @@ ConvertMode OppositeOf(ConvertMode mode) {
 // never part of a phrase, so a run of such characters can go to OpenCC as one.
 struct Direction {
   opencc::ConverterPtr converter;
+  // The converter's one conversion, when it segments the text just as that conversion
+  // matches it: then the text goes to the conversion alone, without matching it twice.
+  opencc::ConversionPtr direct;
   std::vector<bool> inKey;
   char16_t stand = 0;  // a character in no key, standing for such a run; 0: none found
   bool failed = false;
@@ -236,6 +241,43 @@ bool MarkAllKeys(const opencc::Converter& converter, std::vector<bool>& inKey) {
   return true;
 }
 
+bool SameKeys(const opencc::DictPtr& a, const opencc::DictPtr& b) {
+  const opencc::LexiconPtr one = a->GetLexicon();
+  const opencc::LexiconPtr other = b->GetLexicon();
+  if (one->Length() != other->Length()) return false;
+  for (std::size_t i = 0; i < one->Length(); ++i) {
+    if (one->At(i)->Key() != other->At(i)->Key()) return false;
+  }
+  return true;
+}
+
+bool OnlyLoneCharacters(const opencc::DictPtr& dict) {
+  for (const std::unique_ptr<opencc::DictEntry>& entry : *dict->GetLexicon()) {
+    const std::u16string key = Utf16Of(entry->Key());
+    if (key.empty() || UnitsAt(key, 0) < key.size()) return false;
+  }
+  return true;
+}
+
+// Max-match segmentation by a phrase dictionary, then one conversion matching longest first
+// over a group of that same dictionary then dictionaries of single characters, cuts every
+// text where the conversion alone would: no segment needs matching twice.
+opencc::ConversionPtr DirectConversion(const opencc::Converter& converter) {
+  const auto segmentation =
+      std::dynamic_pointer_cast<opencc::MaxMatchSegmentation>(converter.GetSegmentation());
+  const std::list<opencc::ConversionPtr> conversions = converter.GetConversionChain()->GetConversions();
+  if (!segmentation || conversions.size() != 1) return nullptr;
+  const auto group = std::dynamic_pointer_cast<opencc::DictGroup>(conversions.front()->GetDict());
+  if (!group) return nullptr;
+  // The phrases first, so no single character is ever matched where a phrase starts.
+  const std::list<opencc::DictPtr> dicts = group->GetDicts();
+  if (dicts.empty() || !SameKeys(dicts.front(), segmentation->GetDict())) return nullptr;
+  for (auto it = std::next(dicts.begin()); it != dicts.end(); ++it) {
+    if (!OnlyLoneCharacters(*it)) return nullptr;
+  }
+  return conversions.front();
+}
+
 }  // namespace
 
 ChineseConverter::ChineseConverter(std::string dataFolder)
@@ -261,6 +303,7 @@ bool ChineseConverter::Ready(ConvertMode mode) {
     opencc::Config config;
     direction.converter = config.NewFromString(*json, dataFolder_ + "/");
     direction.inKey.assign(0x110000, false);
+    direction.direct = DirectConversion(*direction.converter);
     if (MarkAllKeys(*direction.converter, direction.inKey)) {
       for (char16_t c : {u'x', u'#', u'~'}) {
         if (direction.Inert(c)) {
@@ -272,6 +315,7 @@ bool ChineseConverter::Ready(ConvertMode mode) {
   } catch (...) {
     // Its own exceptions, a damaged dictionary's (marisa's), the standard library's.
     direction.converter.reset();
+    direction.direct.reset();
     direction.inKey.clear();
     direction.failed = true;
     error_ = Reason(std::current_exception());
@@ -294,7 +338,8 @@ namespace {
 std::u16string OpenCC(const Direction& direction, std::u16string_view text, bool& failed, std::string& error) {
   if (!direction.converter || failed) return std::u16string(text);
   try {
-    return Utf16Of(direction.converter->Convert(Utf8Of(text)));
+    const std::string utf8 = Utf8Of(text);
+    return Utf16Of(direction.direct ? direction.direct->Convert(utf8) : direction.converter->Convert(utf8));
   } catch (...) {
     failed = true;
     error = Reason(std::current_exception());
@@ -389,6 +434,7 @@ std::u16string ChineseConverter::Convert(ConvertMode mode, std::u16string_view t
     // Failed half-way: the page shows the book's own characters, not a mixture, and the
     // direction stays off for the run.
     direction.converter.reset();
+    direction.direct.reset();
     direction.inKey.clear();
     direction.failed = true;
     error_ = pass.error;
