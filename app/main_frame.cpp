@@ -12,8 +12,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimerEvent>
 #include <QSystemTrayIcon>
 #include <QToolBar>
 #include <QToolButton>
@@ -24,6 +26,7 @@
 #include <climits>
 #include <utility>
 
+#include "aids/auto_scroll.h"
 #include "aids/page_appearance.h"
 #include "aids/library_side_bar.h"
 #include "aids/place_keeper.h"
@@ -131,9 +134,12 @@ void CMainFrame::OnCreate() {
   // No command's state follows the reading position: scrolling refreshes the panes only.
   connect(view_, &CVarneloView::PlaceChanged, this, [this] { RefreshStatusSoon(false); });
   // As idle processing would: a mode that ends by itself (scrolling reaching the end)
-  // releases its button before the reader waits for input again.
+  // releases its button before the reader waits for input again; not after the
+  // auto-scroll steps alone, which change no command's state.
   if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
-    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &CMainFrame::UpdateCommandUI);
+    connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+      if (commandsStale_) UpdateCommandUI();
+    });
   }
   immersive_ = new ImmersiveMode(*this);
   StartMark("reading mode made");
@@ -341,7 +347,26 @@ bool CMainFrame::RunCommand(int id) {
   return ran;
 }
 
+// The events that leave every command's state as it was: drawing, the auto-scroll
+// timer's tick (a step that turns the page or stops says so through StatusChanged) and a
+// scroll bar's own timers (the place, which no command's state follows).
+bool CMainFrame::LeavesCommandsAlone(const QObject* watched, QEvent* event) const {
+  switch (event->type()) {
+    case QEvent::Paint:
+    case QEvent::UpdateRequest:
+    case QEvent::UpdateLater:
+      return true;
+    case QEvent::Timer:
+      if (qobject_cast<const QScrollBar*>(watched) != nullptr) return true;
+      return view_ != nullptr && watched == &view_->Timers() &&
+             view_->Timers().IdOf(static_cast<QTimerEvent*>(event)->timerId()) == AutoScroll::kTimer;
+    default:
+      return false;
+  }
+}
+
 void CMainFrame::UpdateCommandUI() {
+  commandsStale_ = false;
   for (const auto& [id, action] : actions_) {
     const CommandState state = router_.StateOf(id);
     action->setEnabled(state.enabled);
@@ -391,6 +416,7 @@ QKeyCombination CMainFrame::NormalisedKey(QKeyCombination key) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (!commandsStale_ && !LeavesCommandsAlone(watched, event)) commandsStale_ = true;
   if (event->type() == QEvent::ToolTip && untippedButtons_.count(watched) != 0) return true;
   // A menu closed without an item highlighted sends no empty prompt of its own.
   if (event->type() == QEvent::Hide && promptShown_ && qobject_cast<QMenu*>(watched) != nullptr &&

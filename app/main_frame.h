@@ -104,6 +104,7 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool LeavesCommandsAlone(const QObject* watched, QEvent* event) const;
 
  private:
   QMargins FrameMargins() const;
@@ -157,6 +158,9 @@ class CMainFrame : public QMainWindow, public CommandTarget, public StoreMenus {
   QMenu* trayMenu_ = nullptr;
   bool statusRefreshPending_ = false;
   bool commandsRefreshPending_ = false;
+  // Something other than an auto-scroll step or a repaint happened since the command
+  // states were last shown: the next wait for input shows them again.
+  bool commandsStale_ = true;
   bool promptShown_ = false;  // the message pane shows a prompt, not the idle text
   QString countPanesMeasuredFor_;  // the count's text and font the panes' widths were measured for
 

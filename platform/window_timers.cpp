@@ -27,6 +27,13 @@ int WindowTimers::Interval(int id) const {
   return found == byId_.end() ? -1 : found->second.interval;
 }
 
+int WindowTimers::IdOf(int qtId) const {
+  for (const auto& [id, running] : byId_) {
+    if (running.qtId == qtId) return id;
+  }
+  return -1;
+}
+
 void WindowTimers::timerEvent(QTimerEvent* event) {
   for (const auto& [id, running] : byId_) {
     if (running.qtId == event->timerId()) {

@@ -22,6 +22,8 @@ class WindowTimers : public QObject {
   void KillTimer(int id);
   bool IsActive(int id) const;
   int Interval(int id) const;  // -1 when not running
+  // The identifier of the running timer Qt knows as `qtId`, -1 if none.
+  int IdOf(int qtId) const;
 
  protected:
   void timerEvent(QTimerEvent* event) override;
