@@ -54,45 +54,45 @@ void SyncSession::WithFolder(std::function<void(const DavResult&)> next) {
 void SyncSession::Round(const QString& name, const std::string& stateFile,
                         std::function<bool(LocalState&)> apply,
                         std::function<void(LocalState&, Outcome&)> after, Done done) {
-  auto spec = std::make_shared<RoundSpec>(RoundSpec{name, stateFile, std::move(apply), std::move(after), std::move(done), false});
-  Try(spec, 0, 0, QByteArray());
+  auto plan = std::make_shared<RoundPlan>(RoundPlan{name, stateFile, std::move(apply), std::move(after), std::move(done), false});
+  Try(plan, 0, 0, QByteArray());
 }
 
-void SyncSession::Try(std::shared_ptr<RoundSpec> spec, int tries, int lockTries, QByteArray refused) {
+void SyncSession::Try(std::shared_ptr<RoundPlan> plan, int tries, int lockTries, QByteArray refused) {
   WithFolder([=, this](const DavResult& folder) {
     if (!folder.ok()) {
-      spec->done(Outcome{folder.failure, folder.status, folder.fingerprint, std::nullopt, false});
+      plan->done(Outcome{folder.failure, folder.status, folder.fingerprint, std::nullopt, false});
       return;
     }
     if (!client_.ConditionsRefused() || client_.LocksRefused()) {
-      Exchange(spec, tries, QByteArray(), refused);
+      Exchange(plan, tries, QByteArray(), refused);
       return;
     }
     client_.Lock(kLockSeconds, [=, this](const DavResult& locked) {
       if (locked.ok()) {
-        Exchange(spec, tries, locked.lockToken, QByteArray());
+        Exchange(plan, tries, locked.lockToken, QByteArray());
       } else if (locked.failure == Failure::Busy && lockTries + 1 < kLockTries) {
         QTimer::singleShot(kLockWaitMs * (lockTries + 1), this,
-                           [=, this] { Try(spec, tries, lockTries + 1, QByteArray()); });
+                           [=, this] { Try(plan, tries, lockTries + 1, QByteArray()); });
       } else if (locked.status == 405 || locked.status == 501 || locked.status == 400) {
         client_.RefuseLocks();  // no locks here either: the last resort is a plain write
-        Exchange(spec, tries, QByteArray(), QByteArray());
+        Exchange(plan, tries, QByteArray(), QByteArray());
       } else {
-        spec->done(Outcome{locked.failure, locked.status, locked.fingerprint, std::nullopt, false});
+        plan->done(Outcome{locked.failure, locked.status, locked.fingerprint, std::nullopt, false});
       }
     });
   });
 }
 
-void SyncSession::Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArray token,
+void SyncSession::Exchange(std::shared_ptr<RoundPlan> plan, int tries, QByteArray token,
                            QByteArray refused) {
   // Every way out gives the lock back, and the round ends when the server has heard it: a
   // reader closing straight after must not leave the folder locked for the others.
   const auto finish = [=, this](const Outcome& outcome) {
-    if (token.isEmpty()) return spec->done(outcome);
-    client_.Unlock(token, [spec, outcome](const DavResult&) { spec->done(outcome); });
+    if (token.isEmpty()) return plan->done(outcome);
+    client_.Unlock(token, [plan, outcome](const DavResult&) { plan->done(outcome); });
   };
-  client_.Get(spec->name, [=, this](const DavResult& got) {
+  client_.Get(plan->name, [=, this](const DavResult& got) {
     if (!got.ok()) {
       if (got.status == 404 || got.status == 409) folderKnown_ = false;
       finish(Outcome{got.failure, got.status, got.fingerprint, std::nullopt, false});
@@ -103,7 +103,7 @@ void SyncSession::Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArra
         (got.etag.isEmpty() || (!refused.isEmpty() && got.etag == refused))) {
       // Refused a condition that held, or names no version to hold one on: lock instead.
       client_.RefuseConditions();
-      Try(spec, tries, 0, QByteArray());
+      Try(plan, tries, 0, QByteArray());
       return;
     }
     std::optional<Document> remote = Document{};
@@ -113,35 +113,35 @@ void SyncSession::Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArra
       return;
     }
     // Read again: the book may have changed while the server was answering.
-    LocalState state = LoadLocal(spec->stateFile);
+    LocalState state = LoadLocal(plan->stateFile);
     state.doc = Merge(state.doc, *remote);
     Outcome outcome;
     // A try before this one may have taken something in already: that still counts.
-    spec->applied |= spec->apply(state);
-    outcome.applied = spec->applied;
-    if (spec->after) spec->after(state, outcome);
-    SaveLocal(state, spec->stateFile);
+    plan->applied |= plan->apply(state);
+    outcome.applied = plan->applied;
+    if (plan->after) plan->after(state, outcome);
+    SaveLocal(state, plan->stateFile);
     if (state.doc == *remote) {
       state.pending = false;
-      SaveLocal(state, spec->stateFile);
+      SaveLocal(state, plan->stateFile);
       finish(outcome);
       return;
     }
     const Document sent = state.doc;
     const WebDavClient::Condition condition{exists, client_.ConditionsRefused() ? QByteArray() : got.etag, token};
     const std::function<void()> write = [=, this]() mutable {
-      client_.Put(spec->name, QByteArray::fromStdString(Serialize(sent)), condition,
+      client_.Put(plan->name, QByteArray::fromStdString(Serialize(sent)), condition,
                   [=, this](const DavResult& put) mutable {
                     if (put.failure == Failure::Changed && token.isEmpty() && tries + 1 < kWriteTries) {
                       // Another computer wrote first (or the server would not check): its
                       // document is fetched, merged and written again.
-                      Try(spec, tries + 1, 0, exists ? got.etag : QByteArray());
+                      Try(plan, tries + 1, 0, exists ? got.etag : QByteArray());
                       return;
                     }
                     if (put.failure == Failure::Busy && token.isEmpty() && tries + 1 < kWriteTries) {
                       // Another computer holds the folder locked: a little later, again.
                       QTimer::singleShot(kLockWaitMs * (tries + 1), this,
-                                         [=, this] { Try(spec, tries + 1, 0, QByteArray()); });
+                                         [=, this] { Try(plan, tries + 1, 0, QByteArray()); });
                       return;
                     }
                     if (!put.ok()) {
@@ -151,10 +151,10 @@ void SyncSession::Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArra
                       finish(outcome);
                       return;
                     }
-                    LocalState now = LoadLocal(spec->stateFile);
+                    LocalState now = LoadLocal(plan->stateFile);
                     if (now.doc == sent) {
                       now.pending = false;
-                      SaveLocal(now, spec->stateFile);
+                      SaveLocal(now, plan->stateFile);
                     }
                     finish(outcome);
                   });

@@ -62,7 +62,7 @@ class SyncSession : public QObject {
  private:
   // Gets the server's copy of `name`, merges it into `state`, lets `apply` take it into
   // Config.ini, and writes the result to the server when it holds something new.
-  struct RoundSpec {
+  struct RoundPlan {
     QString name;
     std::string stateFile;
     std::function<bool(LocalState&)> apply;
@@ -74,8 +74,8 @@ class SyncSession : public QObject {
              std::function<bool(LocalState&)> apply, std::function<void(LocalState&, Outcome&)> after,
              Done done);
   // One try: `refused` is the ETag a 412 was given for, `lockTries` the locks refused so far.
-  void Try(std::shared_ptr<RoundSpec> spec, int tries, int lockTries, QByteArray refused);
-  void Exchange(std::shared_ptr<RoundSpec> spec, int tries, QByteArray token, QByteArray refused);
+  void Try(std::shared_ptr<RoundPlan> plan, int tries, int lockTries, QByteArray refused);
+  void Exchange(std::shared_ptr<RoundPlan> plan, int tries, QByteArray token, QByteArray refused);
   void SendPending(std::vector<std::string> keys, std::size_t k, Outcome soFar, Done done);
   void WithFolder(std::function<void(const DavResult&)> next);
 
