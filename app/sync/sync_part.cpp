@@ -357,15 +357,22 @@ void SyncPart::OnBookLoaded() {
   }
 }
 
-void SyncPart::UploadBook(const std::string& key, const std::string& path, const std::string& title) {
-  if (shelved_.count(key) != 0) return;
+void SyncPart::UploadBook(const std::string& key, const std::string& path, const std::string& title, int tries) {
+  if (tries == 0 && shelved_.count(key) != 0) return;
   shelved_.insert(key);  // one try a run; a failure is tried again next time the book opens
-  Start([this, key, path, title] {
+  Start([this, key, path, title, tries] {
     WebDavClient& client = session_->Client();
     const QString shelf = QString::fromUtf8(kShelfFolder);
     ++carrying_;
-    const auto failed = [this, key](const DavResult& result) {
+    const auto failed = [this, key, path, title, tries](const DavResult& result) {
       --carrying_;
+      if (result.failure == Failure::Busy && tries + 1 < SyncSession::kLockTries) {
+        // A sync round (ours or another computer's) holds the folder's lock: the server
+        // refuses every write inside it until the round ends, within seconds.
+        QTimer::singleShot(SyncSession::kLockWaitMs * (tries + 1), this,
+                           [this, key, path, title, tries] { UploadBook(key, path, title, tries + 1); });
+        return;
+      }
       shelved_.erase(key);
       frame_.statusBar()->showMessage(QStringLiteral("书没能放上云书架：") + FailureMessage(result.failure, result.status), 10000);
     };

@@ -114,7 +114,7 @@ class SyncPart : public QObject, public ViewPart {
   BookContext Context() const;
   void KeepPlaceNow();
   QString Account() const;
-  void UploadBook(const std::string& key, const std::string& path, const std::string& title);
+  void UploadBook(const std::string& key, const std::string& path, const std::string& title, int tries = 0);
   void Download(const ShelfBook& book);
 
   CVarneloView& view_;

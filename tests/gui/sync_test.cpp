@@ -554,6 +554,15 @@ TEST(SyncReaders, ABookFromTheShelfOpensWhereTheOtherComputerLeftOff) {
     testing::ReaderSession home;
     configure(home.home_.ConfigPath(), true);
     ASSERT_TRUE(home.StartReader());
+    // Another computer's round holds the folder's lock as the book opens: the server refuses
+    // the upload with 423 until it lets go.
+    std::filesystem::create_directories(server.Root() / "varnelo");
+    WebDavClient other;
+    other.SetAccount(server.Url(), QStringLiteral("varnelo"), QStringLiteral("reader"), QStringLiteral("secret"));
+    QByteArray token;
+    other.Lock(30, [&token](const DavResult& locked) { token = locked.lockToken; });
+    ASSERT_TRUE(testing::RunEventLoop(10000, [&token] { return !token.isEmpty(); }));
+    QTimer::singleShot(1500, [&other, &token] { other.Unlock(token, [](const DavResult&) {}); });
     home.OpenByKeys(book);
     const auto shelved = [&shelf] {
       std::error_code error;
