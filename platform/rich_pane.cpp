@@ -292,8 +292,10 @@ qreal RichPane::LineTop(int line) const {
 
 void RichPane::LineScroll(int lines) {
   // In 64 bits: a remembered line can be as large as an int holds.
-  const int target = static_cast<int>(std::clamp<std::int64_t>(
-      std::int64_t{FirstVisibleLine()} + lines, 0, std::max(LineCount() - 1, 0)));
+  const std::int64_t wanted = std::int64_t{FirstVisibleLine()} + lines;
+  // Upward the last line is no bound, and counting the lines would lay the whole text out.
+  const int target = static_cast<int>(lines <= 0 ? std::max<std::int64_t>(wanted, 0)
+                                                 : std::clamp<std::int64_t>(wanted, 0, std::max(LineCount() - 1, 0)));
   // Round up: a line top between pixels would otherwise leave the line above in view.
   const qreal top = std::min<qreal>(std::ceil(LineTop(target)), verticalScrollBar()->maximum());
   verticalScrollBar()->setValue(target == 0 ? 0 : static_cast<int>(top));

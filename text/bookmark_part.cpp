@@ -97,6 +97,8 @@ void BookmarkPart::ShowStoredPage(const std::string& page) {
   int number = ToInt(LeadingNumber(page));
   const int first = view_.PagingMode() == kChapterPaging ? 0 : 1;
   if (number < first || number > view_.PageCount()) number = 1;
+  // The load showed it already: laying the same page out again would cost the start a layout.
+  if (number == view_.CurrentPage()) return;
   view_.SetCurrentPage(number);
   view_.ShowPage(number);
 }

@@ -151,9 +151,15 @@ WrapEvidence MeasureWrap(std::string_view bytes) {
   std::vector<std::size_t> widths;
   std::size_t indentedLines = 0;
   std::size_t from = 0;
+  // The next CR and the next LF, each found by one fast search and kept until passed: a
+  // search for either byte at once goes a byte at a time.
+  const auto find = [&bytes](char c, std::size_t at) { return std::min(bytes.find(c, at), bytes.size()); };
+  std::size_t nextCr = find('\r', 0);
+  std::size_t nextLf = find('\n', 0);
   while (from < bytes.size() && widths.size() < kSampleLines) {
-    std::size_t stop = bytes.find_first_of("\r\n", from);
-    if (stop == std::string_view::npos) stop = bytes.size();
+    if (nextCr < from) nextCr = find('\r', from);
+    if (nextLf < from) nextLf = find('\n', from);
+    const std::size_t stop = std::min(nextCr, nextLf);
     std::string_view line = bytes.substr(from, stop - from);
     from = stop + 1;
     if (from < bytes.size() && bytes[stop] == '\r' && bytes[from] == '\n') ++from;

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <QScrollBar>
+
 #include "platform/rich_pane.h"
 #include "text/chapter_index.h"
 #include "text/page_write_back.h"
@@ -43,6 +45,9 @@ int PanePositionOf(const CVarneloView& view, std::int64_t offset) {
 
 std::int64_t TopOfPaneOffset(const CVarneloView& view) {
   const RichPane* pane = view.Pane();
+  // At the top, the first line is the one shown whatever the layout: asking the pane would
+  // lay a page out that is not on screen yet (as just after a load, before the first paint).
+  if (pane->verticalScrollBar()->value() == 0) return OffsetOfPanePosition(view, 0);
   return OffsetOfPanePosition(view, std::max(pane->LineIndex(pane->FirstLineMostlyShown()), 0));
 }
 

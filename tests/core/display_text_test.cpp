@@ -217,6 +217,17 @@ TEST(DisplayText, ReflowGivesBackTheParagraphsOfAWrappedNovel) {
     const WrapEvidence evidence = MeasureWrap(bytes);
     EXPECT_TRUE(evidence.hardWrapped) << name;
     EXPECT_EQ(evidence.width, 80u) << name;
+    // Lines are lines whichever break ends them.
+    for (const char* brk : {"\n", "\r"}) {
+      std::string other;
+      for (std::size_t at = 0, next; at < bytes.size(); at = next + 2) {
+        next = std::min(bytes.find("\r\n", at), bytes.size());
+        other += bytes.substr(at, next - at);
+        if (next < bytes.size()) other += brk;
+      }
+      const WrapEvidence same = MeasureWrap(other);
+      EXPECT_TRUE(same.hardWrapped == evidence.hardWrapped && same.width == evidence.width) << name << (brk[0] == '\n' ? " LF" : " CR");
+    }
     DisplayOptions options;
     options.reflow = ReflowMode::Auto;
     options.evidence = evidence;
