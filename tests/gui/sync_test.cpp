@@ -27,6 +27,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "app/sync/cloud_shelf.h"
 #include "app/sync/sync_part.h"
@@ -393,6 +394,18 @@ class MemoryPasswords : public PasswordService {
   QString Ask(QWidget*, const QString&) override { return QStringLiteral("secret"); }
 };
 
+// The reader asks `service` for passwords while this lives, however the test ends.
+class PasswordsInSlot {
+ public:
+  explicit PasswordsInSlot(PasswordService& service) : previous_(std::exchange(PasswordSlot(), &service)) {}
+  ~PasswordsInSlot() { PasswordSlot() = previous_; }
+  PasswordsInSlot(const PasswordsInSlot&) = delete;
+  PasswordsInSlot& operator=(const PasswordsInSlot&) = delete;
+
+ private:
+  PasswordService* previous_;
+};
+
 // Read to a chapter in one reader, quit; open another copy in another reader: the offer
 // names that chapter and takes the reader there. The copies differ in encoding and folder.
 TEST(SyncReaders, AChapterReadOnOneIsOfferedOnTheOther) {
@@ -400,9 +413,7 @@ TEST(SyncReaders, AChapterReadOnOneIsOfferedOnTheOther) {
   DavServer server;
   ASSERT_TRUE(server.Start());
   MemoryPasswords passwords;
-  PasswordService*& slot = PasswordSlot();
-  PasswordService* previous = slot;
-  slot = &passwords;
+  PasswordsInSlot inSlot(passwords);
   const std::string gbk = testing::FileBytes(testing::CorpusBook("三国演义.txt"));
   const std::string utf8 = [&gbk] {
     const std::u16string text = DecodeBookBytes(gbk);
@@ -471,7 +482,6 @@ TEST(SyncReaders, AChapterReadOnOneIsOfferedOnTheOther) {
     EXPECT_EQ(CharacterIndexOf(office.view_->Text(), TopOfPaneOffset(*office.view_)), readTo);
     office.app_.MainFrame()->close();
   }
-  slot = previous;
 }
 
 // Another computer's new chapter rule and replace rule, brought by "立即同步": the chapter
@@ -481,9 +491,7 @@ TEST(SyncReaders, RulesFromAnotherComputerShowAtOnce) {
   DavServer server;
   ASSERT_TRUE(server.Start());
   MemoryPasswords passwords;
-  PasswordService*& slot = PasswordSlot();
-  PasswordService* previous = slot;
-  slot = &passwords;
+  PasswordsInSlot inSlot(passwords);
   testing::ReaderSession reader;
   const std::string config = reader.home_.ConfigPath();
   testing::SetKey(ConfigKey::SyncOn, "1", config);
@@ -528,7 +536,6 @@ TEST(SyncReaders, RulesFromAnotherComputerShowAtOnce) {
   EXPECT_TRUE(page.contains(QStringLiteral("换过的字"))) << page.left(200).toStdString();
   EXPECT_FALSE(page.contains(QStringLiteral("Some text here."))) << page.left(200).toStdString();
   reader.app_.MainFrame()->close();
-  slot = previous;
 }
 
 // With the 书架 on, a book read on one computer goes up whole; another lists it in 文件 →
@@ -538,9 +545,7 @@ TEST(SyncReaders, ABookFromTheShelfOpensWhereTheOtherComputerLeftOff) {
   DavServer server;
   ASSERT_TRUE(server.Start());
   MemoryPasswords passwords;
-  PasswordService*& slot = PasswordSlot();
-  PasswordService* previous = slot;
-  slot = &passwords;
+  PasswordsInSlot inSlot(passwords);
   const auto configure = [&server](const std::string& config, bool shelf) {
     testing::SetKey(ConfigKey::SyncOn, "1", config);
     testing::SetKey(ConfigKey::SyncServer, server.Url().toStdString(), config);
@@ -607,7 +612,6 @@ TEST(SyncReaders, ABookFromTheShelfOpensWhereTheOtherComputerLeftOff) {
     EXPECT_EQ(entry.path().filename().string(), "三国演义.txt") << "nothing half-written is left";
   }
   office.app_.MainFrame()->close();
-  slot = previous;
 }
 
 // Passwords handed to the keyring, for the dialog's test.
@@ -624,9 +628,7 @@ class RecordingPasswords : public PasswordService {
 
 TEST(SyncReaders, TheDialogKeepsThePasswordOutOfConfigIni) {
   RecordingPasswords passwords;
-  PasswordService*& slot = PasswordSlot();
-  PasswordService* previous = slot;
-  slot = &passwords;
+  PasswordsInSlot inSlot(passwords);
   testing::ReaderSession reader;
   ASSERT_TRUE(reader.StartReader());
   const bool shown = testing::WithModalDialog([&] { reader.Action(cmd::kSync)->trigger(); }, [](QDialog& dialog) {
@@ -644,7 +646,6 @@ TEST(SyncReaders, TheDialogKeepsThePasswordOutOfConfigIni) {
   ASSERT_EQ(passwords.written.size(), 1u);
   EXPECT_EQ(passwords.written[0], std::make_pair(QStringLiteral("reader@127.0.0.1:9"), QStringLiteral("pa55-秘密")));
   reader.app_.MainFrame()->close();
-  slot = previous;
 }
 
 // A certificate nobody vouches for is refused with its fingerprint, and passes only once
