@@ -11,6 +11,7 @@
 #include "app/startup_probe.h"
 #include "app/varnelo_app.h"
 #include "platform/chinese_locale.h"
+#include "platform/font_warmup.h"
 #include "platform/program_folder.h"
 #include "text/varnelo_view.h"
 
@@ -33,7 +34,9 @@ int main(int argc, char** argv) {
 
   // Qt takes the session's locale as it starts: the reader's is Chinese whatever it is.
   varnelo::ChineseLocale chinese;
+  varnelo::FontWarmUp fonts;
   QApplication qt(argc, argv);
+  fonts.Wait();
   chinese.Install();
   varnelo::StartMark("Qt started");
   QApplication::setApplicationName(QStringLiteral("Varnelo"));

@@ -14,7 +14,7 @@ while [ "${1:-}" = "--target" ]; do
 done
 
 packages=(build-essential cmake qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
-          libgtest-dev googletest libuchardet-dev libopencc-dev pkg-config
+          libgtest-dev googletest libuchardet-dev libopencc-dev libfontconfig-dev pkg-config
           fonts-noto-cjk fonts-arphic-ukai xvfb xauth locales
           dpkg-dev desktop-file-utils appstream file lintian
           qtkeychain-qt6-dev rclone apache2-utils
