@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "app/varnelo_app.h"
 #include "platform/long_work.h"
 #include "res/command_ids.h"
+#include "store/book_encodings.h"
 #include "store/store_menus.h"
 #include "tests/gui/test_support.h"
 #include "text/varnelo_view.h"
@@ -166,16 +168,21 @@ TEST_F(LongWorkTest, OpeningABookCanBeCancelledAndOtherwiseOpens) {
   const Seen before = Now();
   const QStringList window = around();
   const std::string config = testing::FileBytes(home_.ConfigPath());
-  const std::string novel = testing::CorpusBook("水浒传.txt");
+  // A copy: should the open go through after all, nothing below may write into the corpus.
+  const std::string novel = home_.Folder() + "水浒传.txt";
+  std::filesystem::copy_file(testing::CorpusBook("水浒传.txt"), novel);
   EXPECT_GE(CancelledByEsc([&] { OpenByKeys(novel); }), 3) << "no tick while the book was read";
   EXPECT_TRUE(Now() == before);
   EXPECT_EQ(around(), window);
   EXPECT_EQ(testing::FileBytes(home_.ConfigPath()), config);
   EXPECT_TRUE(boxes_.shown.empty());
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  CancelledByEsc([&] { Action(cmd::kEncodingBig5)->trigger(); });
+  EXPECT_EQ(EncodingChoiceOf(path_, home_.ConfigPath()), std::nullopt) << "the book is still read as GBK";
 
   // A save read back is cancelled: the file has the edit, the page shows it, and edit mode
   // waits for the book to be read again.
+  ASSERT_EQ(view_->CurrentPath(), path_);
   Action(cmd::kEditMode)->trigger();
   testing::PressKey(view_->Pane(), Qt::Key_X, QStringLiteral("x"));
   const std::string text = view_->Text();
