@@ -125,22 +125,17 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUn
   return LoadStatus::Ok;
 }
 
-bool NormaliseBlankLines(std::string& bytes, const PassProgress& progress) {
+void NormaliseBlankLines(std::string& bytes) {
   const std::int64_t n = static_cast<std::int64_t>(bytes.size());
-  if (n <= 20) return true;
+  if (n <= 20) return;
   char* b = bytes.data();
   const std::int64_t lastQ = n - 19;   // last position of the triple's final CR
   const std::int64_t pairBound = n - 20;
   std::int64_t start = 0;              // where the next triple may begin (q - 2)
-  std::int64_t nextReport = static_cast<std::int64_t>(kPassProgressStep);
   while (start + 2 <= lastQ) {
     const void* hit = std::memchr(b + start, '\r', static_cast<std::size_t>(lastQ - 2 - start + 1));
-    if (hit == nullptr) return true;
+    if (hit == nullptr) return;
     const std::int64_t c = static_cast<const char*>(hit) - b;
-    if (progress && c >= nextReport) {
-      if (!progress(c, n)) return false;
-      nextReport = c + static_cast<std::int64_t>(kPassProgressStep);
-    }
     const std::int64_t q = c + 2;
     if (b[c + 1] == '\n' && b[q] == '\r') {
       b[q] = ' ';
@@ -152,7 +147,6 @@ bool NormaliseBlankLines(std::string& bytes, const PassProgress& progress) {
     }
     start = c + 1;
   }
-  return true;
 }
 
 RuleCharacter SelectRuleCharacter(int rule) {

@@ -50,8 +50,7 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUn
 
 // Turns every CR LF pair after the first of a run into two spaces, in place, within the
 // reader's bounds (nothing at or beyond offset N - 18 changes). Only for N > 20.
-// False when `progress` stopped it: the bytes are then half rewritten.
-bool NormaliseBlankLines(std::string& bytes, const PassProgress& progress = {});
+void NormaliseBlankLines(std::string& bytes);
 
 // ---- Paging ------------------------------------------------------------------------
 

@@ -124,7 +124,8 @@ std::size_t RewriteRun(unsigned char* b, std::size_t c, std::size_t pairBound) {
 template <bool kRewrite>
 std::int64_t ScanLines(unsigned char* data, std::size_t size, std::int64_t every,
                        std::vector<std::int64_t>& starts, const PassProgress* progress = nullptr) {
-  // Asked at every step's multiple of bytes: the blocks of 64 land on each one exactly.
+  // Asked at every step's multiple of bytes: the blocks of 64 land on each one exactly, and
+  // the byte loop asks where the blocks stop short of one.
   static_assert(kPassProgressStep % 64 == 0);
   const auto stopped = [&](std::size_t at) {
     return progress != nullptr && at != 0 && at % kPassProgressStep == 0 &&
