@@ -846,12 +846,19 @@ BookForm TranscodeBook(std::string& bytes, const DetectedEncoding& detected) {
 }
 
 LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
-                    std::string& text, BookForm& form, std::string* fileBytes) {
+                    std::string& text, BookForm& form, std::string* fileBytes,
+                    const PassProgress& progress) {
   form = BookForm();
   form.marks.push_back({0, 0});
   if (fileBytes != nullptr) fileBytes->clear();
-  const LoadStatus status = ReadBookFile(path, text, true);
+  const LoadStatus status = ReadBookFile(path, text, true, progress);
   if (status != LoadStatus::Ok) return status;
+  // Finding and turning another encoding into GB18030 is a pass of its own: not begun once stopped.
+  const std::int64_t size = static_cast<std::int64_t>(text.size());
+  if (progress && !progress(size, size)) {
+    text.clear();
+    return LoadStatus::Cancelled;
+  }
   std::optional<DetectedEncoding> decided = ChoiceOrMark(text, choice);
   if (!decided) decided = Utf16WithoutMark(text);
   // A UTF-16 book opens as UTF-16, its mark or not; read as GBK by choice, it cannot.

@@ -81,8 +81,10 @@ EncodedEdit EncodeEdit(std::string_view fileNow, const BookForm& form, std::stri
 // Reads a book as the reader does: the file's bytes, the encoding (the user's `choice`
 // first), then its GB18030 text in `text`. A book with the little-endian mark that the user
 // chose to read as GBK is refused as Unicode. With `fileBytes`, the file's own bytes too.
+// `progress` hears of the read and may stop it (Cancelled) while reading, or once read.
 LoadStatus ReadBook(const std::string& path, std::optional<BookEncoding> choice,
-                    std::string& text, BookForm& form, std::string* fileBytes = nullptr);
+                    std::string& text, BookForm& form, std::string* fileBytes = nullptr,
+                    const PassProgress& progress = {});
 
 // The encoding as the menu and the status bar name it: "GBK/GB18030", "UTF-8", "Big5",
 // "UTF-16 LE", "UTF-16 BE".

@@ -62,9 +62,11 @@ void EncodingPart::Choose(std::optional<BookEncoding> encoding) {
   const std::string path = Target();
   if (path.empty()) return;
   if (!view_.OfferToSaveEdits()) return;  // the edits could not be written: stay
-  StoreEncodingChoice(path, encoding ? std::string(EncodingName(*encoding)) : std::string(),
-                      view_.Store().SettingsPath());
-  view_.LoadText(path);
+  const std::string& settings = view_.Store().SettingsPath();
+  const std::optional<std::string> before = EncodingChoiceOf(path, settings);
+  StoreEncodingChoice(path, encoding ? std::string(EncodingName(*encoding)) : std::string(), settings);
+  // Cancelled, the book stays in the encoding it is read in, and so does its choice.
+  if (!view_.LoadText(path) && view_.LoadCancelled()) StoreEncodingChoice(path, before.value_or(std::string()), settings);
 }
 
 }  // namespace varnelo

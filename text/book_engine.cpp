@@ -56,6 +56,8 @@ const char* LoadMessage(LoadStatus status) {
       return "警告！空文档！";
     case LoadStatus::Unicode:
       return "警告！此文本编码为unicode！请用记事本另存为ANSI编码即可打开！";
+    case LoadStatus::Cancelled:
+      return "";
   }
   return "";
 }
@@ -79,7 +81,8 @@ void AdviseHugePages(char* data, std::size_t size) {
 
 }  // namespace
 
-LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUnicodeMark) {
+LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUnicodeMark,
+                        const PassProgress& progress) {
   bytes.clear();
   // Read-only: a book on a read-only medium must still open; only saving needs write access.
   // A FIFO or a device is refused as a missing file is, and never waited for.
@@ -97,6 +100,7 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUn
   constexpr std::size_t kChunk = 256 * 1024;
   const std::unique_ptr<char[]> chunk(new char[kChunk]);
   const std::size_t most = static_cast<std::size_t>(kMaxBookBytes) + 1;
+  std::size_t nextReport = kPassProgressStep;
   while (buffer.size() < most) {
     const ssize_t got = ::read(file.Descriptor(), chunk.get(), std::min(kChunk, most - buffer.size()));
     if (got < 0) {
@@ -105,6 +109,10 @@ LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUn
     }
     if (got == 0) break;
     buffer.append(chunk.get(), static_cast<std::size_t>(got));
+    if (progress && buffer.size() >= nextReport) {
+      if (!progress(static_cast<std::int64_t>(buffer.size()), file.Size())) return LoadStatus::Cancelled;
+      nextReport = buffer.size() + kPassProgressStep;
+    }
   }
   if (buffer.size() > static_cast<std::size_t>(kMaxBookBytes)) return LoadStatus::TooLarge;
 
@@ -196,14 +204,16 @@ std::size_t Pagination::StorageBytes() const {
 
 namespace {
 
-Pagination LinePages(unsigned char* data, std::size_t size, bool normalise) {
+std::optional<Pagination> LinePages(unsigned char* data, std::size_t size, bool normalise,
+                                    const PassProgress* progress = nullptr) {
   Pagination pages;
   pages.mode = kLinePaging;
   pages.starts = {0, 0};
   pages.firstPage = 1;
   const std::int64_t high =
-      normalise ? NormaliseAndScanPageBreaks(data, size, kLinesPerPage, pages.starts)
+      normalise ? NormaliseAndScanPageBreaks(data, size, kLinesPerPage, pages.starts, progress)
                 : ScanPageBreaks(data, size, kLinesPerPage, pages.starts);
+  if (high < 0) return std::nullopt;
   pages.pageCount = static_cast<int>(pages.starts.size()) - 1;
   pages.charCount = high / 2;
   return pages;
@@ -213,11 +223,16 @@ Pagination LinePages(unsigned char* data, std::size_t size, bool normalise) {
 
 Pagination PaginateByLines(std::string_view text) {
   // Only read: the rewrite is not asked for.
-  return LinePages(const_cast<unsigned char*>(Bytes(text)), text.size(), false);
+  return *LinePages(const_cast<unsigned char*>(Bytes(text)), text.size(), false);
 }
 
 Pagination NormaliseAndPaginateByLines(std::string& bytes) {
-  return LinePages(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), true);
+  return *LinePages(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), true);
+}
+
+std::optional<Pagination> NormaliseAndPaginateByLines(std::string& bytes, const PassProgress& progress) {
+  return LinePages(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), true,
+                   progress ? &progress : nullptr);
 }
 
 Pagination PaginateByChapters(std::string_view text, int rule) {

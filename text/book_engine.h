@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <optional>
 #include <vector>
+
+#include "text/pass_progress.h"
 
 namespace varnelo {
 
@@ -30,6 +33,7 @@ enum class LoadStatus {
   TooLarge,    // 2 GiB or more: offsets are signed 32-bit in every stored format
   Empty,
   Unicode,     // starts with the UTF-16 little-endian mark FF FE
+  Cancelled,   // stopped by the caller's progress: nothing to tell the user
 };
 
 // The user-facing text of a refusal (UTF-8); empty for Ok.
@@ -40,8 +44,9 @@ inline constexpr std::int64_t kMaxBookBytes = 0x7FFFFFFF;
 
 // Reads the whole file read-only into `bytes` and applies the refusals in the reader's
 // order: missing, empty, UTF-16 mark (unless `keepUnicodeMark`: the encoding decides).
-// On any refusal `bytes` is left empty.
-LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUnicodeMark = false);
+// On any refusal `bytes` is left empty. `progress` hears of the bytes read so far.
+LoadStatus ReadBookFile(const std::string& path, std::string& bytes, bool keepUnicodeMark = false,
+                        const PassProgress& progress = {});
 
 // Turns every CR LF pair after the first of a run into two spaces, in place, within the
 // reader's bounds (nothing at or beyond offset N - 18 changes). Only for N > 20.
@@ -112,6 +117,8 @@ Pagination PaginateByLines(std::string_view text);
 // NormaliseBlankLines and then PaginateByLines, in one pass over the bytes: what a book
 // paged by lines costs at load.
 Pagination NormaliseAndPaginateByLines(std::string& bytes);
+// The same, nothing when `progress` stopped it (the bytes then half rewritten).
+std::optional<Pagination> NormaliseAndPaginateByLines(std::string& bytes, const PassProgress& progress);
 
 // Chapter headings by `rule`, with no fallback: the page count may be below 10.
 Pagination PaginateByChapters(std::string_view text, int rule);

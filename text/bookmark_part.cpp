@@ -148,7 +148,8 @@ void BookmarkPart::OnOpenBookmark(int id) {
   // the book on screen paged as it is.
   view_.SetPagingMode(LeadingNumber(mark.mode) == 1 ? kChapterPaging : kLinePaging);
   if (!view_.LoadText(mark.path)) {
-    view_.NotifyBookmarkOpened(false);
+    // Cancelled, the side bar keeps its list too.
+    if (!view_.LoadCancelled()) view_.NotifyBookmarkOpened(false);
     return;
   }
   RichPane* pane = view_.Pane();

@@ -123,7 +123,14 @@ std::size_t RewriteRun(unsigned char* b, std::size_t c, std::size_t pairBound) {
 // bytes after its own start, so no later run can change a block already counted.
 template <bool kRewrite>
 std::int64_t ScanLines(unsigned char* data, std::size_t size, std::int64_t every,
-                       std::vector<std::int64_t>& starts) {
+                       std::vector<std::int64_t>& starts, const PassProgress* progress = nullptr) {
+  // Asked at every step's multiple of bytes: the blocks of 64 land on each one exactly, and
+  // the byte loop asks where the blocks stop short of one.
+  static_assert(kPassProgressStep % 64 == 0);
+  const auto stopped = [&](std::size_t at) {
+    return progress != nullptr && at != 0 && at % kPassProgressStep == 0 &&
+           !(*progress)(static_cast<std::int64_t>(at), static_cast<std::int64_t>(size));
+  };
   if (size == 0) return 0;
   const bool rewrite = kRewrite && size > 20;
   const std::size_t lastRun = rewrite ? size - 21 : 0;  // the last CR LF CR may start here
@@ -148,6 +155,7 @@ std::int64_t ScanLines(unsigned char* data, std::size_t size, std::int64_t every
   };
   // Each block looks two bytes past its end for a run's CR LF CR.
   for (; i + 66 <= size; i += 64) {
+    if (stopped(i)) return -1;
     const auto* p = reinterpret_cast<const __m128i*>(data + i);
     __m128i c0 = _mm_loadu_si128(p), c1 = _mm_loadu_si128(p + 1);
     __m128i c2 = _mm_loadu_si128(p + 2), c3 = _mm_loadu_si128(p + 3);
@@ -187,6 +195,7 @@ std::int64_t ScanLines(unsigned char* data, std::size_t size, std::int64_t every
   fold();
 #endif
   for (; i < size; ++i) {
+    if (stopped(i)) return -1;
     if (rewrite && i <= lastRun && i >= resume && data[i] == '\r' && data[i + 1] == '\n' &&
         data[i + 2] == '\r') {
       resume = RewriteRun(data, i, pairBound);
@@ -206,8 +215,8 @@ std::int64_t ScanPageBreaks(const unsigned char* data, std::size_t size, std::in
 }
 
 std::int64_t NormaliseAndScanPageBreaks(unsigned char* data, std::size_t size, std::int64_t every,
-                                        std::vector<std::int64_t>& starts) {
-  return ScanLines<true>(data, size, every, starts);
+                                        std::vector<std::int64_t>& starts, const PassProgress* progress) {
+  return ScanLines<true>(data, size, every, starts, progress);
 }
 
 }  // namespace varnelo

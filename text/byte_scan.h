@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "text/pass_progress.h"
+
 namespace varnelo {
 
 // Number of bytes whose value is 0x80 or above.
@@ -23,9 +25,11 @@ std::int64_t ScanPageBreaks(const unsigned char* data, std::size_t size, std::in
                             std::vector<std::int64_t>& starts);
 
 // ScanPageBreaks over the bytes as NormaliseBlankLines leaves them, rewriting them on the
-// way: the rewrite and the page table cost one pass instead of three.
+// way: the rewrite and the page table cost one pass instead of three. Returns -1 when
+// `progress` stopped it (the bytes then half rewritten).
 std::int64_t NormaliseAndScanPageBreaks(unsigned char* data, std::size_t size, std::int64_t every,
-                                        std::vector<std::int64_t>& starts);
+                                        std::vector<std::int64_t>& starts,
+                                        const PassProgress* progress = nullptr);
 
 }  // namespace varnelo
 

@@ -117,7 +117,7 @@ void PageEditor::Tell(const QString& text) {
 void PageEditor::ToggleEditMode() {
   RichPane* pane = view_.Pane();
   if (!view_.EditMode()) {
-    CatchUp();
+    if (!CatchUp()) return;
     view_.SetEditMode(true);
     pane->SetModified(false);
     return;
@@ -239,8 +239,19 @@ bool PageEditor::SaveText() {
   const int line = view_.Pane()->FirstVisibleLine();
   view_.Bookmarks().SetRestoreLine(line);
   const int page = view_.CurrentPage();
-  if (view_.LoadText(view_.CurrentPath())) ComeBack(page, line, true);
+  // Not read back (the user cancelled the read): the pane shows what the file holds.
+  if (view_.LoadText(view_.CurrentPath())) {
+    ComeBack(page, line, true);
+  } else if (view_.LoadCancelled()) {
+    LeftBehind();
+  }
   return true;
+}
+
+void PageEditor::LeftBehind() {
+  behindSinceLoad_ = loads_;
+  view_.SetEditMode(false);
+  view_.Pane()->SetModified(false);
 }
 
 bool PageEditor::SaveEditsInPlace() {
@@ -248,23 +259,27 @@ bool PageEditor::SaveEditsInPlace() {
   if (outcome == Outcome::Written) {
     // The file is ahead of the buffer now. The caller replaces the book next; should the
     // book stay after all, it is read again before anything is edited or saved from it.
-    behindSinceLoad_ = loads_;
-    view_.SetEditMode(false);
-    view_.Pane()->SetModified(false);
+    LeftBehind();
   }
   return outcome != Outcome::Failed;
 }
 
-void PageEditor::CatchUp() {
-  if (behindSinceLoad_ != loads_) return;
-  behindSinceLoad_ = -1;
+bool PageEditor::CatchUp() {
+  if (behindSinceLoad_ != loads_) return true;
   const int line = view_.Pane()->FirstVisibleLine();
   const int page = view_.CurrentPage();
-  if (view_.LoadText(view_.CurrentPath())) ComeBack(page, line, false);
+  if (view_.LoadText(view_.CurrentPath())) {
+    behindSinceLoad_ = -1;
+    ComeBack(page, line, false);
+    return true;
+  }
+  // Refused, the user has been told and goes on; cancelled, the book stays behind its file.
+  if (!view_.LoadCancelled()) behindSinceLoad_ = -1;
+  return !view_.LoadCancelled();
 }
 
 void PageEditor::SaveTextAs() {
-  CatchUp();
+  if (!CatchUp()) return;
   const QString chosen = Dialogs().SaveFileName(&view_, QStringLiteral("另存为..."),
                                                 QStringLiteral("文本文件(*.txt)"));
   if (chosen.isEmpty()) return;

@@ -63,7 +63,10 @@ class PageEditor : public ViewPart {
   bool WriteBook(const std::string& path, const std::string& bytes);
   void Tell(const QString& text);
   void ComeBack(int page, int line, bool editing);
-  void CatchUp();
+  // The file holds what was saved, the buffer not yet: edit mode ends until it is read again.
+  void LeftBehind();
+  // Reads the book again if a save left the buffer behind; false if that read did not happen.
+  bool CatchUp();
 
   CVarneloView& view_;
   std::string loadedPath_;

@@ -90,8 +90,11 @@ class CVarneloView : public QWidget, public CommandTarget {
   void FinishReturn();
 
   // ---- The book (text engine) ----
-  // False when the file was refused; the book on screen, its path and the mirror stay.
+  // False when the file was refused or the user cancelled the read (Esc): the book on
+  // screen, its path and the mirror stay. A large book is read off the window's thread.
   bool LoadText(std::string path);
+  // The last LoadText was cancelled, not refused: nothing was said and nothing changed.
+  bool LoadCancelled() const { return loadCancelled_; }
   // `made`: the table the load already made of these bytes.
   void PaginateByLines(std::optional<Pagination> made = std::nullopt);
   void PaginateByChapters();
@@ -286,6 +289,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   std::string text_;
   BookForm bookForm_;
   std::string refusedUnicodePath_;
+  bool loadCancelled_ = false;
   std::string currentPath_;
   Pagination pages_;
   int currentPage_ = 0;

@@ -23,6 +23,7 @@ namespace {
 const QString kWaitingText = QStringLiteral("正在为小说按章节分页，请稍后！2秒内完成！");
 const QString kFallbackNotice = QStringLiteral("普通文本或章数小于10！按章节分页失败！正在返回！");
 const QString kNoChaptersFoundNotice = QStringLiteral("没有识别出章节标题！按章节分页失败！正在返回！");
+const QString kOpeningText = QStringLiteral("正在打开……");
 const QString kPageOutOfRange = QStringLiteral("警告！页码不在有效范围内！\n请重新输入页码！");
 constexpr int kFallbackNoticeMs = 1500;
 
@@ -39,10 +40,35 @@ bool CVarneloView::LoadText(std::string path) {
   const std::optional<int> forcedMode = std::exchange(nextLoadMode_, std::nullopt);
   std::vector<TextShift> expected = std::exchange(expectedShifts_, {});
   const std::optional<int> firstPage = std::exchange(nextLoadPage_, std::nullopt);
+  loadCancelled_ = false;
   if (path.empty()) return false;
+  // Read and normalised off the window's thread, into locals only: until the work ends, the
+  // book on screen and whatever a timer does with it meanwhile stay exactly as they were.
   std::string bytes;
   BookForm form;
-  const LoadStatus status = ReadBook(path, ChosenEncoding(*this, path), bytes, form);
+  LoadStatus status = LoadStatus::Cancelled;
+  std::optional<Pagination> linePages;
+  const std::optional<BookEncoding> encoding = ChosenEncoding(*this, path);
+  const WorkOutcome outcome = RunLongWork(this, kOpeningText, [&](WorkControl& control) {
+    // The read fills the first half of the bar, the blank-line pass the second.
+    const auto half = [&control](int from) -> PassProgress {
+      return [&control, from](std::int64_t done, std::int64_t total) {
+        if (total > 0) control.permille = from + static_cast<int>(std::min(done, total) * 500 / total);
+        return !control.Cancelled();
+      };
+    };
+    status = ReadBook(path, encoding, bytes, form, nullptr, half(0));
+    if (status != LoadStatus::Ok) return;
+    // Both ways of paging need the rewrite; the page table by lines comes with it for
+    // nothing, and is dropped should the book be paged by chapters.
+    linePages = NormaliseAndPaginateByLines(bytes, half(500));
+    if (!linePages) status = LoadStatus::Cancelled;
+  });
+  // Cancelled: nothing changed and nothing to tell.
+  if (outcome == WorkOutcome::Cancelled || status == LoadStatus::Cancelled) {
+    loadCancelled_ = true;
+    return false;
+  }
   StartMark("book read");
   if (status != LoadStatus::Missing && editMode_ != 0) SetEditMode(false);
   refusedUnicodePath_ = status == LoadStatus::Unicode ? path : std::string();
@@ -71,13 +97,7 @@ bool CVarneloView::LoadText(std::string path) {
   currentPath_ = std::move(path);
   // What a save killed half-way left beside this book, however the book came to be opened.
   RemoveStaleTemporaries(currentPath_);
-  // A book paged by lines gets its page table from the same pass over the bytes.
-  std::optional<Pagination> linePages;
-  if (pagingMode_ == kLinePaging) {
-    linePages = NormaliseAndPaginateByLines(text_);
-  } else {
-    NormaliseBlankLines(text_);
-  }
+  if (pagingMode_ != kLinePaging) linePages.reset();
   // What changed moves the places after it: the stretches the reader itself wrote when it
   // says so and they fit, else the one stretch the two texts differ in.
   std::vector<TextShift> shifts = std::move(expected);

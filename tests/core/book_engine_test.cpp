@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "text/book_encoding.h"
 #include "text/book_engine.h"
 #include "tests/core/scratch_folder.h"
 #include "text/byte_scan.h"
@@ -288,6 +289,44 @@ TEST(LinePaging, LoadPassMatchesNormalisingThenPaging) {
     ASSERT_EQ(p.starts, q.starts) << "round " << round;
     ASSERT_EQ(p.pageCount, q.pageCount) << "round " << round;
     ASSERT_EQ(p.charCount, q.charCount) << "round " << round;
+  }
+}
+
+// Reading and normalising a book of several progress steps (the last one asked by the
+// byte-by-byte tail): told to go on, each pass gives what it gives unasked and reports
+// rising counts; told to stop, it stops at its first report and says so.
+TEST(LongPasses, ReportProgressAndStopWhenTold) {
+  std::mt19937 rng(3);
+  std::string book(2 * kPassProgressStep + 65, 'a');
+  for (auto& c : book) c = "\r\n\r\n\xB5" "a\n"[rng() % 7];
+  const std::string path = ScratchFile("long.txt", book).string();
+  std::string plainText, plainLines;
+  BookForm form;
+  ASSERT_EQ(ReadBook(path, BookEncoding::Gbk, plainText, form), LoadStatus::Ok);
+  plainLines = plainText;
+  const Pagination plainPages = NormaliseAndPaginateByLines(plainLines);
+  for (const bool stop : {false, true}) {
+    std::vector<std::int64_t> reports;
+    const PassProgress progress = [&](std::int64_t done, std::int64_t total) {
+      EXPECT_TRUE(reports.empty() || done > reports.back()) << "stop " << stop;
+      EXPECT_LE(done, total) << "stop " << stop;
+      reports.push_back(done);
+      return !stop;
+    };
+    std::string text;
+    const LoadStatus status = ReadBook(path, BookEncoding::Gbk, text, form, nullptr, progress);
+    EXPECT_EQ(status, stop ? LoadStatus::Cancelled : LoadStatus::Ok);
+    EXPECT_EQ(reports.size(), stop ? 1u : 3u) << "read";
+    EXPECT_TRUE(stop ? text.empty() : text == plainText);
+
+    reports.clear();
+    std::string lines = plainText;
+    const std::optional<Pagination> pages = NormaliseAndPaginateByLines(lines, progress);
+    EXPECT_EQ(reports.size(), stop ? 1u : 2u) << "normalise and page";
+    EXPECT_EQ(pages.has_value(), !stop);
+    if (pages) {
+      EXPECT_TRUE(lines == plainLines && pages->starts == plainPages.starts);
+    }
   }
 }
 

@@ -5,13 +5,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -24,6 +27,8 @@
 #include "app/varnelo_app.h"
 #include "platform/long_work.h"
 #include "res/command_ids.h"
+#include "store/book_encodings.h"
+#include "store/store_menus.h"
 #include "tests/gui/test_support.h"
 #include "text/varnelo_view.h"
 
@@ -141,6 +146,70 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
   tick.stop();
   EXPECT_EQ(view_->PagingMode(), kChapterPaging);
   EXPECT_EQ(view_->PageCount(), 30);
+}
+
+}  // namespace
+}  // namespace varnelo
+
+namespace varnelo {
+namespace {
+
+// Opening a book is long work too: held until Esc, the reader keeps the book it shows, at
+// its place, under its title, with its status bar, lists and kept places, and says nothing.
+TEST_F(LongWorkTest, OpeningABookCanBeCancelledAndOtherwiseOpens) {
+  testing::PressKey(view_->Pane(), Qt::Key_Right);
+  CMainFrame* frame = app_.MainFrame();
+  const auto around = [&] {
+    frame->OnTimer(CMainFrame::kClockTimer);  // the status bar as the clock's tick shows it
+    QStringList seen{frame->windowTitle(), frame->WordCountPane()->text(), frame->ReadingPane()->text()};
+    for (const QAction* item : frame->StoreMenuOf(StoreMenu::RecentBooks)->actions()) seen << item->text();
+    return seen;
+  };
+  const Seen before = Now();
+  const QStringList window = around();
+  const std::string config = testing::FileBytes(home_.ConfigPath());
+  // A copy: should the open go through after all, nothing below may write into the corpus.
+  const std::string novel = home_.Folder() + "水浒传.txt";
+  std::filesystem::copy_file(testing::CorpusBook("水浒传.txt"), novel);
+  EXPECT_GE(CancelledByEsc([&] { OpenByKeys(novel); }), 3) << "no tick while the book was read";
+  EXPECT_TRUE(Now() == before);
+  EXPECT_EQ(around(), window);
+  EXPECT_EQ(testing::FileBytes(home_.ConfigPath()), config);
+  EXPECT_TRUE(boxes_.shown.empty());
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  CancelledByEsc([&] { Action(cmd::kEncodingBig5)->trigger(); });
+  EXPECT_EQ(EncodingChoiceOf(path_, home_.ConfigPath()), std::nullopt) << "the book is still read as GBK";
+
+  // A save read back is cancelled: the file has the edit, the page shows it, and edit mode
+  // waits for the book to be read again.
+  ASSERT_EQ(view_->CurrentPath(), path_);
+  Action(cmd::kEditMode)->trigger();
+  testing::PressKey(view_->Pane(), Qt::Key_X, QStringLiteral("x"));
+  const std::string text = view_->Text();
+  CancelledByEsc([&] { testing::PressKey(view_->Pane(), Qt::ControlModifier | Qt::Key_S); });
+  EXPECT_EQ(testing::FileBytes(path_).size(), text.size() + 1);
+  EXPECT_FALSE(view_->EditMode());
+  EXPECT_FALSE(view_->Pane()->IsModified());
+  EXPECT_TRUE(boxes_.shown.empty());
+  Action(cmd::kEditMode)->trigger();
+  EXPECT_TRUE(view_->EditMode());
+  EXPECT_EQ(view_->Text().size(), text.size() + 1) << "edit mode began on the book as it was";
+
+  // Let go after some ticks, the open goes through.
+  Action(cmd::kEditMode)->trigger();
+  std::atomic<int> ticks{0};
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+  SetLongWorkHook([&ticks](WorkControl&) {
+    while (ticks < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  tick.start(5);
+  OpenByKeys(novel);
+  tick.stop();
+  EXPECT_EQ(view_->CurrentPath(), novel);
+  frame->OnTimer(CMainFrame::kClockTimer);
+  EXPECT_TRUE(frame->ReadingPane()->text().contains(QStringLiteral("水浒传"))) << frame->ReadingPane()->text().toStdString();
+  EXPECT_TRUE(boxes_.shown.empty());
 }
 
 }  // namespace
