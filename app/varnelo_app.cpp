@@ -22,6 +22,7 @@
 #include "platform/services.h"
 #include "res/command_ids.h"
 #include "res/command_table.h"
+#include "store/book_encodings.h"
 #include "store/read_record_dialog.h"
 #include "store/store_messages.h"
 #include "text/varnelo_view.h"
@@ -31,6 +32,17 @@ namespace varnelo {
 namespace {
 
 constexpr int kHandOverRetryMs = 250;
+
+// The book the start returns to, read as its load will read it.
+std::unique_ptr<BookPrefetch> ReadLastBookAhead(const std::string& settingsPath) {
+  CConfigStore marks;
+  marks.SetSettingsPath(settingsPath);
+  marks.LoadBookmarks();
+  const std::string& path = marks.Bookmark(0).path;
+  if (path.empty()) return nullptr;
+  const std::optional<std::string> choice = EncodingChoiceOf(path, settingsPath);
+  return std::make_unique<BookPrefetch>(path, choice ? EncodingFromName(*choice) : std::nullopt);
+}
 
 }  // namespace
 
@@ -74,13 +86,17 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     doc_->OnNewDocument();
   }
   StartMark("settings read, document made");
+  // The last book is read on another core while the window is built.
+  std::unique_ptr<BookPrefetch> lastBook = withBook ? nullptr : ReadLastBookAhead(SettingsPathIn(GetProgramFolder()));
   frame_ = std::make_unique<CMainFrame>(*this);
   StartMark("frame built");
+  frame_->View()->SetPrefetch(std::move(lastBook));
   // The named book replaces the last one at once: reading the last one would only delay it.
   if (withBook) frame_->View()->ExpectNamedBook();
   // The view takes its place in the window now, so the book's page is laid out at its width.
   if (QLayout* layout = frame_->layout()) layout->activate();
   frame_->View()->OnInitialUpdate();
+  frame_->View()->SetPrefetch(nullptr);  // not taken: its bytes are not kept for later
   StartMark("view's initial update (last book)");
   // What a reader killed while saving left beside its settings (a book's is removed as the
   // book opens).

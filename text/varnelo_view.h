@@ -24,6 +24,7 @@
 #include "store/shared_settings.h"
 #include "text/book_encoding.h"
 #include "text/book_engine.h"
+#include "text/book_prefetch.h"
 #include "text/chapter_finder.h"
 #include "text/view_part.h"
 
@@ -95,6 +96,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   bool LoadText(std::string path);
   // The last LoadText was cancelled, not refused: nothing was said and nothing changed.
   bool LoadCancelled() const { return loadCancelled_; }
+  // A read begun before the window was built; the next load takes it if it is for that book.
+  void SetPrefetch(std::unique_ptr<BookPrefetch> prefetch) { prefetch_ = std::move(prefetch); }
   // `made`: the table the load already made of these bytes.
   void PaginateByLines(std::optional<Pagination> made = std::nullopt);
   void PaginateByChapters();
@@ -290,6 +293,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   BookForm bookForm_;
   std::string refusedUnicodePath_;
   bool loadCancelled_ = false;
+  std::unique_ptr<BookPrefetch> prefetch_;
   std::string currentPath_;
   Pagination pages_;
   int currentPage_ = 0;

@@ -12,6 +12,7 @@
 #include "platform/services.h"
 #include "platform/start_timeline.h"
 #include "text/book_encoding_part.h"
+#include "text/book_prefetch.h"
 #include "text/page_write_back.h"
 #include "text/varnelo_view.h"
 #include "text/view_offsets.h"
@@ -44,26 +45,19 @@ bool CVarneloView::LoadText(std::string path) {
   if (path.empty()) return false;
   // Read and normalised off the window's thread, into locals only: until the work ends, the
   // book on screen and whatever a timer does with it meanwhile stay exactly as they were.
-  std::string bytes;
-  BookForm form;
-  LoadStatus status = LoadStatus::Cancelled;
-  std::optional<Pagination> linePages;
+  LoadedBook book;
   const std::optional<BookEncoding> encoding = ChosenEncoding(*this, path);
+  // What the start read ahead serves the first load only, and only if it is this book.
+  const std::unique_ptr<BookPrefetch> prefetch = std::move(prefetch_);
   const WorkOutcome outcome = RunLongWork(this, kOpeningText, [&](WorkControl& control) {
-    // The read fills the first half of the bar, the blank-line pass the second.
-    const auto half = [&control](int from) -> PassProgress {
-      return [&control, from](std::int64_t done, std::int64_t total) {
-        if (total > 0) control.permille = from + static_cast<int>(std::min(done, total) * 500 / total);
-        return !control.Cancelled();
-      };
+    const PassProgress progress = [&control](std::int64_t done, std::int64_t total) {
+      if (total > 0) control.permille = static_cast<int>(std::min(done, total) * 1000 / total);
+      return !control.Cancelled();
     };
-    status = ReadBook(path, encoding, bytes, form, nullptr, half(0));
-    if (status != LoadStatus::Ok) return;
-    // Both ways of paging need the rewrite; the page table by lines comes with it for
-    // nothing, and is dropped should the book be paged by chapters.
-    linePages = NormaliseAndPaginateByLines(bytes, half(500));
-    if (!linePages) status = LoadStatus::Cancelled;
+    std::optional<LoadedBook> ahead = prefetch ? prefetch->Take(path, encoding, progress) : std::nullopt;
+    book = ahead ? std::move(*ahead) : ReadAndNormalise(path, encoding, progress);
   });
+  const LoadStatus status = book.status;
   // Cancelled: nothing changed and nothing to tell.
   if (outcome == WorkOutcome::Cancelled || status == LoadStatus::Cancelled) {
     loadCancelled_ = true;
@@ -92,12 +86,11 @@ bool CVarneloView::LoadText(std::string path) {
   const bool sameBook = path == currentPath_;
   std::string before;
   if (sameBook) before = std::move(text_);
-  text_ = std::move(bytes);
-  bookForm_ = std::move(form);
+  text_ = std::move(book.bytes);
+  bookForm_ = std::move(book.form);
   currentPath_ = std::move(path);
   // What a save killed half-way left beside this book, however the book came to be opened.
   RemoveStaleTemporaries(currentPath_);
-  if (pagingMode_ != kLinePaging) linePages.reset();
   // What changed moves the places after it: the stretches the reader itself wrote when it
   // says so and they fit, else the one stretch the two texts differ in.
   std::vector<TextShift> shifts = std::move(expected);
@@ -114,7 +107,7 @@ bool CVarneloView::LoadText(std::string path) {
   if (pagingMode_ == kChapterPaging) {
     PaginateByChapters();
   } else {
-    PaginateByLines(std::move(linePages));
+    PaginateByLines(std::move(book.linePages));
   }
   UpdateReadRecord();  // finds the new book's record; no period of it is running yet
   if (recordTracked_) periodStart_ = CurrentClock().Now();
