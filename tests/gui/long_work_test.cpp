@@ -71,6 +71,19 @@ class LongWorkTest : public ::testing::Test, protected testing::ReaderSession {
             view_->Pane()->PaneText(), view_->Pane()->FirstVisibleLine(),
             view_->Pane()->textCursor().selectedText()};
   }
+  // Holds every long work until the window's timer has ticked twice; `action` starts it.
+  void AfterTwoTicks(const std::function<void()>& action) {
+    std::atomic<int> ticks{0};
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    SetLongWorkHook([&ticks](WorkControl&) {
+      while (ticks < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    tick.start(5);
+    action();
+    tick.stop();
+    SetLongWorkHook(nullptr);
+  }
   // Holds every long work until Esc, pressed on the page after the window's timer ticked
   // a few times; `action` starts the work. Returns the ticks seen while the work was held.
   int CancelledByEsc(const std::function<void()>& action) {
@@ -135,15 +148,7 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
     EXPECT_EQ(testing::FileBytes(path_), file) << row.name;
   }
   // Not cancelled, the same work takes effect once it ends.
-  std::atomic<int> ticks{0};
-  QTimer tick;
-  QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
-  SetLongWorkHook([&ticks](WorkControl&) {
-    while (ticks < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
-  tick.start(5);
-  Action(cmd::kChapterPaging)->trigger();
-  tick.stop();
+  AfterTwoTicks([&] { Action(cmd::kChapterPaging)->trigger(); });
   EXPECT_EQ(view_->PagingMode(), kChapterPaging);
   EXPECT_EQ(view_->PageCount(), 30);
 }
@@ -197,15 +202,7 @@ TEST_F(LongWorkTest, OpeningABookCanBeCancelledAndOtherwiseOpens) {
 
   // Let go after some ticks, the open goes through.
   Action(cmd::kEditMode)->trigger();
-  std::atomic<int> ticks{0};
-  QTimer tick;
-  QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
-  SetLongWorkHook([&ticks](WorkControl&) {
-    while (ticks < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
-  tick.start(5);
-  OpenByKeys(novel);
-  tick.stop();
+  AfterTwoTicks([&] { OpenByKeys(novel); });
   EXPECT_EQ(view_->CurrentPath(), novel);
   frame->OnTimer(CMainFrame::kClockTimer);
   EXPECT_TRUE(frame->ReadingPane()->text().contains(QStringLiteral("水浒传"))) << frame->ReadingPane()->text().toStdString();
