@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "aids/library_list.h"
+#include "platform/long_work.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
 #include "text/varnelo_view.h"
@@ -108,7 +109,9 @@ LibrarySideBar::LibrarySideBar(CVarneloView& view) : view_(view) {
   tipDelay_.setInterval(kTipDelayMs);
   connect(&tipDelay_, &QTimer::timeout, this, &LibrarySideBar::ShowTip);
   connect(list, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0 && !filling_ && !pressing_) OpenChosenEntry();
+    // While a book is read the user's input is held: a row made current then is the list's
+    // own doing (taking the focus as the window is first activated), not a choice.
+    if (row >= 0 && !filling_ && !pressing_ && !LongWorkRunning()) OpenChosenEntry();
   });
   connect(list, &QListWidget::itemPressed, this, [this] {
     pressing_ = false;

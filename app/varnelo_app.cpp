@@ -33,12 +33,14 @@ namespace {
 
 constexpr int kHandOverRetryMs = 250;
 
-// The book the start returns to, read as its load will read it.
-std::unique_ptr<BookPrefetch> ReadLastBookAhead(const std::string& settingsPath) {
-  CConfigStore marks;
-  marks.SetSettingsPath(settingsPath);
-  marks.LoadBookmarks();
-  const std::string& path = marks.Bookmark(0).path;
+// The book the start opens (the one named, else the last one), read as its load will read it.
+std::unique_ptr<BookPrefetch> ReadFirstBookAhead(std::string path, const std::string& settingsPath) {
+  if (path.empty()) {
+    CConfigStore marks;
+    marks.SetSettingsPath(settingsPath);
+    marks.LoadBookmarks();
+    path = marks.Bookmark(0).path;
+  }
   if (path.empty()) return nullptr;
   const std::optional<std::string> choice = EncodingChoiceOf(path, settingsPath);
   return std::make_unique<BookPrefetch>(path, choice ? EncodingFromName(*choice) : std::nullopt);
@@ -86,17 +88,17 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     doc_->OnNewDocument();
   }
   StartMark("settings read, document made");
-  // The last book is read on another core while the window is built.
-  std::unique_ptr<BookPrefetch> lastBook = withBook ? nullptr : ReadLastBookAhead(SettingsPathIn(GetProgramFolder()));
+  // The book is read on another core while the window is built.
+  std::unique_ptr<BookPrefetch> firstBook =
+      ReadFirstBookAhead(withBook ? arguments[1] : std::string(), SettingsPathIn(GetProgramFolder()));
   frame_ = std::make_unique<CMainFrame>(*this);
   StartMark("frame built");
-  frame_->View()->SetPrefetch(std::move(lastBook));
+  frame_->View()->SetPrefetch(std::move(firstBook));
   // The named book replaces the last one at once: reading the last one would only delay it.
   if (withBook) frame_->View()->ExpectNamedBook();
   // The view takes its place in the window now, so the book's page is laid out at its width.
   if (QLayout* layout = frame_->layout()) layout->activate();
   frame_->View()->OnInitialUpdate();
-  frame_->View()->SetPrefetch(nullptr);  // not taken: its bytes are not kept for later
   StartMark("view's initial update (last book)");
   // What a reader killed while saving left beside its settings (a book's is removed as the
   // book opens).
@@ -122,6 +124,7 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
     frame_->SideBar()->OpenPath(arguments[1]);
     frame_->View()->FinishReturn();
   }
+  frame_->View()->SetPrefetch(nullptr);  // not taken: its bytes are not kept for later
   started_ = true;
   ServeHandOvers();
   return true;

@@ -159,6 +159,32 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
 namespace varnelo {
 namespace {
 
+// A focus change while a book is read (the window's first activation at the start is one)
+// opens nothing else: the side bar's list takes the focus without opening its first book.
+TEST(LongWorkFocus, FocusMovingWhileABookIsReadOpensNothingElse) {
+  testing::ReaderSession reader;
+  ASSERT_TRUE(reader.StartReader());
+  const std::string novel = reader.home_.Folder() + "novel.txt";
+  std::filesystem::copy_file(testing::CorpusBook("三国演义.txt"), novel);
+  std::atomic<int> ticks{0};
+  std::string whileHeld = "?";
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (++ticks == 1) reader.view_->LibraryList()->setFocus(Qt::ActiveWindowFocusReason);
+    if (ticks == 3) whileHeld = reader.view_->CurrentPath();
+  });
+  SetLongWorkHook([&ticks](WorkControl&) {
+    while (ticks < 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  tick.start(5);
+  reader.OpenByKeys(novel);
+  tick.stop();
+  SetLongWorkHook(nullptr);
+  EXPECT_EQ(whileHeld, "") << "a second open ran inside the first";
+  EXPECT_EQ(reader.view_->CurrentPath(), novel);
+  reader.app_.MainFrame()->close();
+}
+
 // Opening a book is long work too: held until Esc, the reader keeps the book it shows, at
 // its place, under its title, with its status bar, lists and kept places, and says nothing.
 TEST_F(LongWorkTest, OpeningABookCanBeCancelledAndOtherwiseOpens) {
