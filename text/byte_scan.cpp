@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "text/byte_blocks.h"
 
 namespace varnelo {
 
@@ -13,19 +11,12 @@ std::int64_t CountHighBytes(const unsigned char* data, std::size_t size) {
   std::int64_t high = 0;
   std::size_t i = 0;
 #if defined(__SSE2__)
-  // Subtract the 0/-1 comparison masks into byte counters; fold them with a sum of
-  // absolute differences before any counter can overflow (255 steps).
-  const __m128i zero = _mm_setzero_si128();
-  while (i + 16 <= size) {
-    __m128i counters = zero;
-    const std::size_t steps = std::min<std::size_t>((size - i) / 16, 255);
-    for (std::size_t s = 0; s < steps; ++s, i += 16) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-      counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(chunk, zero));
-    }
-    const __m128i sums = _mm_sad_epu8(counters, zero);
-    high += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
+  HighByteTally tally;
+  for (; i + 64 <= size; i += 64) {
+    const auto* p = reinterpret_cast<const __m128i*>(data + i);
+    tally.Add(_mm_loadu_si128(p), _mm_loadu_si128(p + 1), _mm_loadu_si128(p + 2), _mm_loadu_si128(p + 3));
   }
+  high = tally.Total();
 #endif
   for (; i < size; ++i) high += data[i] >= 0x80 ? 1 : 0;
   return high;
@@ -70,14 +61,6 @@ inline std::int64_t PopCount(std::uint64_t x) {
   return static_cast<std::int64_t>((x * 0x0101010101010101ULL) >> 56);
 #endif
 }
-
-#if defined(__SSE2__)
-// The top bits of four 16-byte comparisons as one 64-bit mask, the first in the low bits.
-inline std::uint64_t Mask64(__m128i m0, __m128i m1, __m128i m2, __m128i m3) {
-  const auto bits = [](__m128i m) { return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(m))); };
-  return bits(m0) | bits(m1) << 16 | bits(m2) << 32 | bits(m3) << 48;
-}
-#endif
 
 // Every `every`-th line feed appends the offset after it to `starts`.
 struct BreakCounter {
@@ -144,15 +127,7 @@ std::int64_t ScanLines(unsigned char* data, std::size_t size, std::int64_t every
 #if defined(__SSE2__)
   const __m128i cr = _mm_set1_epi8('\r');
   const __m128i lf = _mm_set1_epi8('\n');
-  const __m128i zero = _mm_setzero_si128();
-  __m128i counters = zero;
-  int steps = 0;
-  auto fold = [&] {
-    const __m128i sums = _mm_sad_epu8(counters, zero);
-    high += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-    counters = zero;
-    steps = 0;
-  };
+  HighByteTally tally;
   // Each block looks two bytes past its end for a run's CR LF CR.
   for (; i + 66 <= size; i += 64) {
     if (stopped(i)) return -1;
@@ -185,14 +160,10 @@ std::int64_t ScanLines(unsigned char* data, std::size_t size, std::int64_t every
                        _mm_cmpeq_epi8(c3, lf));
       }
     }
-    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c0, zero));
-    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c1, zero));
-    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c2, zero));
-    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c3, zero));
-    if (++steps == 63) fold();  // four steps a block: each byte counter stays below 256
+    tally.Add(c0, c1, c2, c3);
     if (lines != 0 && paging) breaks.Take(lines, i);
   }
-  fold();
+  high = tally.Total();
 #endif
   for (; i < size; ++i) {
     if (stopped(i)) return -1;

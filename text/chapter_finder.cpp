@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "text/byte_blocks.h"
 #include "text/byte_scan.h"
 
 #if defined(__SSE2__)
@@ -285,33 +286,18 @@ std::int64_t ForEachLineFeed(const Byte* d, std::size_t n, Take&& take) {
   std::int64_t high = 0;
 #if defined(__SSE2__)
   const __m128i lineFeed = _mm_set1_epi8('\n');
-  const __m128i zero = _mm_setzero_si128();
-  __m128i counters = zero;
-  int blocks = 0;
-  auto fold = [&] {
-    const __m128i sums = _mm_sad_epu8(counters, zero);
-    high += _mm_cvtsi128_si32(sums) + _mm_cvtsi128_si32(_mm_srli_si128(sums, 8));
-    counters = zero;
-    blocks = 0;
-  };
+  HighByteTally tally;
   for (; i + 64 <= n; i += 64) {
     const auto* p = reinterpret_cast<const __m128i*>(d + i);
     const __m128i c0 = _mm_loadu_si128(p), c1 = _mm_loadu_si128(p + 1), c2 = _mm_loadu_si128(p + 2),
                   c3 = _mm_loadu_si128(p + 3);
-    // Byte counters take at most 4 a block; they are folded before they can overflow.
-    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c0, zero));
-    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c1, zero));
-    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c2, zero));
-    counters = _mm_sub_epi8(counters, _mm_cmplt_epi8(c3, zero));
-    if (++blocks == 63) fold();
-    const auto m0 = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c0, lineFeed))));
-    const auto m1 = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c1, lineFeed))));
-    const auto m2 = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c2, lineFeed))));
-    const auto m3 = static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(c3, lineFeed))));
-    for (std::uint64_t mask = m0 | (m1 << 16) | (m2 << 32) | (m3 << 48); mask != 0; mask &= mask - 1)
+    tally.Add(c0, c1, c2, c3);
+    for (std::uint64_t mask = Mask64(_mm_cmpeq_epi8(c0, lineFeed), _mm_cmpeq_epi8(c1, lineFeed),
+                                     _mm_cmpeq_epi8(c2, lineFeed), _mm_cmpeq_epi8(c3, lineFeed));
+         mask != 0; mask &= mask - 1)
       take(i + static_cast<std::size_t>(__builtin_ctzll(mask)));
   }
-  fold();
+  high = tally.Total();
 #endif
   for (; i < n; ++i) {
     high += d[i] >= 0x80 ? 1 : 0;
