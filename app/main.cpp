@@ -36,7 +36,6 @@ int main(int argc, char** argv) {
   varnelo::ChineseLocale chinese;
   varnelo::FontWarmUp fonts;
   QApplication qt(argc, argv);
-  fonts.Wait();
   chinese.Install();
   varnelo::StartMark("Qt started");
   QApplication::setApplicationName(QStringLiteral("Varnelo"));
@@ -57,6 +56,8 @@ int main(int argc, char** argv) {
 
   varnelo::StartMark("single instance asked");
   varnelo::CVarneloApp app;
+  // The single-instance check and Config.ini need no font: the configuration goes on loading.
+  app.SetBeforeFirstText([&fonts] { fonts.Wait(); });
   instance.Listen([&app](const std::string& handed) { app.OnHandOver(handed); });
   std::vector<std::string> arguments{argv[0]};
   if (!book.empty()) arguments.push_back(book);

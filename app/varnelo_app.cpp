@@ -79,6 +79,7 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   const bool withBook = arguments.size() > 1 && !arguments[1].empty();
   if (withBook) {
     if (!doc_->OnOpenDocument(arguments[1])) {
+      BeforeFirstText();
       MessageBoxes().Show(nullptr,
                           QStringLiteral("无法打开文档“%1”。").arg(QString::fromStdString(arguments[1])),
                           QString(), MessageButtons::Ok, MessageIcon::Exclamation);
@@ -91,6 +92,7 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   // The book is read on another core while the window is built.
   std::unique_ptr<BookPrefetch> firstBook =
       ReadFirstBookAhead(withBook ? arguments[1] : std::string(), SettingsPathIn(GetProgramFolder()));
+  BeforeFirstText();
   frame_ = std::make_unique<CMainFrame>(*this);
   StartMark("frame built");
   frame_->View()->SetPrefetch(std::move(firstBook));
@@ -128,6 +130,12 @@ bool CVarneloApp::InitInstance(const std::vector<std::string>& arguments) {
   started_ = true;
   ServeHandOvers();
   return true;
+}
+
+void CVarneloApp::BeforeFirstText() {
+  if (!beforeFirstText_) return;
+  beforeFirstText_();
+  beforeFirstText_ = nullptr;
 }
 
 void CVarneloApp::OnHandOver(const std::string& book) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ class CVarneloApp : public CommandTarget {
   // Carries out the command line (program name first) and shows the main window.
   // False when the program should end at once.
   bool InitInstance(const std::vector<std::string>& arguments);
+  // Called once before the start first measures or shows text (the font configuration
+  // may still be loading on another core until then).
+  void SetBeforeFirstText(std::function<void()> wait) { beforeFirstText_ = std::move(wait); }
 
   SharedSettings& Settings() { return settings_; }
   CMainFrame* MainFrame() const { return frame_.get(); }
@@ -55,6 +59,9 @@ class CVarneloApp : public CommandTarget {
   std::unique_ptr<QTimer> handOverTimer_;
   bool started_ = false;
   bool settingsUnreadable_ = false;
+  std::function<void()> beforeFirstText_;
+
+  void BeforeFirstText();
 
   void ServeHandOvers();
   void BringToFront();
