@@ -136,6 +136,7 @@ void CVarneloApp::BeforeFirstText() {
   if (!beforeFirstText_) return;
   beforeFirstText_();
   beforeFirstText_ = nullptr;
+  StartMark("font configuration loaded");
 }
 
 void CVarneloApp::OnHandOver(const std::string& book) {
