@@ -57,7 +57,10 @@ int main(int argc, char** argv) {
   varnelo::StartMark("single instance asked");
   varnelo::CVarneloApp app;
   // The single-instance check and Config.ini need no font: the configuration goes on loading.
-  app.SetBeforeFirstText([&fonts] { fonts.Wait(); });
+  app.SetBeforeFirstText([&fonts, &chinese] {
+    fonts.Wait();
+    chinese.RestoreEnvironment();
+  });
   instance.Listen([&app](const std::string& handed) { app.OnHandOver(handed); });
   std::vector<std::string> arguments{argv[0]};
   if (!book.empty()) arguments.push_back(book);

@@ -4,6 +4,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 
+#include <fontconfig/fontconfig.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -38,9 +40,9 @@ ChineseLocale::ChineseLocale() {
   }
 }
 
-ChineseLocale::~ChineseLocale() { Restore(); }
+ChineseLocale::~ChineseLocale() { RestoreEnvironment(); }
 
-void ChineseLocale::Restore() {
+void ChineseLocale::RestoreEnvironment() {
   for (const Saved& saved : saved_) {
     if (saved.value) {
       setenv(saved.name, saved.value->c_str(), 1);
@@ -52,8 +54,9 @@ void ChineseLocale::Restore() {
 }
 
 void ChineseLocale::Install() {
-  (void)QLocale::system();  // read while the environment names zh_CN; Qt keeps it
-  Restore();
+  // Both read while the environment names zh_CN, and kept for the run.
+  (void)QLocale::system();
+  FcStrSetDestroy(FcGetDefaultLangs());
   const QLocale chinese(QLocale::Chinese, QLocale::China);
   QLocale::setDefault(chinese);
   // By name, not by the session's languages.

@@ -1,6 +1,8 @@
 // The reader speaks Chinese whatever the session's language is. Qt's own dialogs take
 // their dates from the session's locale, their file types from the default locale and
-// their words from the translation; all three are made Chinese here.
+// their words from the translation; all three are made Chinese here. So is the face the
+// interface's Chinese falls back to: fontconfig picks it by the languages it reads from the
+// environment, which gives the Simplified Chinese face of a Chinese session.
 #pragma once
 
 #include <QTranslator>
@@ -21,18 +23,18 @@ class ChineseLocale {
   ChineseLocale& operator=(const ChineseLocale&) = delete;
   ~ChineseLocale();
 
-  // Once the QApplication is made: the environment is the session's again (for the
-  // programs the reader starts), the default locale is zh_CN and Qt's Chinese texts are
+  // Once the QApplication is made: the default locale is zh_CN and Qt's Chinese texts are
   // installed, with the few that its translation lacks.
   void Install();
+  // The environment is the session's again, for the programs the reader starts. Not while
+  // another thread may read it (the font warm-up): a change under a reader is unsafe.
+  void RestoreEnvironment();
 
  private:
   struct Saved {
     const char* name;
     std::optional<std::string> value;
   };
-  void Restore();
-
   std::vector<Saved> saved_;
   std::vector<std::unique_ptr<QTranslator>> translators_;
 };

@@ -9,10 +9,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStyledItemDelegate>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QTemporaryDir>
+#include <QTextLayout>
 #include <QTimer>
 #include <QTreeView>
 
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -39,8 +43,36 @@ void Inspect(const std::function<void()>& open, const std::function<void(QWidget
   EXPECT_TRUE(seen);
 }
 
+// The face fontconfig gives `family` for Simplified Chinese text.
+QString SimplifiedChineseFace(const QString& family) {
+  FcPattern* wanted = FcNameParse(reinterpret_cast<const FcChar8*>(
+      (family + QStringLiteral(":lang=zh-cn:charset=4e66")).toUtf8().constData()));
+  FcConfigSubstitute(nullptr, wanted, FcMatchPattern);
+  FcDefaultSubstitute(wanted);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, wanted, &result);
+  FcChar8* name = nullptr;
+  QString face;
+  if (match != nullptr && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
+    face = QString::fromUtf8(reinterpret_cast<const char*>(name));
+  if (match != nullptr) FcPatternDestroy(match);
+  FcPatternDestroy(wanted);
+  return face;
+}
+
 void InspectDialogsAsTheReader() {
   EXPECT_STREQ(std::getenv("LC_ALL"), "C") << "programs the reader starts keep the session's";
+
+  // The menus' Chinese in the face of a Chinese session, not the first face fontconfig
+  // has for no language (a brush-stroke one here).
+  QTextLayout menuText(QStringLiteral("书库"), QApplication::font());
+  menuText.beginLayout();
+  menuText.createLine();
+  menuText.endLayout();
+  const QList<QGlyphRun> runs = menuText.glyphRuns();
+  ASSERT_FALSE(runs.isEmpty());
+  EXPECT_EQ(runs.front().rawFont().familyName().toStdString(),
+            SimplifiedChineseFace(QApplication::font().family()).toStdString());
 
   Inspect([] { QtDialogService().OpenFileName(nullptr, QStringLiteral("打开"), QStringLiteral("*.txt")); },
           [](QWidget& dialog) {

@@ -13,7 +13,10 @@ int main(int argc, char** argv) {
   std::optional<varnelo::ChineseLocale> chinese;
   if (std::getenv("VARNELO_AS_READER") != nullptr) chinese.emplace();
   QApplication app(argc, argv);
-  if (chinese) chinese->Install();
+  if (chinese) {
+    chinese->Install();
+    chinese->RestoreEnvironment();
+  }
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
