@@ -4,8 +4,9 @@
 
 namespace varnelo::bench {
 
-// `varnelo-bench --bare-window`: an empty QMainWindow that prints the monotonic clock at
-// its first paint and ends, the baseline of the start-up figures.
+// `varnelo-bench --bare-window [--text]`: an empty QMainWindow (or one showing a line of
+// Chinese) that prints the monotonic clock at its first paint and ends, the baseline of
+// the start-up figures.
 int RunBareWindow(int argc, char** argv);
 
 // The reader's start to its first painted page against the bare window's, each started as
