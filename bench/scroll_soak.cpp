@@ -107,6 +107,7 @@ ScrollSoakFigures SoakAutoScroll(const std::string& path, int steps) {
   Soak(path, [&](int counted) {
     if (counted == warmUp) {
       figures.startMb = ResidentMb();
+      figures.ownStartMb = AnonymousMb();
       cpuStart = CpuSeconds();
       wallStart = std::chrono::steady_clock::now();
     }
@@ -118,6 +119,7 @@ ScrollSoakFigures SoakAutoScroll(const std::string& path, int steps) {
     figures.cpuMsPerStep = cpu * 1000.0 / steps;
     figures.coreShare = cpu / wall.count();
     figures.endMb = ResidentMb();
+    figures.ownEndMb = AnonymousMb();
     return true;
   });
   return figures;

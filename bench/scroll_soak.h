@@ -11,6 +11,8 @@ struct ScrollSoakFigures {
   double coreShare = 0;  // of one core, over the run
   double startMb = 0;    // resident memory after the first steps
   double endMb = 0;
+  double ownStartMb = 0;  // of it, the process's own (not mapped files such as the fonts)
+  double ownEndMb = 0;
 };
 
 // The whole reader left to scroll the book at `path` by pixel at the default interval, in
