@@ -30,14 +30,26 @@ bool FollowLinks(fs::path& path, std::error_code& ec) {
   return false;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
+// False with errno set when the write fails or `progress` stops it (ECANCELED).
+bool WriteAll(int fd, std::string_view bytes, const WriteProgress& progress) {
+  // A piece at a time only so that a long write can say how far it is and be stopped.
+  constexpr std::size_t kPiece = std::size_t{4} << 20;
+  const auto total = static_cast<std::int64_t>(bytes.size());
   while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
+    if (progress && !progress(total - static_cast<std::int64_t>(bytes.size()), total)) {
+      errno = ECANCELED;
       return false;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
+    std::string_view piece = bytes.substr(0, kPiece);
+    while (!piece.empty()) {
+      const ssize_t n = ::write(fd, piece.data(), piece.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      piece.remove_prefix(static_cast<std::size_t>(n));
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
   }
   return true;
 }
@@ -96,7 +108,7 @@ void RemoveStaleTemporaries(const std::string& requestedPath) {
 }
 
 bool WriteFileAtomically(const std::string& requestedPath, std::string_view bytes,
-                         std::error_code* error) {
+                         std::error_code* error, const WriteProgress& progress) {
   std::error_code ec;
   const auto fail = [&](int code) {
     if (error != nullptr) *error = ec ? ec : std::error_code(code, std::generic_category());
@@ -130,7 +142,7 @@ bool WriteFileAtomically(const std::string& requestedPath, std::string_view byte
   // Permissions first, so the new bytes are never readable by more people than the old.
   int code = 0;
   if (existed && ::fchmod(fd, old.st_mode & 07777) != 0) code = errno;
-  if (code == 0 && !WriteAll(fd, bytes)) code = errno;
+  if (code == 0 && !WriteAll(fd, bytes, progress)) code = errno;
   if (code == 0 && ::fsync(fd) != 0) code = errno;
   if (::close(fd) != 0 && code == 0) code = errno;
   if (code == 0 && ::rename(temp.c_str(), path.c_str()) != 0) code = errno;

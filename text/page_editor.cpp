@@ -2,12 +2,14 @@
 
 #include <QTextCursor>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
+#include "platform/long_work.h"
 #include "platform/rich_pane.h"
 #include "platform/write_error.h"
 #include "res/command_ids.h"
@@ -26,6 +28,7 @@ const QString kChanged =
     QStringLiteral("警告！这本书打开后已在磁盘上被改动，未保存！\n请重新打开后再编辑。");
 const QString kNotThisBook = QStringLiteral("警告！窗口中的书与当前文件不符，未保存！");
 const QString kNotThePage = QStringLiteral("警告！窗口中的文字已不是书中的这一页，未保存！");
+const QString kSaving = QStringLiteral("正在保存……");
 const QString kSplitCharacter =
     QStringLiteral("警告！修改把一个字拆成了两半，未保存！\n请把这个字整个删去或补全后再保存。");
 
@@ -155,30 +158,7 @@ std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
     Tell(kNotThePage);
     return std::nullopt;
   }
-  // The file as it is now, and its text read the way the book on screen was read.
-  std::string bytes;
-  std::string file;
-  BookForm form;
-  // The loaded file by its descriptor's name, which reaches it even once deleted; by its
-  // path where there is no such name.
-  LoadStatus status = LoadStatus::Missing;
-  if (asLoaded && loadedFile_.IsOpen()) {
-    status = ReadBook("/proc/self/fd/" + std::to_string(loadedFile_.Descriptor()), view_.Form().encoding,
-                      bytes, form, &file);
-  }
-  if (status == LoadStatus::Missing)
-    status = ReadBook(path, view_.Form().encoding, bytes, form, &file);
-  if (status == LoadStatus::Missing || status == LoadStatus::Unreadable) {
-    Tell(QStringLiteral("警告！无法读取这本书，未保存！\n") + PathText(path));
-    return std::nullopt;
-  }
-  // Every offset of the buffer must still be the offset of the same byte on disk.
-  std::string normalised = bytes;
-  NormaliseBlankLines(normalised);
-  if (status != LoadStatus::Ok || normalised != view_.Text()) {
-    Tell(kChanged);
-    return std::nullopt;
-  }
+  // The edit only views these: they outlive the work.
   const std::string shown = view_.ShownBytes(page);
   const std::u16string edited = pane->PaneText().toStdU16String();
   PageEdit edit;
@@ -186,24 +166,100 @@ std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
   edit.shownBytes = shown;
   edit.shownText = shownText_;
   edit.editedText = edited;
-  bool split = false;
-  std::optional<std::string> book = WriteBackPage(bytes, edit, &split);
-  if (!book) Tell(split ? kSplitCharacter : kNotThePage);
-  if (book && form.encoding != BookEncoding::Gbk) {
-    // Into the file's own bytes, in the book's own encoding.
-    EncodedEdit encoded = EncodeEdit(file, form, bytes, *book);
-    if (!encoded.file) Tell(RefusedCharacterMessage(form.encoding, encoded.refused));
-    book = std::move(encoded.file);
+  const BookEncoding encoding = view_.Form().encoding;
+  const std::string& loadedText = view_.Text();
+  // The loaded file by its descriptor's name, which reaches it even once deleted; by its
+  // path where there is no such name.
+  const std::string loadedName =
+      asLoaded && loadedFile_.IsOpen() ? "/proc/self/fd/" + std::to_string(loadedFile_.Descriptor()) : std::string();
+
+  // Reading the whole file again and checking it against the buffer takes long on a large
+  // book: off the window's thread, into locals only.
+  enum class Refusal { None, Unreadable, Changed, Split, NotThePage, Character };
+  Refusal refusal = Refusal::None;
+  LoadStatus status = LoadStatus::Missing;
+  EncodedEdit encoded;
+  BookEncoding fileEncoding = encoding;
+  std::optional<std::string> book;
+  const WorkOutcome outcome = RunLongWork(&view_, kSaving, [&](WorkControl& control) {
+    const PassProgress progress = [&control](std::int64_t done, std::int64_t total) {
+      if (total > 0) control.permille = static_cast<int>(std::min(done, total) * 1000 / total);
+      return !control.Cancelled();
+    };
+    // The file as it is now, and its text read the way the book on screen was read.
+    std::string bytes;
+    std::string file;
+    BookForm form;
+    if (!loadedName.empty()) status = ReadBook(loadedName, encoding, bytes, form, &file, progress);
+    if (status == LoadStatus::Missing) status = ReadBook(path, encoding, bytes, form, &file, progress);
+    if (status == LoadStatus::Cancelled || control.Cancelled()) return;
+    if (status == LoadStatus::Missing || status == LoadStatus::Unreadable) {
+      refusal = Refusal::Unreadable;
+      return;
+    }
+    // Every offset of the buffer must still be the offset of the same byte on disk.
+    std::string normalised = bytes;
+    NormaliseBlankLines(normalised);
+    if (status != LoadStatus::Ok || normalised != loadedText) {
+      refusal = Refusal::Changed;
+      return;
+    }
+    bool split = false;
+    book = WriteBackPage(bytes, edit, &split);
+    if (!book) {
+      refusal = split ? Refusal::Split : Refusal::NotThePage;
+      return;
+    }
+    fileEncoding = form.encoding;
+    if (form.encoding != BookEncoding::Gbk) {
+      // Into the file's own bytes, in the book's own encoding.
+      encoded = EncodeEdit(file, form, bytes, *book);
+      if (!encoded.file) refusal = Refusal::Character;
+      book = std::move(encoded.file);
+    }
+  });
+  // Cancelled: nothing was written and nothing is said; the edits stay.
+  if (outcome == WorkOutcome::Cancelled || status == LoadStatus::Cancelled) return std::nullopt;
+  switch (refusal) {
+    case Refusal::None:
+      return book;
+    case Refusal::Unreadable:
+      Tell(QStringLiteral("警告！无法读取这本书，未保存！\n") + PathText(path));
+      break;
+    case Refusal::Changed:
+      Tell(kChanged);
+      break;
+    case Refusal::Split:
+      Tell(kSplitCharacter);
+      break;
+    case Refusal::NotThePage:
+      Tell(kNotThePage);
+      break;
+    case Refusal::Character:
+      Tell(RefusedCharacterMessage(fileEncoding, encoded.refused));
+      break;
   }
-  return book;
+  return std::nullopt;
 }
 
 bool WriteBookFile(QWidget* owner, const std::string& path, std::string_view bytes, const QString& notDone) {
   std::error_code error;
   if (Unwritable(path)) {
     error = std::make_error_code(std::errc::permission_denied);
-  } else if (WriteFileAtomically(path, bytes, &error)) {
-    return true;
+  } else {
+    // A large book takes a while to write: the window goes on meanwhile, and a cancel
+    // before the end leaves the old file as it was.
+    bool written = false;
+    const WorkOutcome outcome = RunLongWork(owner, kSaving, [&](WorkControl& control) {
+      written = WriteFileAtomically(path, bytes, &error, [&control](std::int64_t done, std::int64_t total) {
+        if (total > 0) control.permille = static_cast<int>(done * 1000 / total);
+        return !control.Cancelled();
+      });
+    });
+    // Once renamed into place the book is written, whatever came late.
+    if (written) return true;
+    // The user's choice: nothing to tell.
+    if (outcome == WorkOutcome::Cancelled || error == std::errc::operation_canceled) return false;
   }
   MessageBoxes().Show(owner,
                       QStringLiteral("警告！文件无法写入，%1！\n%2\n（%3）")

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,6 +61,32 @@ TEST_F(AtomicFileTest, ReplacesTheFileNotItsBytes) {
     EXPECT_EQ(after.st_mode & 07777, c.mode);
     EXPECT_TRUE(fs::is_symlink(folder_ / "link.ini"));
     EXPECT_EQ(Entries(), 2);  // no temporary file left
+  }
+}
+
+// A long write says how far it is, and stopped part way leaves the old file whole.
+TEST_F(AtomicFileTest, AWriteStoppedPartWayLeavesTheOldFile) {
+  Put("old");
+  const std::string book(9u << 20, 'x');  // three pieces
+  for (const int stopAt : {1, 0}) {  // asked the second time; never
+    SCOPED_TRACE(stopAt);
+    int asked = 0;
+    std::int64_t lastDone = -1;
+    std::error_code error;
+    const bool written = WriteFileAtomically(path_, book, &error, [&](std::int64_t done, std::int64_t total) {
+      EXPECT_EQ(total, static_cast<std::int64_t>(book.size()));
+      EXPECT_GT(done, lastDone);
+      lastDone = done;
+      return stopAt == 0 || asked++ < stopAt;
+    });
+    EXPECT_EQ(written, stopAt == 0);
+    if (stopAt != 0) {
+      EXPECT_EQ(error, std::errc::operation_canceled);
+      EXPECT_EQ(Contents(), "old");
+    } else {
+      EXPECT_TRUE(Contents() == book);
+    }
+    EXPECT_EQ(Entries(), 1);  // no temporary file left
   }
 }
 
