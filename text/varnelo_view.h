@@ -306,6 +306,7 @@ class CVarneloView : public QWidget, public CommandTarget {
   std::optional<int> nextLoadPage_;
   std::optional<int> firstPageOfLoad_;  // the one asked for the load under way
   std::optional<Pagination> prescanned_;  // the next chapter paging's table, made off the window's thread
+  std::optional<Pagination> prescannedLines_;  // the same for the next line paging
   UserRuleScan userRuleScan_;
   int pageNumberValue_ = 0;
   int lastScreenTop_ = 0;

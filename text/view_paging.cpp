@@ -120,6 +120,7 @@ bool CVarneloView::LoadText(std::string path) {
 }
 
 void CVarneloView::PaginateByLines(std::optional<Pagination> made) {
+  if (!made) made = std::exchange(prescannedLines_, std::nullopt);
   pages_ = made ? std::move(*made) : varnelo::PaginateByLines(text_);
   countLabel_->setText(QStringLiteral("总页数"));
   numberLabel_->setText(QStringLiteral("当前页数"));
@@ -315,14 +316,22 @@ void CVarneloView::UseChapterRule(int rule) {
 void CVarneloView::SwitchPaging(int mode, int rule, bool choose) {
   // The first character on screen, to be at the top again in the new pages.
   const std::int64_t top = currentPath_.empty() || pages_.pageCount == 0 ? -1 : TopOfPaneOffset(*this);
-  if (mode == kChapterPaging && !currentPath_.empty()) {
+  if (!currentPath_.empty()) {
     // The pass over a large book runs off the window's thread; cancelled, nothing changes.
+    // Line pages too: a 1 GB book takes longer than a frame to cut into them.
     std::optional<Pagination> scanned;
+    std::optional<Pagination> lines;
     const int scannedRule = StoredChapterRule(rule);
-    if (RunLongWork(this, QStringLiteral("正在按章节分页……"),
-                    [&](WorkControl&) { scanned = ScanChapters(scannedRule); }) == WorkOutcome::Cancelled)
+    const bool chapters = mode == kChapterPaging;
+    const QString what = chapters ? QStringLiteral("正在按章节分页……") : QStringLiteral("正在分页……");
+    if (RunLongWork(this, what, [&](WorkControl&) {
+          if (chapters) scanned = ScanChapters(scannedRule);
+          // Too few chapters: the book falls back to its line pages.
+          if (!chapters || scanned->pageCount < MinChaptersOf(scannedRule)) lines = varnelo::PaginateByLines(text_);
+        }) == WorkOutcome::Cancelled)
       return;
     prescanned_ = std::move(scanned);
+    prescannedLines_ = std::move(lines);
   }
   if (mode == kChapterPaging) {
     UseChapterRule(rule);
@@ -334,6 +343,7 @@ void CVarneloView::SwitchPaging(int mode, int rule, bool choose) {
     chosenMode_ = pagingMode_;
     chosenRule_ = chapterRule_;
   }
+  prescannedLines_.reset();  // made for this switch only
   if (top >= 0 && !currentPath_.empty()) ShowOffset(*this, top);
   emit StatusChanged();
 }

@@ -156,9 +156,17 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
     EXPECT_EQ(testing::FileBytes(path_), file) << row.name;
   }
   // Not cancelled, the same work takes effect once it ends.
+  const int linePages = view_->PageCount();
   AfterTwoTicks([&] { Action(cmd::kChapterPaging)->trigger(); });
   EXPECT_EQ(view_->PagingMode(), kChapterPaging);
   EXPECT_EQ(view_->PageCount(), 30);
+  // Back to line pages likewise: cancelled, the chapters stay; let go, the lines come.
+  const Seen inChapters = Now();
+  EXPECT_GE(CancelledByEsc([&] { Action(cmd::kLinePaging)->trigger(); }), 3);
+  EXPECT_TRUE(Now() == inChapters);
+  AfterTwoTicks([&] { Action(cmd::kLinePaging)->trigger(); });
+  EXPECT_EQ(view_->PagingMode(), kLinePaging);
+  EXPECT_EQ(view_->PageCount(), linePages);
 }
 
 }  // namespace
