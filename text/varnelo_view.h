@@ -119,7 +119,10 @@ class CVarneloView : public QWidget, public CommandTarget {
   void SwitchPaging(int mode, int rule, bool choose = true);
   // The chapter table `rule` gives the book on screen, before any fallback; a user's rule
   // that is gone gives the automatic rule's.
-  Pagination ScanChapters(int rule) const;
+  Pagination ScanChapters(int rule) const { return ScanChaptersIn(text_, rule); }
+  Pagination ScanChaptersIn(std::string_view text, int rule) const;
+  // How the book at `path` will most likely be paged when it is loaded now.
+  BookPaging ExpectedPaging(const std::string& path, std::optional<int> forcedMode) const;
   // Where the user's own rules find their headings; nothing for a rule that is not there.
   using UserRuleScan =
       std::function<std::optional<std::vector<FoundHeading>>(std::string_view text, int rule)>;

@@ -49,6 +49,10 @@ bool CVarneloView::LoadText(std::string path) {
   const std::optional<BookEncoding> encoding = ChosenEncoding(*this, path);
   // What the start read ahead serves the first load only, and only if it is this book.
   const std::unique_ptr<BookPrefetch> prefetch = std::move(prefetch_);
+  // A book paged by chapters has its chapter pass made with the read, for the way it will
+  // most likely be paged; used only if that is how it is paged once in place.
+  const BookPaging expectedPaging = ExpectedPaging(path, forcedMode);
+  std::optional<Pagination> chapters;
   const WorkOutcome outcome = RunLongWork(this, kOpeningText, [&](WorkControl& control) {
     const PassProgress progress = [&control](std::int64_t done, std::int64_t total) {
       if (total > 0) control.permille = static_cast<int>(std::min(done, total) * 1000 / total);
@@ -56,6 +60,8 @@ bool CVarneloView::LoadText(std::string path) {
     };
     std::optional<LoadedBook> ahead = prefetch ? prefetch->Take(path, encoding, progress) : std::nullopt;
     book = ahead ? std::move(*ahead) : ReadAndNormalise(path, encoding, progress);
+    if (book.status == LoadStatus::Ok && expectedPaging.mode == kChapterPaging && !control.Cancelled())
+      chapters = ScanChaptersIn(book.bytes, expectedPaging.rule);
   });
   const LoadStatus status = book.status;
   // Cancelled: nothing changed and nothing to tell.
@@ -105,7 +111,10 @@ bool CVarneloView::LoadText(std::string path) {
   StartMark("book normalised");
   firstPageOfLoad_ = firstPage;
   if (pagingMode_ == kChapterPaging) {
+    if (chapters && expectedPaging.rule == chapterRule_) prescanned_ = std::move(chapters);
+    prescannedLines_ = std::move(book.linePages);  // for a book with too few chapters
     PaginateByChapters();
+    prescannedLines_.reset();
   } else {
     PaginateByLines(std::move(book.linePages));
   }
@@ -289,6 +298,20 @@ void CVarneloView::RecordReadingState() {
   settings_.appearance = appearance_;
 }
 
+BookPaging CVarneloView::ExpectedPaging(const std::string& path, std::optional<int> forcedMode) const {
+  // The same book again keeps the way it is paged now (it is kept as it leaves); another
+  // takes the reader's choice, or the way the parts remember it.
+  BookPaging paging{chosenMode_, chosenRule_};
+  if (path == currentPath_) {
+    paging = {pagingMode_, chapterRule_};
+  } else {
+    for (const auto& part : parts_) part->OnBookOpening(path, paging);
+  }
+  if (forcedMode) paging.mode = *forcedMode;
+  paging.rule = StoredChapterRule(paging.rule);
+  return paging;
+}
+
 void CVarneloView::UseLinePaging() {
   pagingMode_ = kLinePaging;
   PaginateByLines();
@@ -348,12 +371,12 @@ void CVarneloView::SwitchPaging(int mode, int rule, bool choose) {
   emit StatusChanged();
 }
 
-Pagination CVarneloView::ScanChapters(int rule) const {
+Pagination CVarneloView::ScanChaptersIn(std::string_view text, int rule) const {
   if (IsUserChapterRule(rule) && userRuleScan_) {
-    if (std::optional<std::vector<FoundHeading>> headings = userRuleScan_(text_, rule))
-      return PaginationFromHeadings(text_, *headings);
+    if (std::optional<std::vector<FoundHeading>> headings = userRuleScan_(text, rule))
+      return PaginationFromHeadings(text, *headings);
   }
-  return PaginateByRule(text_, rule);
+  return PaginateByRule(text, rule);
 }
 
 void CVarneloView::ForgetChapterRule(int rule) {

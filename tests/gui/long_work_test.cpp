@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -29,9 +30,13 @@
 #include "app/varnelo_app.h"
 #include "platform/long_work.h"
 #include "res/command_ids.h"
+#include "platform/profile.h"
 #include "store/book_encodings.h"
+#include "store/chapter_rules.h"
+#include "store/config_schema.h"
 #include "store/store_menus.h"
 #include "tests/gui/test_support.h"
+#include "text/book_engine.h"
 #include "text/varnelo_view.h"
 
 namespace varnelo {
@@ -174,6 +179,40 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
 
 namespace varnelo {
 namespace {
+
+// A book to be paged by chapters has its chapter pass made with the read, off the window's
+// thread: opening a large one never leaves the window unpainted for that pass.
+TEST(LongWorkOpen, ABookPagedByChaptersIsScannedWithTheRead) {
+  testing::ReaderSession reader;
+  // A rule of the user's, so that the thread its pass runs on can be watched.
+  const std::string config = reader.home_.ConfigPath();
+  profile::WriteString(config_names::kChapterRules, config_names::kRuleNum, "1", config);
+  profile::WriteString(config_names::kChapterRules, "1", UserRuleValue({1, "章", "^第.+章$"}), config);
+  ASSERT_TRUE(reader.StartReader());
+  std::vector<bool> onWindowThread;
+  reader.view_->SetUserRuleScan([&](std::string_view text, int) {
+    onWindowThread.push_back(QThread::currentThread() == qApp->thread());
+    std::vector<FoundHeading> headings;  // every line that begins with 第
+    for (std::size_t at = 0; at < text.size();) {
+      if (text.substr(at, 2) == "\xb5\xda") headings.push_back({static_cast<std::int64_t>(at), 0, 4, 0});
+      const std::size_t end = text.find('\n', at);
+      at = end == std::string_view::npos ? text.size() : end + 1;
+    }
+    return std::optional(headings);
+  });
+  std::string book;
+  for (int k = 1; k <= 5; ++k) book += "\xb5\xda" + std::to_string(k) + "\xd5\xc2\r\nline\r\n";  // 第k章
+  for (const char* name : {"a.txt", "b.txt"}) std::ofstream(reader.home_.Folder() + name, std::ios::binary) << book;
+  reader.OpenByKeys(reader.home_.Folder() + "a.txt");
+  reader.view_->SwitchPaging(kChapterPaging, kFirstUserRule + 1);  // the reader's choice from now on
+  ASSERT_EQ(reader.view_->PagingMode(), kChapterPaging);
+  onWindowThread.clear();
+  reader.OpenByKeys(reader.home_.Folder() + "b.txt");
+  ASSERT_EQ(reader.view_->CurrentPath(), reader.home_.Folder() + "b.txt");
+  EXPECT_EQ(onWindowThread, std::vector<bool>{false});
+  EXPECT_EQ(reader.view_->PageCount(), 5);
+  reader.app_.MainFrame()->close();
+}
 
 // A focus change while a book is read (the window's first activation at the start is one)
 // opens nothing else: the side bar's list takes the focus without opening its first book.
