@@ -53,6 +53,10 @@ bool CVarneloView::LoadText(std::string path) {
   // most likely be paged; used only if that is how it is paged once in place.
   const BookPaging expectedPaging = ExpectedPaging(path, forcedMode);
   std::optional<Pagination> chapters;
+  // The same book read again after a change the reader did not write itself: the one
+  // stretch the texts differ in, found by comparing them whole, off the window's thread too.
+  const bool sameBook = path == currentPath_;
+  std::optional<TextShift> foundShift;
   const WorkOutcome outcome = RunLongWork(this, kOpeningText, [&](WorkControl& control) {
     const PassProgress progress = [&control](std::int64_t done, std::int64_t total) {
       if (total > 0) control.permille = static_cast<int>(std::min(done, total) * 1000 / total);
@@ -62,6 +66,8 @@ bool CVarneloView::LoadText(std::string path) {
     book = ahead ? std::move(*ahead) : ReadAndNormalise(path, encoding, progress);
     if (book.status == LoadStatus::Ok && expectedPaging.mode == kChapterPaging && !control.Cancelled())
       chapters = ScanChaptersIn(book.bytes, expectedPaging.rule);
+    if (book.status == LoadStatus::Ok && sameBook && !ShiftsFit(expected, text_.size(), book.bytes.size()))
+      foundShift = FindTextShift(text_, book.bytes);
   });
   const LoadStatus status = book.status;
   // Cancelled: nothing changed and nothing to tell.
@@ -89,7 +95,6 @@ bool CVarneloView::LoadText(std::string path) {
   pagingMode_ = paging.mode == kChapterPaging ? kChapterPaging : kLinePaging;
   chapterRule_ = StoredChapterRule(paging.rule);
   // The same book read again (after a save): what changed moves the places after it.
-  const bool sameBook = path == currentPath_;
   std::string before;
   if (sameBook) before = std::move(text_);
   text_ = std::move(book.bytes);
@@ -102,7 +107,7 @@ bool CVarneloView::LoadText(std::string path) {
   std::vector<TextShift> shifts = std::move(expected);
   if (sameBook && !ShiftsFit(shifts, before.size(), text_.size())) {
     shifts.clear();
-    if (const std::optional<TextShift> shift = FindTextShift(before, text_)) shifts.push_back(*shift);
+    if (foundShift) shifts.push_back(*foundShift);
   }
   if (!sameBook) shifts.clear();
   before = std::string();
