@@ -197,12 +197,15 @@ std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
       refusal = Refusal::Unreadable;
       return;
     }
-    // Every offset of the buffer must still be the offset of the same byte on disk.
-    std::string normalised = bytes;
-    NormaliseBlankLines(normalised);
-    if (status != LoadStatus::Ok || normalised != loadedText) {
-      refusal = Refusal::Changed;
-      return;
+    // Every offset of the buffer must still be the offset of the same byte on disk. The
+    // copy goes before the new book is made: on a large book each is as large as the book.
+    {
+      std::string normalised = bytes;
+      NormaliseBlankLines(normalised);
+      if (status != LoadStatus::Ok || normalised != loadedText) {
+        refusal = Refusal::Changed;
+        return;
+      }
     }
     bool split = false;
     book = WriteBackPage(bytes, edit, &split);
