@@ -8,7 +8,9 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 
 class QWidget;
@@ -19,6 +21,12 @@ struct WorkControl {
   std::atomic<bool> cancelled{false};
   std::atomic<int> permille{-1};  // -1: progress unknown
   bool Cancelled() const { return cancelled.load(std::memory_order_relaxed); }
+  // For a pass over `total` bytes (0: unknown), `done` of them so far: shows it, and says
+  // whether to go on.
+  bool Report(std::int64_t done, std::int64_t total) {
+    if (total > 0) permille = static_cast<int>(std::min(done, total) * 1000 / total);
+    return !Cancelled();
+  }
 };
 
 enum class WorkOutcome { Done, Cancelled };

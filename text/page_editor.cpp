@@ -2,7 +2,6 @@
 
 #include <QTextCursor>
 
-#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -182,10 +181,7 @@ std::optional<std::string> PageEditor::EditedBook(bool asLoaded) {
   BookEncoding fileEncoding = encoding;
   std::optional<std::string> book;
   const WorkOutcome outcome = RunLongWork(&view_, kSaving, [&](WorkControl& control) {
-    const PassProgress progress = [&control](std::int64_t done, std::int64_t total) {
-      if (total > 0) control.permille = static_cast<int>(std::min(done, total) * 1000 / total);
-      return !control.Cancelled();
-    };
+    const PassProgress progress = [&control](std::int64_t done, std::int64_t total) { return control.Report(done, total); };
     // The file as it is now, and its text read the way the book on screen was read.
     std::string bytes;
     std::string file;
@@ -254,10 +250,8 @@ bool WriteBookFile(QWidget* owner, const std::string& path, std::string_view byt
     // before the end leaves the old file as it was.
     bool written = false;
     const WorkOutcome outcome = RunLongWork(owner, kSaving, [&](WorkControl& control) {
-      written = WriteFileAtomically(path, bytes, &error, [&control](std::int64_t done, std::int64_t total) {
-        if (total > 0) control.permille = static_cast<int>(done * 1000 / total);
-        return !control.Cancelled();
-      });
+      written = WriteFileAtomically(path, bytes, &error,
+                                    [&control](std::int64_t done, std::int64_t total) { return control.Report(done, total); });
     });
     // Once renamed into place the book is written, whatever came late.
     if (written) return true;

@@ -121,7 +121,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   // that is gone gives the automatic rule's.
   Pagination ScanChapters(int rule) const { return ScanChaptersIn(text_, rule); }
   Pagination ScanChaptersIn(std::string_view text, int rule) const;
-  // How the book at `path` will most likely be paged when it is loaded now.
+  // How the book at `path` is paged when it comes in now (after the book on screen has
+  // left), and how it will most likely be paged if it is loaded now.
+  BookPaging PagingOf(const std::string& path, std::optional<int> forcedMode) const;
   BookPaging ExpectedPaging(const std::string& path, std::optional<int> forcedMode) const;
   // Where the user's own rules find their headings; nothing for a rule that is not there.
   using UserRuleScan =

@@ -58,10 +58,7 @@ bool CVarneloView::LoadText(std::string path) {
   const bool sameBook = path == currentPath_;
   std::optional<TextShift> foundShift;
   const WorkOutcome outcome = RunLongWork(this, kOpeningText, [&](WorkControl& control) {
-    const PassProgress progress = [&control](std::int64_t done, std::int64_t total) {
-      if (total > 0) control.permille = static_cast<int>(std::min(done, total) * 1000 / total);
-      return !control.Cancelled();
-    };
+    const PassProgress progress = [&control](std::int64_t done, std::int64_t total) { return control.Report(done, total); };
     std::optional<LoadedBook> ahead = prefetch ? prefetch->Take(path, encoding, progress) : std::nullopt;
     book = ahead ? std::move(*ahead) : ReadAndNormalise(path, encoding, progress);
     if (book.status == LoadStatus::Ok && expectedPaging.mode == kChapterPaging && !control.Cancelled())
@@ -88,12 +85,9 @@ bool CVarneloView::LoadText(std::string path) {
   if (!currentPath_.empty()) {
     for (const auto& part : parts_) part->OnBookLeaving();
   }
-  // Each book is paged its own way: as it was read last, else by the reader's choice.
-  BookPaging paging{chosenMode_, chosenRule_};
-  for (const auto& part : parts_) part->OnBookOpening(path, paging);
-  if (forcedMode) paging.mode = *forcedMode;
+  const BookPaging paging = PagingOf(path, forcedMode);
   pagingMode_ = paging.mode == kChapterPaging ? kChapterPaging : kLinePaging;
-  chapterRule_ = StoredChapterRule(paging.rule);
+  chapterRule_ = paging.rule;
   // The same book read again (after a save): what changed moves the places after it.
   std::string before;
   if (sameBook) before = std::move(text_);
@@ -303,18 +297,19 @@ void CVarneloView::RecordReadingState() {
   settings_.appearance = appearance_;
 }
 
-BookPaging CVarneloView::ExpectedPaging(const std::string& path, std::optional<int> forcedMode) const {
-  // The same book again keeps the way it is paged now (it is kept as it leaves); another
-  // takes the reader's choice, or the way the parts remember it.
+BookPaging CVarneloView::PagingOf(const std::string& path, std::optional<int> forcedMode) const {
+  // Each book is paged its own way: as it was read last, else by the reader's choice.
   BookPaging paging{chosenMode_, chosenRule_};
-  if (path == currentPath_) {
-    paging = {pagingMode_, chapterRule_};
-  } else {
-    for (const auto& part : parts_) part->OnBookOpening(path, paging);
-  }
+  for (const auto& part : parts_) part->OnBookOpening(path, paging);
   if (forcedMode) paging.mode = *forcedMode;
   paging.rule = StoredChapterRule(paging.rule);
   return paging;
+}
+
+BookPaging CVarneloView::ExpectedPaging(const std::string& path, std::optional<int> forcedMode) const {
+  if (path != currentPath_) return PagingOf(path, forcedMode);
+  // The same book again keeps the way it is paged now: it is kept so as it leaves.
+  return {forcedMode.value_or(pagingMode_), chapterRule_};
 }
 
 void CVarneloView::UseLinePaging() {
