@@ -13,6 +13,7 @@
 #include "platform/chinese_locale.h"
 #include "platform/font_warmup.h"
 #include "platform/program_folder.h"
+#include "platform/start_environment.h"
 #include "text/varnelo_view.h"
 
 int main(int argc, char** argv) {
@@ -34,6 +35,8 @@ int main(int argc, char** argv) {
 
   // Qt takes the session's locale as it starts: the reader's is Chinese whatever it is.
   varnelo::ChineseLocale chinese;
+  varnelo::StartEnvironment drawing;
+  varnelo::ChooseXImageUpload(drawing);
   varnelo::FontWarmUp fonts;
   QApplication qt(argc, argv);
   chinese.Install();
@@ -57,9 +60,10 @@ int main(int argc, char** argv) {
   varnelo::StartMark("single instance asked");
   varnelo::CVarneloApp app;
   // The single-instance check and Config.ini need no font: the configuration goes on loading.
-  app.SetBeforeFirstText([&fonts, &chinese] {
+  app.SetBeforeFirstText([&fonts, &chinese, &drawing] {
     fonts.Wait();
     chinese.RestoreEnvironment();
+    drawing.Restore();
   });
   instance.Listen([&app](const std::string& handed) { app.OnHandOver(handed); });
   std::vector<std::string> arguments{argv[0]};

@@ -24,6 +24,7 @@
 #include "bench/encoded_load.h"
 #include "bench/first_page.h"
 #include "platform/codepage.h"
+#include "platform/start_environment.h"
 #include "text/display_text.h"
 #include "text/file_splice.h"
 #include "bench/immersive_turn.h"
@@ -378,7 +379,10 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "--scroll-soak-minutes") == 0) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    varnelo::StartEnvironment drawing;  // as the reader starts
+    varnelo::ChooseXImageUpload(drawing);
     QApplication app(argc, argv);
+    drawing.Restore();
     const char* book = std::getenv("VARNELO_SOAK_BOOK");
     varnelo::bench::SoakAutoScrollFor(book != nullptr ? book : largest.string(), std::atof(argv[2]),
                                       argc >= 4 ? std::max(std::atoi(argv[3]), 1) : 60);
@@ -387,7 +391,10 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--scroll-soak") == 0) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    varnelo::StartEnvironment drawing;  // as the reader starts
+    varnelo::ChooseXImageUpload(drawing);
     QApplication app(argc, argv);
+    drawing.Restore();
     ReportScrollSoak(largest.string(), argc >= 3 ? std::atoi(argv[2]) : 1000);
     return 0;
   }

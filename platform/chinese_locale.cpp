@@ -7,7 +7,6 @@
 #include <fontconfig/fontconfig.h>
 
 #include <clocale>
-#include <cstdlib>
 #include <cstring>
 
 namespace varnelo {
@@ -33,25 +32,13 @@ ChineseLocale::ChineseLocale() {
   // Qt's own setting of it from the environment below fails and leaves this one.
   std::setlocale(LC_ALL, "");
   // LC_ALL outranks every other locale variable; LANGUAGE orders the interface languages.
-  for (const auto& [name, value] : {std::pair{"LC_ALL", "zh_CN.UTF-8"}, {"LANGUAGE", "zh_CN"}}) {
-    const char* old = std::getenv(name);
-    saved_.push_back({name, old != nullptr ? std::optional<std::string>(old) : std::nullopt});
-    setenv(name, value, 1);
-  }
+  environment_.Set("LC_ALL", "zh_CN.UTF-8");
+  environment_.Set("LANGUAGE", "zh_CN");
 }
 
-ChineseLocale::~ChineseLocale() { RestoreEnvironment(); }
+ChineseLocale::~ChineseLocale() = default;
 
-void ChineseLocale::RestoreEnvironment() {
-  for (const Saved& saved : saved_) {
-    if (saved.value) {
-      setenv(saved.name, saved.value->c_str(), 1);
-    } else {
-      unsetenv(saved.name);
-    }
-  }
-  saved_.clear();
-}
+void ChineseLocale::RestoreEnvironment() { environment_.Restore(); }
 
 void ChineseLocale::Install() {
   // Both read while the environment names zh_CN, and kept for the run.

@@ -8,9 +8,9 @@
 #include <QTranslator>
 
 #include <memory>
-#include <optional>
-#include <string>
 #include <vector>
+
+#include "platform/start_environment.h"
 
 namespace varnelo {
 
@@ -31,11 +31,7 @@ class ChineseLocale {
   void RestoreEnvironment();
 
  private:
-  struct Saved {
-    const char* name;
-    std::optional<std::string> value;
-  };
-  std::vector<Saved> saved_;
+  StartEnvironment environment_;
   std::vector<std::unique_ptr<QTranslator>> translators_;
 };
 

@@ -14,12 +14,14 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/command_router.h"
 #include "platform/services.h"
+#include "platform/start_environment.h"
 #include "platform/top_level.h"
 #include "platform/window_timers.h"
 
@@ -188,4 +190,24 @@ TEST(Dialogs, FiltersShowAsGivenAndListEveryPattern) {
     EXPECT_EQ(shown, row.shown) << row.filter.toStdString();
     EXPECT_EQ(listed, row.listed) << row.filter.toStdString();
   }
+}
+
+// What the reader sets for Qt's start must not reach the programs it starts: a browser
+// opened from a link would otherwise draw without shared memory, or in Chinese.
+TEST(StartEnvironment, GivesTheSessionItsOwnValuesBack) {
+  setenv("VARNELO_TEST_SET", "session", 1);
+  unsetenv("VARNELO_TEST_UNSET");
+  {
+    StartEnvironment environment;
+    environment.Set("VARNELO_TEST_SET", "reader");
+    environment.Set("VARNELO_TEST_SET", "reader again");  // the session's value is kept, not this
+    environment.Set("VARNELO_TEST_UNSET", "reader");
+    EXPECT_STREQ(std::getenv("VARNELO_TEST_SET"), "reader again");
+    environment.Restore();
+    EXPECT_STREQ(std::getenv("VARNELO_TEST_SET"), "session");
+    EXPECT_EQ(std::getenv("VARNELO_TEST_UNSET"), nullptr);
+    environment.Set("VARNELO_TEST_UNSET", "late");
+  }  // and whatever is left at the end
+  EXPECT_EQ(std::getenv("VARNELO_TEST_UNSET"), nullptr);
+  unsetenv("VARNELO_TEST_SET");
 }
