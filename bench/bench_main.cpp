@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "aids/chapter_list.h"
+#include "bench/actions.h"
 #include "bench/auto_scroll.h"
 #include "bench/clean_page.h"
 #include "bench/config_file.h"
@@ -227,6 +230,24 @@ void ReportCleanPage(const std::filesystem::path& largest) {
   std::fflush(stdout);
 }
 
+// A book of about 100 MB made of the real novels, written once for the run.
+void ReportActions(std::string book, const std::string& only) {
+  std::filesystem::path made;
+  if (book.empty()) {
+    made = std::filesystem::temp_directory_path() / ("varnelo-bench-100mb-" + std::to_string(getpid()) + ".txt");
+    const std::string piece = LargeBookPiece();
+    std::ofstream out(made, std::ios::binary);
+    for (std::size_t written = 0; written < 100'000'000; written += piece.size()) out << piece;
+    book = made.string();
+  }
+  const varnelo::bench::ActionFigures figures = varnelo::bench::MeasureActions(book, only);
+  if (!made.empty()) std::filesystem::remove(made);
+  std::printf("actions-100mb: %d commands of the menus; the window waited at most %.0f ms (%s); ratio %.2f to 50 ms (at most 1)\n",
+              figures.actions, figures.longestMs, figures.longestName.c_str(), figures.longestMs / 50.0);
+  for (const auto& [name, ms] : figures.over) std::printf("actions-100mb: over 50 ms: %s %.0f ms\n", name.c_str(), ms);
+  std::fflush(stdout);
+}
+
 void ReportScrollSoak(const std::string& book, int steps) {
   const varnelo::bench::ScrollSoakFigures soak = varnelo::bench::SoakAutoScroll(book, steps);
   // The glyphs drawn for the first time map more of the font file in: the process's own
@@ -269,6 +290,7 @@ int main(int argc, char** argv) {
   }
   // --gui: only the figures of the reader's window.
   const bool windowOnly = argc >= 2 && (std::strcmp(argv[1], "--gui") == 0 || std::strcmp(argv[1], "--startup") == 0 ||
+                                        std::strcmp(argv[1], "--actions") == 0 ||
                                         std::strncmp(argv[1], "--scroll-soak", 13) == 0);
   if (!windowOnly) {
     const std::string book = SyntheticBook(kBookBytes);
@@ -386,6 +408,15 @@ int main(int argc, char** argv) {
     const char* book = std::getenv("VARNELO_SOAK_BOOK");
     varnelo::bench::SoakAutoScrollFor(book != nullptr ? book : largest.string(), std::atof(argv[2]),
                                       argc >= 4 ? std::max(std::atoi(argv[3]), 1) : 60);
+    return 0;
+  }
+  // --actions [BOOK [COMMAND]]: every command of the menus (or the one with that menu text) on
+  // a book of 100 MB (or BOOK) and how long the window waited for each.
+  if (argc >= 2 && std::strcmp(argv[1], "--actions") == 0) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ReportActions(argc >= 3 ? std::string(argv[2]) : std::string(), argc >= 4 ? std::string(argv[3]) : std::string());
     return 0;
   }
   if (argc >= 2 && std::strcmp(argv[1], "--scroll-soak") == 0) {

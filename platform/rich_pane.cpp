@@ -18,6 +18,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -293,12 +294,42 @@ qreal RichPane::LineTop(int line) const {
 void RichPane::LineScroll(int lines) {
   // In 64 bits: a remembered line can be as large as an int holds.
   const std::int64_t wanted = std::int64_t{FirstVisibleLine()} + lines;
-  // Upward the last line is no bound, and counting the lines would lay the whole text out.
-  const int target = static_cast<int>(lines <= 0 ? std::max<std::int64_t>(wanted, 0)
-                                                 : std::clamp<std::int64_t>(wanted, 0, std::max(LineCount() - 1, 0)));
+  ScrollToLine(static_cast<int>(std::clamp<std::int64_t>(wanted, 0, std::numeric_limits<int>::max())));
+}
+
+void RichPane::ScrollToLine(int line) {
+  // Downward the text is counted only as far as the line: counting every line would lay
+  // out a long page whole.
+  const int target = line <= 0 ? 0 : HasLine(line) ? line : std::max(LineCount() - 1, 0);
   // Round up: a line top between pixels would otherwise leave the line above in view.
-  const qreal top = std::min<qreal>(std::ceil(LineTop(target)), verticalScrollBar()->maximum());
-  verticalScrollBar()->setValue(target == 0 ? 0 : static_cast<int>(top));
+  const qreal top = std::ceil(LineTop(target));
+  if (top > verticalScrollBar()->maximum()) RefreshScrollRange();
+  verticalScrollBar()->setValue(target == 0 ? 0 : static_cast<int>(std::min<qreal>(top, verticalScrollBar()->maximum())));
+}
+
+bool RichPane::HasLine(int line) const {
+  if (line < 0) return false;
+  EnsureLayout();
+  CountLinesUntil([line](const BlockLines& counted) { return counted.first + counted.count > line; });
+  return !lines_.empty() && lines_.back().first + lines_.back().count > line;
+}
+
+int RichPane::LineOfPosition(int position) const {
+  EnsureLayout();
+  const QTextBlock block = document()->findBlock(std::max(position, 0));
+  if (!block.isValid()) return std::max(LineCount() - 1, 0);
+  const auto number = static_cast<std::size_t>(block.blockNumber());
+  CountLinesUntil([this, number](const BlockLines&) { return lines_.size() > number; });
+  if (lines_.size() <= number) return std::max(LineCount() - 1, 0);
+  const QTextLine line = block.layout()->lineForTextPosition(position - block.position());
+  return lines_[number].first + (line.isValid() ? line.lineNumber() : 0);
+}
+
+void RichPane::RefreshScrollRange() {
+  // Qt's text edit takes the scroll range from the text laid out so far (the rest estimated)
+  // only on its next turn; a resize to the same width takes it now.
+  QResizeEvent same(size(), size());
+  QTextEdit::resizeEvent(&same);
 }
 
 int RichPane::LineIndex(int line) const {

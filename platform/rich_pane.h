@@ -37,8 +37,13 @@ class RichPane : public QTextEdit {
   // it is still in view (a wheel step rarely stops on a line's top).
   int FirstLineMostlyShown() const;
   int LineCount() const;               // at least 1
+  bool HasLine(int line) const;        // counts no further than that line
   qreal LineTop(int line) const;       // in document pixels
   void LineScroll(int lines);          // positive scrolls down; clamped to the text
+  void ScrollToLine(int line);         // that line at the top, as far as the text allows
+  // The line holding character `position`; the last line for a position past the text.
+  // Like ScrollToLine, it lays the text out only as far as it must.
+  int LineOfPosition(int position) const;
   int LineIndex(int line) const;       // character index where the line starts; -1 outside
   QRect FormattingRect() const;        // the area the text is laid out in, pane coordinates
 
@@ -87,6 +92,7 @@ class RichPane : public QTextEdit {
   void ForgetLines();
   template <typename Enough>
   void CountLinesUntil(Enough enough) const;
+  void RefreshScrollRange();
   bool FindLine(int line, QTextLine& found, qreal& blockTop, int& blockStart) const;
 
   mutable std::vector<BlockLines> lines_;  // entry k: block number k

@@ -313,12 +313,12 @@ Pagination Paginate(std::string_view text, int mode, int rule) {
   return PaginateByLines(text);
 }
 
-std::string PageText(std::string_view text, const Pagination& pages, int page) {
+std::string PageText(std::string_view text, const Pagination& pages, int page, std::size_t limit) {
   if (!pages.HasPage(page)) return std::string();
   const std::int64_t length = static_cast<std::int64_t>(text.size());
   const std::int64_t s = std::clamp<std::int64_t>(pages.PageStart(page), 0, length);
   const std::int64_t e = std::clamp<std::int64_t>(pages.PageEnd(page, length), s, length);
-  std::string out(text.substr(static_cast<std::size_t>(s), static_cast<std::size_t>(e - s)));
+  std::string out(text.substr(static_cast<std::size_t>(s), std::min(static_cast<std::size_t>(e - s), limit)));
   // LF LF reaches the pane as CR LF; the last byte is emitted unchanged.
   const std::size_t n = out.size();
   for (std::size_t i = 0; n >= 2 && i + 1 < n;) {

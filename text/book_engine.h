@@ -135,6 +135,8 @@ Pagination Paginate(std::string_view text, int mode, int rule);
 
 // The bytes the pane shows for page k: LF LF becomes CR LF. Empty for a page the table
 // does not hold.
-std::string PageText(std::string_view text, const Pagination& pages, int page);
+// At most `limit` bytes of it: a page of a book without line ends can be the whole book.
+std::string PageText(std::string_view text, const Pagination& pages, int page,
+                     std::size_t limit = std::string::npos);
 
 }  // namespace varnelo

@@ -163,8 +163,7 @@ void BookmarkPart::OnOpenBookmark(int id) {
   ShowStoredPage(mark.page);
   view_.NotifyBookmarkOpened(true);
   restoreLine_ = ToInt(LeadingNumber(mark.line));
-  pane->LineScroll(-pane->LineCount());
-  pane->LineScroll(restoreLine_);
+  pane->ScrollToLine(restoreLine_);
 }
 
 void BookmarkPart::OnDeleteBookmark(int id) {

@@ -51,22 +51,7 @@ std::int64_t TopOfPaneOffset(const CVarneloView& view) {
   return OffsetOfPanePosition(view, std::max(pane->LineIndex(pane->FirstLineMostlyShown()), 0));
 }
 
-void ScrollPositionToTop(RichPane& pane, int position) {
-  // Line starts rise with the line number: the last line starting at or before it.
-  int low = 0;
-  int high = pane.LineCount() - 1;
-  while (low < high) {
-    const int middle = low + (high - low + 1) / 2;
-    const int start = pane.LineIndex(middle);
-    if (start >= 0 && start <= position) {
-      low = middle;
-    } else {
-      high = middle - 1;
-    }
-  }
-  pane.LineScroll(-pane.LineCount());
-  pane.LineScroll(low);
-}
+void ScrollPositionToTop(RichPane& pane, int position) { pane.ScrollToLine(pane.LineOfPosition(position)); }
 
 void ShowOffset(CVarneloView& view, std::int64_t offset) {
   const int page = PageHolding(view.Pages(), offset);

@@ -170,7 +170,7 @@ void CVarneloView::ShowPage(int page) {
   }
   // At the top already (as at the start) nothing is measured: that would lay the page out.
   if (pane_->verticalScrollBar()->value() != 0 && pane_->FirstVisibleLine() != 0)
-    pane_->LineScroll(-pane_->LineCount());
+    pane_->ScrollToLine(0);
   lastScreenTop_ = -1;
   countBox_->setText(QString::number(pages_.pageCount));
   pane_->setFocus();
@@ -202,12 +202,9 @@ QString CVarneloView::PaneSourceText(int page, std::vector<std::size_t>* offsets
 }
 
 std::string CVarneloView::ShownBytes(int page) const {
-  std::string shown = PageText(page);
   // The pane keeps at most its text limit; no character takes more than two bytes per
   // unit, so decoding more than this prefix would be thrown away.
-  const std::size_t decodeLimit = 2 * static_cast<std::size_t>(pane_->TextLimit()) + 2;
-  if (shown.size() > decodeLimit) shown.resize(decodeLimit);
-  return shown;
+  return varnelo::PageText(text_, pages_, page, 2 * static_cast<std::size_t>(pane_->TextLimit()) + 2);
 }
 
 QString CVarneloView::SpokenPageText() const { return pane_->PaneText(); }
@@ -256,7 +253,7 @@ void CVarneloView::ScrollOneScreen() {
     // A narrowed column: the next screen begins with the first line not yet shown whole.
     const int first = pane_->FirstVisibleLine();
     const int whole = std::max(pane_->LinesShownWhole(), 1);
-    if (first == lastScreenTop_ || first + whole >= pane_->LineCount()) {
+    if (first == lastScreenTop_ || !pane_->HasLine(first + whole)) {
       lastScreenTop_ = -1;
       NextPage();
       return;
@@ -272,8 +269,7 @@ void CVarneloView::ScrollOneScreen() {
                           : bottom / std::max(1, pane_->fontMetrics().lineSpacing());
   visible = std::max(visible, 1);  // never scroll backwards in a very small pane
   const int first = pane_->FirstVisibleLine();
-  const int lines = pane_->LineCount();
-  if (first == lastScreenTop_ || first + visible - 1 >= lines) {
+  if (first == lastScreenTop_ || !pane_->HasLine(first + visible - 1)) {
     lastScreenTop_ = -1;
     NextPage();
     return;

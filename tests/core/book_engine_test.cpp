@@ -249,6 +249,10 @@ TEST(LinePaging, OpensAPageAfterEveryFiftiethLineFeed) {
   }
   EXPECT_EQ(PageText(Lines(50) + "z", PaginateByLines(Lines(50) + "z"), 2), "z");
   EXPECT_EQ(PageText("", PaginateByLines(""), 1), "");
+  // A prefix of the page: LF LF still turns to CR LF inside it, and its last byte stays.
+  const std::string lines = "ab\n\ncd\n\n";
+  for (const auto& [limit, want] : {std::pair<std::size_t, std::string>{3, "ab\n"}, {5, "ab\r\nc"}, {100, "ab\r\ncd\r\n"}})
+    EXPECT_EQ(PageText(lines, PaginateByLines(lines), 1, limit), want) << limit;
 }
 
 TEST(LinePaging, MatchesTheStepByStepRuleOnRandomBooks) {

@@ -179,6 +179,34 @@ TEST(RichPane, LineQueriesAgreeWithAWalkOverTheLayout) {
   check("edit");
 }
 
+// A place deep in a long page, shown right after its text: the page is laid out only as far
+// as the place, and the scroll range, which Qt's text edit updates a turn later, does not
+// hold the line short of it.
+TEST(RichPane, ScrollsDeepIntoAFreshLongTextLayingOutOnlyThatFar) {
+  RichPane pane;
+  Show(pane);
+  pane.resize(900, 200);  // a line a paragraph
+  pane.SetTextLimit(1 << 22);
+  QStringList lines;
+  for (int i = 0; i < 20000; ++i) lines << QStringLiteral("第%1行，山里的日子一天天过去。").arg(i);
+  struct Case {
+    int line;
+    int offsetInLine;  // where in the line the position lies
+  } const cases[] = {{15000, 0}, {15001, 5}, {300, 3}, {0, 2}};
+  for (const Case& c : cases) {
+    pane.SetPaneText(lines.join('\n'));
+    const int position = static_cast<int>(pane.PaneText().indexOf(QStringLiteral("第%1行").arg(c.line))) + c.offsetInLine;
+    EXPECT_EQ(pane.LineOfPosition(position), c.line);
+    pane.ScrollToLine(pane.LineOfPosition(position));
+    EXPECT_EQ(pane.FirstVisibleLine(), c.line);
+    EXPECT_EQ(pane.LineIndex(c.line), position - c.offsetInLine);
+    EXPECT_EQ(pane.document()->lastBlock().layout()->lineCount(), 0) << "the whole text was laid out for line " << c.line;
+  }
+  EXPECT_EQ(pane.LineOfPosition(1 << 30), 19999);  // past the end: the last line
+  pane.ScrollToLine(1 << 30);
+  EXPECT_EQ(pane.verticalScrollBar()->value(), pane.verticalScrollBar()->maximum());
+}
+
 TEST(RichPane, GivesBackStrayHalvesOfCharacters) {
   // The reader keeps undecodable bytes as lone surrogates; the pane must not drop them.
   RichPane pane;
