@@ -61,16 +61,20 @@ std::optional<QString> TextConversion::Converted(ConvertMode mode, int page, con
       return cache_.front().converted;
     }
   }
-  if (!converter_.Ready(mode)) {
-    TellUnavailable();
+  // A long page converts off the window's thread, and so do the dictionaries the first
+  // time (a tenth of a second).
+  std::u16string result;
+  bool ready = false;
+  const std::u16string text = source.toStdU16String();
+  if (RunLongWork(&view_, QStringLiteral("正在转换……"), [&](WorkControl&) {
+        ready = converter_.Ready(mode);
+        if (ready) result = converter_.Convert(mode, text);
+      }) == WorkOutcome::Cancelled) {
+    cancelled_ = true;
     return std::nullopt;
   }
-  // A long page converts off the window's thread.
-  std::u16string result;
-  const std::u16string text = source.toStdU16String();
-  if (RunLongWork(&view_, QStringLiteral("正在转换……"),
-                  [&](WorkControl&) { result = converter_.Convert(mode, text); }) == WorkOutcome::Cancelled) {
-    cancelled_ = true;
+  if (!ready) {
+    TellUnavailable();
     return std::nullopt;
   }
   ++conversions_;
@@ -110,8 +114,7 @@ void TextConversion::ShowAgain() {
 void TextConversion::Choose(ConvertMode mode) {
   if (view_.EditMode() || mode == mode_) return;
   // The page on screen is converted first: cancelled, nothing has changed.
-  if (mode != ConvertMode::None && !view_.CurrentPath().empty() && view_.PageCount() > 0 &&
-      converter_.Ready(mode)) {
+  if (mode != ConvertMode::None && !view_.CurrentPath().empty() && view_.PageCount() > 0) {
     const QString source = view_.PaneSourceText(view_.CurrentPage());
     cancelled_ = false;
     if (!source.isEmpty()) (void)Converted(mode, view_.CurrentPage(), source);
