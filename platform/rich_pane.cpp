@@ -379,6 +379,16 @@ void RichPane::SetDefaultCharFormat(const TextAppearance& format) {
   QPalette p = palette();
   p.setColor(QPalette::Text, ColourOf(format.ShownTextColour()));
   setPalette(p);
+  RespaceText();
+}
+
+void RichPane::SetParagraphSpacing(qreal pixels) {
+  if (pixels == paragraphSpacing_) return;
+  paragraphSpacing_ = pixels;
+  RespaceText();
+}
+
+void RichPane::RespaceText() {
   const bool modified = document()->isModified();
   QTextCursor cursor(document());
   cursor.select(QTextCursor::Document);
@@ -392,6 +402,7 @@ QTextBlockFormat RichPane::SpacingFormat() const {
   QTextBlockFormat block;
   block.setLineHeight(format_.lineSpacing / 20.0 * logicalDpiY() / 72.0,
                       QTextBlockFormat::LineDistanceHeight);
+  block.setBottomMargin(paragraphSpacing_);
   return block;
 }
 

@@ -68,6 +68,9 @@ class RichPane : public QTextEdit {
   // Default character format for the whole text (face, size, spacing and the shown text
   // colour), kept across SetPaneText. The background is not part of it.
   void SetDefaultCharFormat(const TextAppearance& format);
+  // Room below every paragraph, in pixels; kept for every text set after it, which is laid
+  // out with it in one pass.
+  void SetParagraphSpacing(qreal pixels);
   const TextAppearance& DefaultCharFormat() const;
   void SetBackgroundColour(const QColor& colour);
   QColor BackgroundColour() const;
@@ -87,6 +90,7 @@ class RichPane : public QTextEdit {
   };
 
   QTextBlockFormat SpacingFormat() const;
+  void RespaceText();
   void ApplyColumn();
   void EnsureLayout() const;
   void ForgetLines();
@@ -105,6 +109,7 @@ class RichPane : public QTextEdit {
 
   int textLimit_;
   int textGeneration_ = 0;
+  qreal paragraphSpacing_ = 0;
   TextAppearance format_;
   QString defaultFamily_;
 };

@@ -242,16 +242,7 @@ void ImmersivePage::ApplyTypography() {
   ApplyParagraphSpacing(paragraphSpacing_);
 }
 
-void ImmersivePage::ApplyParagraphSpacing(qreal spacing) {
-  QTextDocument* document = view_.Pane()->document();
-  const bool modified = document->isModified();
-  QTextBlockFormat format;
-  format.setBottomMargin(spacing);
-  QTextCursor cursor(document);
-  cursor.select(QTextCursor::Document);
-  cursor.mergeBlockFormat(format);
-  document->setModified(modified);
-}
+void ImmersivePage::ApplyParagraphSpacing(qreal spacing) { view_.Pane()->SetParagraphSpacing(spacing); }
 
 void ImmersivePage::LayOutPage(int width, int height) {
   RichPane* pane = view_.Pane();
@@ -514,7 +505,7 @@ void ImmersivePage::ReturnToPosition(int position) {
 
 void ImmersivePage::OnPageShown() {
   if (!active_) return;
-  ApplyParagraphSpacing(paragraphSpacing_);
+  // The pane spaced the page's paragraphs as it laid the text out.
   SetScreenTop(0);
   RefreshHighlights();
   UpdateStatusText();

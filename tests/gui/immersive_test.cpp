@@ -17,11 +17,13 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QToolBar>
 #include <QWheelEvent>
 
 #include <memory>
+#include <set>
 
 #include "aids/immersive/chapter_panel.h"
 #include "aids/immersive/immersive_page.h"
@@ -236,6 +238,27 @@ TEST_F(ImmersiveTest, KeysWheelAndClicksTurnWholeScreensIntoTheNextChapter) {
   Press(Qt::Key_Space);
   EXPECT_EQ(view_->CurrentPage(), chapter + 1);
   EXPECT_EQ(Top(), 0);
+}
+
+// The room between paragraphs is part of every page the mode shows, the next chapter's too,
+// and goes with the mode.
+TEST_F(ImmersiveTest, EveryPageShownKeepsTheRoomBetweenParagraphs) {
+  OpenByChapters();
+  auto margins = [&] {
+    std::set<qreal> seen;
+    for (QTextBlock b = view_->Pane()->document()->begin(); b.isValid(); b = b.next()) seen.insert(b.blockFormat().bottomMargin());
+    return seen;
+  };
+  frame_->ActionOf(cmd::kImmersive)->trigger();
+  const std::set<qreal> spaced = margins();
+  ASSERT_EQ(spaced.size(), 1u);
+  EXPECT_GT(*spaced.begin(), 0);
+  const int chapter = view_->CurrentPage();
+  for (int i = 0; i < 200 && view_->CurrentPage() == chapter; ++i) Press(Qt::Key_Space);
+  ASSERT_NE(view_->CurrentPage(), chapter);
+  EXPECT_EQ(margins(), spaced);
+  Press(Qt::Key_Escape);
+  EXPECT_EQ(margins(), std::set<qreal>{0});
 }
 
 TEST_F(ImmersiveTest, TwoColumnsTurnTogether) {
