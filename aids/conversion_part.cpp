@@ -64,24 +64,19 @@ std::optional<QString> TextConversion::Converted(ConvertMode mode, int page, con
   // A long page converts off the window's thread, and so do the dictionaries the first
   // time (a tenth of a second).
   std::u16string result;
-  bool ready = false;
   const std::u16string text = source.toStdU16String();
   if (RunLongWork(&view_, QStringLiteral("正在转换……"), [&](WorkControl&) {
-        ready = converter_.Ready(mode);
-        if (ready) result = converter_.Convert(mode, text);
+        if (converter_.Ready(mode)) result = converter_.Convert(mode, text);
       }) == WorkOutcome::Cancelled) {
     cancelled_ = true;
     return std::nullopt;
   }
-  if (!ready) {
+  // Asked again: the dictionaries failed to load, or OpenCC failed on this page; it stays off.
+  if (!converter_.Ready(mode)) {
     TellUnavailable();
     return std::nullopt;
   }
   ++conversions_;
-  if (!converter_.Ready(mode)) {  // OpenCC failed on this page: it stays off
-    TellUnavailable();
-    return std::nullopt;
-  }
   cache_.push_front({mode, page, source, QString::fromStdU16String(result)});
   if (cache_.size() > kCachedPages) cache_.pop_back();
   return cache_.front().converted;

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -230,6 +231,15 @@ void ReportCleanPage(const std::filesystem::path& largest) {
   std::fflush(stdout);
 }
 
+// Qt started as the reader starts it, offscreen where there is no display.
+std::unique_ptr<QApplication> StartQtAsTheReader(int& argc, char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  varnelo::StartEnvironment drawing;
+  varnelo::ChooseXImageUpload(drawing);
+  return std::make_unique<QApplication>(argc, argv);
+}
+
 // A book of about 100 MB made of the real novels, written once for the run.
 void ReportActions(std::string book, const std::string& only) {
   std::filesystem::path made;
@@ -399,12 +409,7 @@ int main(int argc, char** argv) {
   // --scroll-soak-minutes N [SECONDS]: N minutes of it, a line of CPU and memory every
   // SECONDS (60 by default).
   if (argc >= 3 && std::strcmp(argv[1], "--scroll-soak-minutes") == 0) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    varnelo::StartEnvironment drawing;  // as the reader starts
-    varnelo::ChooseXImageUpload(drawing);
-    QApplication app(argc, argv);
-    drawing.Restore();
+    const auto app = StartQtAsTheReader(argc, argv);
     const char* book = std::getenv("VARNELO_SOAK_BOOK");
     varnelo::bench::SoakAutoScrollFor(book != nullptr ? book : largest.string(), std::atof(argv[2]),
                                       argc >= 4 ? std::max(std::atoi(argv[3]), 1) : 60);
@@ -413,19 +418,12 @@ int main(int argc, char** argv) {
   // --actions [BOOK [COMMAND]]: every command of the menus (or the one with that menu text) on
   // a book of 100 MB (or BOOK) and how long the window waited for each.
   if (argc >= 2 && std::strcmp(argv[1], "--actions") == 0) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
+    const auto app = StartQtAsTheReader(argc, argv);
     ReportActions(argc >= 3 ? std::string(argv[2]) : std::string(), argc >= 4 ? std::string(argv[3]) : std::string());
     return 0;
   }
   if (argc >= 2 && std::strcmp(argv[1], "--scroll-soak") == 0) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    varnelo::StartEnvironment drawing;  // as the reader starts
-    varnelo::ChooseXImageUpload(drawing);
-    QApplication app(argc, argv);
-    drawing.Restore();
+    const auto app = StartQtAsTheReader(argc, argv);
     ReportScrollSoak(largest.string(), argc >= 3 ? std::atoi(argv[2]) : 1000);
     return 0;
   }
