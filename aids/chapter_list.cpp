@@ -45,19 +45,10 @@ QString HintText(int found, int all) {
 }  // namespace
 
 ChapterModel::ChapterModel(std::string_view text, const Pagination& chapters, QObject* parent,
-                           const ShownText& shown)
-    : QAbstractListModel(parent), text_(text), chapters_(chapters) {
+                           ShownTitles shown)
+    : QAbstractListModel(parent), text_(text), chapters_(chapters), converted_(std::move(shown)) {
   numberWidth_ = static_cast<int>(QString::number(std::max(chapters_.pageCount, 1)).size());
-  if (shown && chapters_.pageCount > 0) {
-    // One conversion for the whole list: a call per title would cost more than the list.
-    QString all;
-    for (int row = 0; row < chapters_.pageCount; ++row) {
-      if (row > 0) all += QLatin1Char('\n');
-      all += QString::fromStdU16String(DecodeBookBytes(chapters_.TitleOf(text_, row + 1)));
-    }
-    converted_ = shown(all).split(QLatin1Char('\n'));
-    if (converted_.size() != chapters_.pageCount) converted_.clear();
-  }
+  if (converted_.size() != chapters_.pageCount) converted_.clear();
 }
 
 QString ChapterModel::TitleOf(int row) const {
@@ -88,9 +79,9 @@ QVariant ChapterModel::data(const QModelIndex& index, int role) const {
 std::int64_t ChapterModel::OffsetOf(int row) const { return chapters_.PageStart(row + 1); }
 
 ChapterListDialog::ChapterListDialog(std::string_view text, const Pagination& chapters, int current,
-                                     QWidget* parent, const ShownText& shown)
+                                     QWidget* parent, ShownTitles shown)
     : QDialog(parent),
-      model_(new ChapterModel(text, chapters, this, shown)),
+      model_(new ChapterModel(text, chapters, this, std::move(shown))),
       proxy_(new QSortFilterProxyModel(this)),
       filter_(new QLineEdit(this)),
       list_(new QListView(this)),
@@ -198,15 +189,31 @@ void ChapterList::Open() {
     const std::int64_t top = next > 0 ? OffsetOfPanePosition(view_, next) - 1 : TopOfPaneOffset(view_);
     current = PageHolding(headings, top);
   }
-  ShownText shown;
-  if (conversion_ != nullptr && conversion_->Mode() != ConvertMode::None)
-    shown = [this](const QString& text) { return conversion_->Shown(text); };
-  if (presenter_ && presenter_(view_.Text(), headings, current - 1, shown,
+  std::optional<ShownTitles> shown = Converted(headings);
+  if (!shown) return;
+  if (presenter_ && presenter_(view_.Text(), headings, current - 1, *shown,
                                [this, &headings](int chapter) { Jump(headings, chapter); }))
     return;
-  ChapterListDialog dialog(view_.Text(), headings, current - 1, &view_, shown);
+  ChapterListDialog dialog(view_.Text(), headings, current - 1, &view_, std::move(*shown));
   if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == 0) return;
   Jump(headings, dialog.Chosen());
+}
+
+std::optional<ShownTitles> ChapterList::Converted(const Pagination& headings) {
+  if (conversion_ == nullptr || conversion_->Mode() == ConvertMode::None) return ShownTitles();
+  // One conversion for the whole list: a call per title would cost more than the list.
+  QString shown;
+  const std::string_view text = view_.Text();
+  if (RunLongWork(&view_, QStringLiteral("正在转换……"), [&](WorkControl&) {
+        QString all;
+        for (int chapter = 1; chapter <= headings.pageCount; ++chapter) {
+          if (chapter > 1) all += QLatin1Char('\n');
+          all += QString::fromStdU16String(DecodeBookBytes(headings.TitleOf(text, chapter)));
+        }
+        shown = conversion_->Shown(all);
+      }) == WorkOutcome::Cancelled)
+    return std::nullopt;
+  return shown.split(QLatin1Char('\n'));
 }
 
 void ChapterList::Jump(const Pagination& headings, int chapter) {

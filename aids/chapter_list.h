@@ -28,15 +28,15 @@ namespace varnelo {
 class CVarneloView;
 class TextConversion;
 
-// Text as the page shows it (简繁转换); none leaves the book's characters.
-using ShownText = std::function<QString(const QString&)>;
+// The titles as the page shows them (简繁转换), one a chapter; empty shows the book's own.
+using ShownTitles = QStringList;
 
 // The headings of one scan; a title is decoded only when a row is drawn or filtered,
-// unless the titles are shown converted: then all are converted at once.
+// unless the titles are shown converted.
 class ChapterModel : public QAbstractListModel {
  public:
   ChapterModel(std::string_view text, const Pagination& chapters, QObject* parent = nullptr,
-               const ShownText& shown = {});
+               ShownTitles shown = {});
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   // Row r is chapter r + 1.
@@ -57,7 +57,7 @@ class ChapterListDialog : public QDialog {
  public:
   // `chapters` holds at least one heading; `current` is the row being read, or -1.
   ChapterListDialog(std::string_view text, const Pagination& chapters, int current, QWidget* parent,
-                    const ShownText& shown = {});
+                    ShownTitles shown = {});
   // The chapter (1-based) chosen with Enter or a double click; 0 for none.
   int Chosen() const { return chosen_; }
   QLineEdit* FilterBox() const { return filter_; }
@@ -87,7 +87,7 @@ class ChapterList : public ViewPart {
   // Shows the headings somewhere other than the dialog (the reading mode's panel): given
   // the headings, the row being read (or -1) and the way to a chapter; true when it did.
   using Presenter = std::function<bool(std::string_view text, const Pagination& headings, int current,
-                                       const ShownText& shown, std::function<void(int chapter)> jump)>;
+                                       const ShownTitles& shown, std::function<void(int chapter)> jump)>;
   void SetPresenter(Presenter presenter) { presenter_ = std::move(presenter); }
 
  private:
@@ -95,6 +95,9 @@ class ChapterList : public ViewPart {
   // until the book or the rule changes.
   const Pagination& Headings();
   void OfferRules();
+  // The titles converted as the page is, off the window's thread (a long book's list is a
+  // tenth of a second's conversion); nullopt when cancelled.
+  std::optional<ShownTitles> Converted(const Pagination& headings);
   void Jump(const Pagination& headings, int chapter);
 
   CVarneloView& view_;

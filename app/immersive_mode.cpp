@@ -105,7 +105,7 @@ void ImmersiveMode::Enter() {
   });
   if (ChapterList* chapters = frame_.Aids().chapters) {
     chapters->SetPresenter([this](std::string_view text, const Pagination& headings, int current,
-                                  const ShownText& shown, std::function<void(int)> jump) {
+                                  const ShownTitles& shown, std::function<void(int)> jump) {
       ChapterPanel* panel = page_->Chapters();
       if (panel == nullptr) return false;
       if (panel->IsOpen()) {

@@ -16,7 +16,8 @@ struct ActionFigures {
 // The whole reader with the book at `path` open, every enabled command of its menus
 // triggered in turn as a click on it would (leaving the reader aside): how long the window's
 // event loop went without a turn during each, dialogs dismissed after a moment. With `only`,
-// just the command of that menu text.
+// just the commands of those menu texts ("A|B"), in menu order: the state earlier commands
+// leave can be rebuilt for a later one.
 ActionFigures MeasureActions(const std::string& path, const std::string& only = std::string());
 
 }  // namespace varnelo::bench

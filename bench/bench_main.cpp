@@ -415,7 +415,7 @@ int main(int argc, char** argv) {
                                       argc >= 4 ? std::max(std::atoi(argv[3]), 1) : 60);
     return 0;
   }
-  // --actions [BOOK [COMMAND]]: every command of the menus (or the one with that menu text) on
+  // --actions [BOOK [COMMAND|...]]: every command of the menus (or those with these menu texts) on
   // a book of 100 MB (or BOOK) and how long the window waited for each.
   if (argc >= 2 && std::strcmp(argv[1], "--actions") == 0) {
     const auto app = StartQtAsTheReader(argc, argv);

@@ -16,7 +16,8 @@ namespace varnelo {
 
 namespace {
 
-constexpr auto kQuietWait = std::chrono::milliseconds(30);  // no event loop, nothing shown
+// Work that ends within a frame never turns the event loop; longer work lets it turn.
+constexpr auto kQuietWait = std::chrono::milliseconds(15);
 constexpr int kProgressDelayMs = 400;
 constexpr int kProgressPollMs = 50;
 
@@ -90,12 +91,16 @@ WorkOutcome RunLongWork(QWidget* owner, const QString& what, const std::function
   std::condition_variable ended;
   bool done = false;
   const std::function<void(WorkControl&)> hook = Hook();
+  // The end wakes the loop at once, not at the next poll. Posted before the loop runs, the
+  // quit waits for it; never run, it goes with the loop.
+  QEventLoop loop;
   std::thread worker([&] {
     if (hook) hook(control);
     if (!control.Cancelled()) work(control);
     std::lock_guard lock(mutex);
     done = true;
     ended.notify_all();
+    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
   });
   bool quick = false;
   {
@@ -112,7 +117,6 @@ WorkOutcome RunLongWork(QWidget* owner, const QString& what, const std::function
     QObject::connect(&progress, &QProgressDialog::canceled, [&control] { control.cancelled = true; });
     InputHold hold(control, progress);
     qApp->installEventFilter(&hold);
-    QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
       {

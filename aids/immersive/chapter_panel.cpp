@@ -45,7 +45,7 @@ ChapterPanel::ChapterPanel(QWidget* parent)
 void ChapterPanel::SetSlideMs(int ms) { slideMs = ms; }
 
 void ChapterPanel::Open(std::string_view text, const Pagination& headings, int current,
-                        const ShownText& shown, std::function<void(int)> jump) {
+                        const ShownTitles& shown, std::function<void(int)> jump) {
   jump_ = std::move(jump);
   auto* model = new ChapterModel(text, headings, list_, shown);
   model->SetMarked(current);

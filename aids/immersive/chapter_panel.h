@@ -22,7 +22,7 @@ class ChapterPanel : public QFrame {
   explicit ChapterPanel(QWidget* parent);
 
   // `current` is the row being read, or -1.
-  void Open(std::string_view text, const Pagination& headings, int current, const ShownText& shown,
+  void Open(std::string_view text, const Pagination& headings, int current, const ShownTitles& shown,
             std::function<void(int chapter)> jump);
   void Close();
   bool IsOpen() const { return open_; }
