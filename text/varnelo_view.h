@@ -233,8 +233,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   // reading aloud says; its positions are the pane's.
   QString SpokenPageText() const;
   std::int64_t PageStart(int page) const { return pages_.PageStart(page); }
-  // Where each unit of the pane's text begins in the page's bytes when a part laid the
-  // page out anew; empty when the pane holds the page's bytes as they are.
+  // Where each unit of the pane's text begins in the page's bytes, as the page was shown
+  // (laid out anew by a part or decoded as it is); edits in edit mode do not follow it.
   const std::vector<std::size_t>& DisplayOffsets() const { return displayOffsets_; }
   const Pagination& Pages() const { return pages_; }
   // Tells the parts the book now comes from the name it was saved under.

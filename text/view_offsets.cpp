@@ -14,19 +14,19 @@
 namespace varnelo {
 namespace {
 
-// Where the bytes of each pane unit of the shown page begin, relative to the page.
-std::vector<std::size_t> UnitStarts(const CVarneloView& view) {
-  // A page laid out anew (cleaned, re-flowed) carries its own map; edit mode never does.
+// Where the bytes of each pane unit of the shown page begin, relative to the page: the map
+// the page was shown with, or in edit mode the page's bytes decoded again into `scratch`.
+const std::vector<std::size_t>& UnitStarts(const CVarneloView& view, std::vector<std::size_t>& scratch) {
   if (!view.DisplayOffsets().empty() && !view.EditMode()) return view.DisplayOffsets();
-  std::vector<std::size_t> starts;
-  PaneUnits(view.ShownBytes(view.CurrentPage()), &starts);
-  return starts;
+  PaneUnits(view.ShownBytes(view.CurrentPage()), &scratch);
+  return scratch;
 }
 
 }  // namespace
 
 std::int64_t OffsetOfPanePosition(const CVarneloView& view, int position) {
-  const std::vector<std::size_t> starts = UnitStarts(view);
+  std::vector<std::size_t> scratch;
+  const std::vector<std::size_t>& starts = UnitStarts(view, scratch);
   const std::size_t unit = std::min<std::size_t>(static_cast<std::size_t>(std::max(position, 0)),
                                                  starts.size() - 1);
   return view.PageStart(view.CurrentPage()) + static_cast<std::int64_t>(starts[unit]);
@@ -35,7 +35,8 @@ std::int64_t OffsetOfPanePosition(const CVarneloView& view, int position) {
 int PanePositionOf(const CVarneloView& view, std::int64_t offset) {
   const std::int64_t relative = offset - view.PageStart(view.CurrentPage());
   if (relative < 0) return -1;
-  const std::vector<std::size_t> starts = UnitStarts(view);
+  std::vector<std::size_t> scratch;
+  const std::vector<std::size_t>& starts = UnitStarts(view, scratch);
   // The unit whose bytes hold the offset: the last one starting at or before it.
   const auto after = std::upper_bound(starts.begin(), starts.end(), static_cast<std::size_t>(relative));
   const int unit = static_cast<int>(after - starts.begin()) - 1;

@@ -189,15 +189,18 @@ void CVarneloView::ShowPage(int page) {
 
 QString CVarneloView::PaneSourceText(int page, std::vector<std::size_t>* offsets) const {
   const std::string shown = ShownBytes(page);
-  QString text = PaneTextOf(shown);
+  // The map back to the bytes comes with the same decode: made again for every lookup, it
+  // cost a long page a decode each time.
+  std::vector<std::size_t> starts;
+  QString text = QString::fromStdU16String(PaneUnits(shown, offsets != nullptr ? &starts : nullptr));
   // Cut here rather than in the pane, and never between the halves of a surrogate pair,
   // so the text shown is always whole characters of the page.
   if (text.size() > pane_->TextLimit()) {
     text.truncate(pane_->TextLimit());
     if (!text.isEmpty() && text.back().isHighSurrogate()) text.chop(1);
   }
-  std::vector<std::size_t> unused;
-  for (const auto& part : parts_) part->OnPageLayout(page, shown, text, offsets ? *offsets : unused);
+  for (const auto& part : parts_) part->OnPageLayout(page, shown, text, starts);
+  if (offsets != nullptr) *offsets = std::move(starts);
   return text;
 }
 
