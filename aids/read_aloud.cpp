@@ -14,6 +14,7 @@
 #include "aids/speech/espeak_engine.h"
 #include "aids/speech/system_speech_engine.h"
 #include "aids/speech_settings_dlg.h"
+#include "platform/long_work.h"
 #include "platform/services.h"
 #include "platform/window_timers.h"
 #include "res/command_ids.h"
@@ -127,6 +128,9 @@ bool ReadAloud::EnsureEngine() {
   engineFailed_ = false;
   const ConfigValues::Speech& speech = view_.Settings().config.speech;
   std::unique_ptr<SpeechEngine> engine = SpeechEngineMakerSlot()(speech.engine);
+  if (engine && RunLongWork(&view_, QStringLiteral("正在准备朗读……"), [&](WorkControl&) { engine->Prepare(); }) ==
+                    WorkOutcome::Cancelled)
+    return false;
   const QString problem = engine ? engine->Problem() : QStringLiteral("没有可用的语音引擎。");
   if (!problem.isEmpty()) {
     Tell(problem);

@@ -9,6 +9,7 @@
 
 #include "aids/read_aloud.h"
 #include "platform/dialog_buttons.h"
+#include "platform/long_work.h"
 #include "platform/services.h"
 #include "store/store_messages.h"
 #include "text/varnelo_view.h"
@@ -66,7 +67,11 @@ void CSpeechSettingsDlg::ListVoices(const QString& keep) {
   voice_->addItem(QStringLiteral("默认（中文）"), QString());
   // The engine is asked what it has; one that cannot start lists none.
   if (std::unique_ptr<SpeechEngine> engine = SpeechEngineMakerSlot()(engine_->currentIndex())) {
-    for (const SpeechVoice& voice : engine->Voices()) voice_->addItem(voice.name, voice.id);
+    QWidget* owner = parentWidget() != nullptr ? parentWidget() : this;
+    if (RunLongWork(owner, QStringLiteral("正在列出语音……"), [&](WorkControl&) { engine->Prepare(); }) ==
+        WorkOutcome::Done) {
+      for (const SpeechVoice& voice : engine->Voices()) voice_->addItem(voice.name, voice.id);
+    }
   }
   const int at = voice_->findData(keep);
   voice_->setCurrentIndex(at >= 0 ? at : 0);

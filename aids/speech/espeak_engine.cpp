@@ -33,6 +33,12 @@ EspeakEngine::~EspeakEngine() {
   if (sink_ != nullptr) sink_->stop();
 }
 
+void EspeakEngine::Prepare() {
+  // Both keep what they load for the process: asked again on the window's thread, they answer at once.
+  (void)EspeakProblem(params_.voice);
+  (void)EspeakChineseVoices();
+}
+
 QString EspeakEngine::Problem() const {
   const std::string problem = EspeakProblem(params_.voice);
   if (!problem.empty()) return QString::fromStdString(problem);

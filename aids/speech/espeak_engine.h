@@ -32,6 +32,7 @@ class EspeakEngine : public QObject, public SpeechEngine {
   explicit EspeakEngine(Output output, QObject* parent = nullptr);
   ~EspeakEngine() override;
 
+  void Prepare() override;
   QString Problem() const override;
   void Say(int serial, const QString& text) override;
   void Stop() override;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 
 namespace varnelo {
 namespace {
@@ -93,6 +94,9 @@ std::string EspeakProblem(const std::string& voice) {
 
 std::vector<std::pair<std::string, std::string>> EspeakChineseVoices() {
   std::lock_guard<std::mutex> hold(gLock);
+  // Listing reads every voice file: once a process is enough.
+  static std::optional<std::vector<std::pair<std::string, std::string>>> listed;
+  if (listed) return *listed;
   std::vector<std::pair<std::string, std::string>> voices;
   if (!StartLocked()) return voices;
   for (const char* language : {"cmn", "yue"}) {
@@ -107,6 +111,7 @@ std::vector<std::pair<std::string, std::string>> EspeakChineseVoices() {
       voices.emplace_back(v->identifier != nullptr ? v->identifier : v->name, first);
     }
   }
+  listed = voices;
   return voices;
 }
 

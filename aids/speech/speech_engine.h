@@ -35,6 +35,9 @@ class SpeechEngine {
   virtual ~SpeechEngine() = default;
   void SetEvents(Events events) { events_ = std::move(events); }
 
+  // Loads what the engine needs before it can speak or list its voices, where that is slow
+  // (a voice's dictionary): called off the window's thread, before anything else is asked.
+  virtual void Prepare() {}
   // Why the engine cannot speak Chinese here, in Chinese; empty when it can.
   virtual QString Problem() const = 0;
   // Starts saying `text`, dropping whatever was being said.

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "aids/read_aloud.h"
@@ -30,6 +31,7 @@ using namespace varnelo::testing;
 
 // Says nothing: records what it was asked, and the test finishes each sentence.
 struct ScriptedEngine : SpeechEngine {
+  void Prepare() override { preparedOn->push_back(std::this_thread::get_id()); }
   QString Problem() const override { return problem; }
   void Say(int serial, const QString& text) override {
     said.push_back(text);
@@ -48,6 +50,7 @@ struct ScriptedEngine : SpeechEngine {
   void Fail(const QString& why) { Failed(current, why); }
 
   QString problem;
+  std::vector<std::thread::id>* preparedOn = nullptr;
   std::vector<QString> said;
   int current = 0;
   bool paused = false;
@@ -65,6 +68,7 @@ class ReadAloudTest : public ::testing::Test, protected ReaderSession {
       }
       auto engine = std::make_unique<ScriptedEngine>();
       engine->problem = problem;
+      engine->preparedOn = &preparedOn_;
       engine_ = engine.get();
       return engine;
     };
@@ -96,6 +100,7 @@ class ReadAloudTest : public ::testing::Test, protected ReaderSession {
   bool Checked(int id) { return app_.MainFrame()->Router().StateOf(id).checked; }
 
   ScriptedEngine* engine_ = nullptr;
+  std::vector<std::thread::id> preparedOn_;  // where each engine was prepared
   EspeakEngine* espeak = nullptr;
   bool useEspeak = false;
   QString problem;
@@ -285,6 +290,9 @@ TEST_F(ReadAloudTest, SettingsDialogKeepsTheChoiceInItsOwnSection) {
   Action(cmd::kReadAloud)->trigger();
   ASSERT_NE(engine_, nullptr);
   EXPECT_EQ(engine_->rate, -4) << "the engine speaks at the chosen rate";
+  // The dialog's voice list and the start each load the engine off the window's thread.
+  ASSERT_EQ(preparedOn_.size(), 2u);
+  for (std::thread::id id : preparedOn_) EXPECT_NE(id, std::this_thread::get_id());
 }
 
 }  // namespace
