@@ -1,13 +1,29 @@
 #include "aids/speech/system_speech_engine.h"
 
+#include <QFileInfo>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTextToSpeech>
 #include <QVoice>
 
 namespace varnelo {
 
+namespace {
+
+// speech-dispatcher running, or there to be started. Without either the plugin would still
+// start a process that fails, on the window's thread, before it reports an error.
+bool ServiceReachable() {
+  if (qEnvironmentVariableIsSet("SPEECHD_ADDRESS")) return true;
+  if (!QStandardPaths::findExecutable(QStringLiteral("speech-dispatcher")).isEmpty()) return true;
+  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+  return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/speech-dispatcher/speechd.sock"));
+}
+
+}  // namespace
+
 SystemSpeechEngine::SystemSpeechEngine(QObject* parent) : QObject(parent) {
-  if (QTextToSpeech::availableEngines().contains(QStringLiteral("speechd"))) {
+  serviceReachable_ = ServiceReachable();
+  if (serviceReachable_ && QTextToSpeech::availableEngines().contains(QStringLiteral("speechd"))) {
     speech_ = new QTextToSpeech(QStringLiteral("speechd"), this);
   }
   if (speech_ == nullptr) return;
@@ -49,6 +65,9 @@ SystemSpeechEngine::~SystemSpeechEngine() {
 }
 
 QString SystemSpeechEngine::Problem() const {
+  if (!serviceReachable_) {
+    return QStringLiteral("没有找到系统语音服务 speech-dispatcher，请安装它或改用内置引擎。");
+  }
   if (speech_ == nullptr) {
     return QStringLiteral("没有找到系统语音服务（speech-dispatcher 的 Qt 插件），请改用内置引擎。");
   }

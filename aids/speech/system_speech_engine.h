@@ -28,6 +28,7 @@ class SystemSpeechEngine : public QObject, public SpeechEngine {
 
  private:
   QTextToSpeech* speech_ = nullptr;
+  bool serviceReachable_ = false;
   int serial_ = 0;
   bool saying_ = false;
   bool heardSpeaking_ = false;

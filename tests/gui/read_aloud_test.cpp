@@ -5,6 +5,7 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -16,9 +17,11 @@
 
 #include "aids/read_aloud.h"
 #include "aids/speech/espeak_engine.h"
+#include "aids/speech/system_speech_engine.h"
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
 #include "platform/profile.h"
+#include "platform/start_environment.h"
 #include "res/command_ids.h"
 #include "tests/gui/test_support.h"
 #include "text/sentences.h"
@@ -293,6 +296,19 @@ TEST_F(ReadAloudTest, SettingsDialogKeepsTheChoiceInItsOwnSection) {
   // The dialog's voice list and the start each load the engine off the window's thread.
   ASSERT_EQ(preparedOn_.size(), 2u);
   for (std::thread::id id : preparedOn_) EXPECT_NE(id, std::this_thread::get_id());
+}
+
+// No speech-dispatcher to reach or start: the service is not tried (its plugin would start
+// a process that fails, on the window's thread) and the built-in engine speaks.
+TEST(SpeechServiceTest, WithoutSpeechDispatcherTheBuiltInEngineSpeaks) {
+  if (qEnvironmentVariableIsSet("SPEECHD_ADDRESS")) GTEST_SKIP() << "a speech-dispatcher address is set";
+  QTemporaryDir empty;
+  StartEnvironment environment;
+  environment.Set("PATH", empty.path().toUtf8().constData());
+  environment.Set("XDG_RUNTIME_DIR", empty.path().toUtf8().constData());
+  EXPECT_EQ(SystemSpeechEngine().Problem(),
+            QStringLiteral("没有找到系统语音服务 speech-dispatcher，请安装它或改用内置引擎。"));
+  EXPECT_NE(dynamic_cast<EspeakEngine*>(MakeSpeechEngine(0).get()), nullptr);
 }
 
 }  // namespace
