@@ -53,10 +53,7 @@ class BookPlacesGuiTest : public ::testing::Test, protected testing::ReaderSessi
   }
   void TearDown() override { app_.MainFrame()->close(); }
   void Press(QKeyCombination key) { testing::PressKey(view_->Pane(), key); }
-  void PageTo(int page) {
-    while (view_->CurrentPage() < page) Press(QKeyCombination(Qt::Key_Right));
-    while (view_->CurrentPage() > page) Press(QKeyCombination(Qt::Key_Left));
-  }
+  void PageTo(int page) { ASSERT_TRUE(testing::TurnPagesTo(*view_, page)) << "to page " << page; }
   // The first words of the first line on screen.
   QString TopWords() const {
     const RichPane* pane = view_->Pane();

@@ -56,9 +56,7 @@ class PersistenceTest : public ::testing::Test, protected testing::ScriptedSessi
     dialogs_.files.push_back(QString::fromStdString(path));
     Press(Qt::ControlModifier | Qt::Key_O);
   }
-  void PageTo(int page) {
-    while (View()->CurrentPage() < page) Press(QKeyCombination(Qt::Key_Right));
-  }
+  void PageTo(int page) { ASSERT_TRUE(varnelo::testing::TurnPagesTo(*View(), page)) << "to page " << page; }
   std::string Mark(const std::string& key) {
     return profile::GetString(config_names::kBookMark, key, "<missing>", home_.ConfigPath());
   }

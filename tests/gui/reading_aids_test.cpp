@@ -235,7 +235,7 @@ TEST_F(ReadingAidsTest, AutoScrollTurnsPagesWhereSpaceWouldAndStepsByPixelAndLin
   EXPECT_FALSE(AutoScrollAction()->isChecked());
   EXPECT_FALSE(Running(111));
 
-  while (view_->CurrentPage() > 1) Press(view_->Pane(), QKeyCombination(Qt::Key_Left));
+  ASSERT_TRUE(TurnPagesTo(*view_, 1));
   for (int i = 0; i < 60; ++i) {
     Press(view_->Pane(), QKeyCombination(Qt::Key_Space), QStringLiteral(" "));
     spaces.push_back(Where());

@@ -193,6 +193,17 @@ inline void PressKey(QWidget* target, QKeyCombination key, const QString& text =
   QApplication::sendEvent(target, &press);
 }
 
+// Right or Left on the pane until `view` shows `page`. False when a press turns no page (a
+// book that did not open, a last page), so a test fails there instead of pressing forever.
+inline bool TurnPagesTo(CVarneloView& view, int page) {
+  while (view.CurrentPage() != page) {
+    const int before = view.CurrentPage();
+    PressKey(view.Pane(), QKeyCombination(before < page ? Qt::Key_Right : Qt::Key_Left));
+    if (view.CurrentPage() == before) return false;
+  }
+  return true;
+}
+
 // The whole reader started in a scripted session, driven through its keys and actions.
 struct ReaderSession : ScriptedSession {
   CVarneloApp app_;
