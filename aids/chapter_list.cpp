@@ -151,32 +151,16 @@ ChapterList::ChapterList(CVarneloView& view) : view_(view) {
   view_.Commands().Add(cmd::kChapterList, [this](int) { Open(); });
 }
 
-const Pagination& ChapterList::Headings() {
-  if (view_.PagingMode() == kChapterPaging) return view_.Pages();
-  if (!lineScan_ || scannedRule_ != view_.ChapterRule()) {
-    lineScan_ = view_.ScanChapters(view_.ChapterRule());
-    scannedRule_ = view_.ChapterRule();
-  }
-  return *lineScan_;
-}
-
 void ChapterList::Open() {
   if (view_.CurrentPath().empty()) {
     MessageBoxes().Show(&view_, QStringLiteral("未打开小说！"), QString(), MessageButtons::Ok,
                         MessageIcon::None);
     return;
   }
-  if (view_.PagingMode() != kChapterPaging && (!lineScan_ || scannedRule_ != view_.ChapterRule())) {
-    // The heading scan of a large book runs off the window's thread; cancelled, no list.
-    std::optional<Pagination> scanned;
-    const int rule = view_.ChapterRule();
-    if (RunLongWork(&view_, QStringLiteral("正在查找章节……"),
-                    [&](WorkControl&) { scanned = view_.ScanChapters(rule); }) == WorkOutcome::Cancelled)
-      return;
-    lineScan_ = std::move(scanned);
-    scannedRule_ = rule;
-  }
-  const Pagination& headings = Headings();
+  // Cancelled, no list.
+  const Pagination* found = view_.HeadingsBy(view_.ChapterRule());
+  if (found == nullptr) return;
+  const Pagination& headings = *found;
   if (headings.pageCount == 0) {
     OfferRules();
     return;

@@ -81,7 +81,6 @@ class ChapterListDialog : public QDialog {
 class ChapterList : public ViewPart {
  public:
   explicit ChapterList(CVarneloView& view);
-  void OnBookLoaded() override { lineScan_.reset(); }
   void Open();
   void SetConversion(TextConversion* conversion) { conversion_ = conversion; }
   // Shows the headings somewhere other than the dialog (the reading mode's panel): given
@@ -91,9 +90,6 @@ class ChapterList : public ViewPart {
   void SetPresenter(Presenter presenter) { presenter_ = std::move(presenter); }
 
  private:
-  // The headings of the current rule: the page table in chapter paging, else a scan kept
-  // until the book or the rule changes.
-  const Pagination& Headings();
   void OfferRules();
   // The titles converted as the page is, off the window's thread (a long book's list is a
   // tenth of a second's conversion); nullopt when cancelled.
@@ -102,8 +98,6 @@ class ChapterList : public ViewPart {
 
   CVarneloView& view_;
   TextConversion* conversion_ = nullptr;
-  std::optional<Pagination> lineScan_;
-  int scannedRule_ = 0;
   Presenter presenter_;
 };
 

@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "platform/codepage.h"
+#include "platform/long_work.h"
 #include "platform/services.h"
 #include "res/command_ids.h"
 #include "store/store_menus.h"
@@ -261,6 +262,10 @@ void ChapterRulesDialog::TestNow() {
       result_->setText(QStringLiteral("打开一本小说后，这里会显示规则在书中找到的章节。"));
       return;
     }
+    if (count < 0) {
+      result_->clear();
+      return;
+    }
     found = *titles;
   } else {
     const QString problem = HeadingExpressionProblem(expression_->text());
@@ -272,7 +277,15 @@ void ChapterRulesDialog::TestNow() {
       result_->setText(QStringLiteral("表达式可以使用。打开一本小说后，这里会显示它在书中找到的章节。"));
       return;
     }
-    const std::vector<FoundHeading> headings = FindHeadingsByExpression(book_, Compiled(expression_->text()));
+    // A large book's pass runs off the window's thread; cancelled, nothing is shown.
+    std::vector<FoundHeading> headings;
+    const QRegularExpression compiled = Compiled(expression_->text());
+    if (RunLongWork(this, QStringLiteral("正在查找章节……"), [&](WorkControl&) {
+          headings = FindHeadingsByExpression(book_, compiled);
+        }) == WorkOutcome::Cancelled) {
+      result_->clear();
+      return;
+    }
     count = static_cast<int>(headings.size());
     for (std::size_t k = 0; k < headings.size() && k < static_cast<std::size_t>(kTitlesShown); ++k) {
       const FoundHeading& h = headings[k];
@@ -401,11 +414,15 @@ std::optional<std::vector<FoundHeading>> ChapterRulesPart::Scan(std::string_view
 void ChapterRulesPart::OpenDialog() {
   const auto builtInTest = [this](int rule, int& count) -> std::optional<std::vector<QString>> {
     if (view_.CurrentPath().empty()) return std::nullopt;
-    const Pagination chapters = view_.ScanChapters(rule);
-    count = chapters.pageCount;
+    const Pagination* chapters = view_.HeadingsBy(rule);
+    if (chapters == nullptr) {
+      count = -1;  // cancelled
+      return std::vector<QString>();
+    }
+    count = chapters->pageCount;
     std::vector<QString> titles;
-    for (int page = 1; page <= chapters.pageCount && page <= kTitlesShown; ++page)
-      titles.push_back(QString::fromStdU16String(DecodeBookBytes(chapters.TitleOf(view_.Text(), page))));
+    for (int page = 1; page <= chapters->pageCount && page <= kTitlesShown; ++page)
+      titles.push_back(QString::fromStdU16String(DecodeBookBytes(chapters->TitleOf(view_.Text(), page))));
     return titles;
   };
   ChapterRulesDialog dialog(rules_.Rules(), rules_.NewId(), view_.CurrentPath().empty() ? std::string_view() : view_.Text(),
@@ -433,6 +450,7 @@ void ChapterRulesPart::OnRulesChangedElsewhere() {
 
 void ChapterRulesPart::Follow(const std::vector<UserChapterRule>& before) {
   compiled_.clear();
+  view_.ForgetHeadingScans();
   RefreshMenu();
   for (const UserChapterRule& old : before) {
     const UserChapterRule* now = rules_.Find(old.id);

@@ -43,7 +43,7 @@ std::vector<FoundHeading> FindHeadingsByExpression(std::string_view text, const 
 class ChapterRulesDialog : public QDialog {
  public:
   // `test` finds the headings of a built-in rule (0 to 6) on the open book, or nothing
-  // when no book is open.
+  // when no book is open; a count below 0 says the user cancelled the pass.
   using BuiltInTest = std::function<std::optional<std::vector<QString>>(int rule, int& count)>;
   ChapterRulesDialog(std::vector<UserChapterRule> rules, int nextId, std::string_view book,
                      BuiltInTest builtInTest, QWidget* parent);

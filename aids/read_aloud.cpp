@@ -225,12 +225,11 @@ Sentence ReadAloud::Current() const {
 std::int64_t ReadAloud::OffsetOf(int panePosition) const { return OffsetOfPanePosition(view_, panePosition); }
 
 std::int64_t ReadAloud::ChapterEndAfter(std::int64_t offset) const {
-  const Pagination chapters =
-      view_.PagingMode() == kChapterPaging ? view_.Pages() : view_.ScanChapters(view_.ChapterRule());
-  if (chapters.pageCount < 1) return std::numeric_limits<std::int64_t>::max();
-  const int chapter = PageHolding(chapters, offset);
-  return chapter < chapters.pageCount ? chapters.PageStart(chapter + 1)
-                                      : std::numeric_limits<std::int64_t>::max();
+  const Pagination* chapters = view_.HeadingsBy(view_.ChapterRule());
+  if (chapters == nullptr || chapters->pageCount < 1) return std::numeric_limits<std::int64_t>::max();
+  const int chapter = PageHolding(*chapters, offset);
+  return chapter < chapters->pageCount ? chapters->PageStart(chapter + 1)
+                                       : std::numeric_limits<std::int64_t>::max();
 }
 
 void ReadAloud::Speak() {

@@ -1,6 +1,7 @@
 #include "text/bookmark_part.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/services.h"
 #include "platform/window_timers.h"
@@ -24,15 +25,12 @@ int ToInt(std::int64_t value) {
 
 // What the bookmark's menu item says: the chapter and the first words of the bookmarked
 // text, "第七回 斩蔡阳兄弟释疑…：却说关公…".
-std::string PlacePrompt(const CVarneloView& view, std::int64_t offset) {
+// Nullopt when the user cancels the heading scan of a large book.
+std::optional<std::string> PlacePrompt(CVarneloView& view, std::int64_t offset) {
   constexpr std::size_t kWordBytes = 96;
   constexpr int kWords = 24;
-  Pagination scanned;
-  const Pagination* chapters = &view.Pages();
-  if (view.PagingMode() != kChapterPaging) {
-    scanned = view.ScanChapters(view.ChapterRule());
-    chapters = &scanned;
-  }
+  const Pagination* chapters = view.HeadingsBy(view.ChapterRule());
+  if (chapters == nullptr) return std::nullopt;
   const std::string_view text = view.Text();
   const std::string_view title =
       chapters->pageCount > 0 ? chapters->TitleOf(text, PageHolding(*chapters, offset)) : std::string_view();
@@ -120,8 +118,10 @@ void BookmarkPart::OnAddBookmark() {
   }
   // The text's own place too, so the bookmark finds it under any paging and rule.
   const std::int64_t offset = TopOfPaneOffset(view_);
+  const std::optional<std::string> prompt = PlacePrompt(view_, offset);
+  if (!prompt) return;
   switch (store.AddBookmark(path, TitleOf(path), view_.CurrentPage(),
-                            std::to_string(view_.PagingMode()), line, offset, PlacePrompt(view_, offset))) {
+                            std::to_string(view_.PagingMode()), line, offset, *prompt)) {
     case CConfigStore::AddResult::Added:
       view_.ShowNotice(QStringLiteral("已添加书签！"), kAddedNoticeMs, MessageIcon::Exclamation);
       break;

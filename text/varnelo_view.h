@@ -121,6 +121,12 @@ class CVarneloView : public QWidget, public CommandTarget {
   // that is gone gives the automatic rule's.
   Pagination ScanChapters(int rule) const { return ScanChaptersIn(text_, rule); }
   Pagination ScanChaptersIn(std::string_view text, int rule) const;
+  // The book's headings under `rule` for a list or a place's name: the pages themselves when
+  // the book is paged by that rule, else a scan kept until another text comes or the user's
+  // rules change. A scan runs off the window's thread; nullptr when the user cancels it.
+  const Pagination* HeadingsBy(int rule);
+  // The user's rules changed: a kept scan by one of them may find other headings now.
+  void ForgetHeadingScans() { headingScan_.reset(); }
   // How the book at `path` is paged when it comes in now (after the book on screen has
   // left), and how it will most likely be paged if it is loaded now.
   BookPaging PagingOf(const std::string& path, std::optional<int> forcedMode) const;
@@ -313,6 +319,8 @@ class CVarneloView : public QWidget, public CommandTarget {
   std::optional<Pagination> prescanned_;  // the next chapter paging's table, made off the window's thread
   std::optional<Pagination> prescannedLines_;  // the same for the next line paging
   UserRuleScan userRuleScan_;
+  std::optional<Pagination> headingScan_;  // HeadingsBy's scan, by headingScanRule_
+  int headingScanRule_ = kAutoChapterRule;
   int pageNumberValue_ = 0;
   int lastScreenTop_ = 0;
   QString paneText_;

@@ -92,6 +92,7 @@ bool CVarneloView::LoadText(std::string path) {
   std::string before;
   if (sameBook) before = std::move(text_);
   text_ = std::move(book.bytes);
+  headingScan_.reset();
   bookForm_ = std::move(book.form);
   currentPath_ = std::move(path);
   // What a save killed half-way left beside this book, however the book came to be opened.
@@ -376,6 +377,19 @@ Pagination CVarneloView::ScanChaptersIn(std::string_view text, int rule) const {
       return PaginationFromHeadings(text, *headings);
   }
   return PaginateByRule(text, rule);
+}
+
+const Pagination* CVarneloView::HeadingsBy(int rule) {
+  if (pagingMode_ == kChapterPaging && chapterRule_ == rule) return &pages_;
+  if (!headingScan_ || headingScanRule_ != rule) {
+    std::optional<Pagination> scanned;
+    if (RunLongWork(this, QStringLiteral("正在查找章节……"), [&](WorkControl&) { scanned = ScanChapters(rule); }) ==
+        WorkOutcome::Cancelled)
+      return nullptr;
+    headingScan_ = std::move(scanned);
+    headingScanRule_ = rule;
+  }
+  return &*headingScan_;
 }
 
 void CVarneloView::ForgetChapterRule(int rule) {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <functional>
 
+#include "aids/chapter_list.h"
 #include "aids/chapter_rules_part.h"
 #include "platform/codepage.h"
 #include "res/command_ids.h"
@@ -293,6 +295,27 @@ TEST_F(BookPlacesGuiTest, TheUsersOwnRulesAreWrittenTestedAndChosen) {
   EXPECT_TRUE(Action(cmd::kUserRuleFirst + 1)->isChecked());
   Action(cmd::kUserRuleFirst)->trigger();
   EXPECT_EQ(view_->PageCount(), 6);  // chapters 5, 15, ... 55
+
+  // In line pages 目录 lists the rule's headings, and follows an edit of the rule.
+  Action(cmd::kLinePaging)->trigger();
+  const auto listed = [&] {
+    int rows = -1;
+    WithDialog(cmd::kChapterList, [&](QDialog& dialog) {
+      rows = static_cast<ChapterListDialog&>(dialog).List()->model()->rowCount();
+      dialog.reject();
+    });
+    return rows;
+  };
+  EXPECT_EQ(listed(), 6);
+  WithDialog(cmd::kChapterRules, [&](QDialog& dialog) {
+    dialog.findChild<QListWidget*>("ruleList")->setCurrentRow(7);
+    dialog.findChild<QLineEdit*>("ruleExpression")->setText(QString::fromUtf8("^第[0-9]*[05]章"));
+    dialog.findChild<QPushButton*>("ruleSave")->click();
+    dialog.accept();
+  });
+  EXPECT_EQ(listed(), 12);
+  Action(cmd::kUserRuleFirst)->trigger();
+  ASSERT_EQ(view_->PageCount(), 12);
 
   // Deleting the rule in use pages the book by the automatic rule, at the same text.
   const std::int64_t top = TopOfPaneOffset(*view_);

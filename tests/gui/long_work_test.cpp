@@ -146,6 +146,7 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
       {"chapter paging", [&] { Action(cmd::kChapterPaging)->trigger(); }},
       {"simplified characters", [&] { Action(cmd::kConvertSimplified)->trigger(); }},
       {"chapter list in line paging", [&] { testing::PressKey(view_->Pane(), Qt::Key_F4); }},
+      {"bookmark named by its chapter", [&] { Action(cmd::kAddBookmark)->trigger(); }},
       {"rules applied to the file", [&] { Action(cmd::kApplyCleanToFile)->trigger(); }},
   };
   const std::string file = testing::FileBytes(path_);
@@ -159,6 +160,7 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
     EXPECT_TRUE(boxes_.shown.empty()) << row.name;
     EXPECT_FALSE(LongWorkRunning()) << row.name;
     EXPECT_EQ(testing::FileBytes(path_), file) << row.name;
+    EXPECT_EQ(view_->Store().BookmarkCount(), 0) << row.name;
   }
   // Not cancelled, the same work takes effect once it ends.
   const int linePages = view_->PageCount();
