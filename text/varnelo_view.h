@@ -24,6 +24,7 @@
 #include "store/shared_settings.h"
 #include "text/book_encoding.h"
 #include "text/book_engine.h"
+#include "text/byte_release.h"
 #include "text/book_prefetch.h"
 #include "text/chapter_finder.h"
 #include "text/view_part.h"
@@ -301,6 +302,7 @@ class CVarneloView : public QWidget, public CommandTarget {
 
   // Book and pages
   std::string text_;
+  ByteRelease released_;  // the bytes of the book before, freed off the window's thread
   BookForm bookForm_;
   std::string refusedUnicodePath_;
   bool loadCancelled_ = false;

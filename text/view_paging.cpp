@@ -89,8 +89,7 @@ bool CVarneloView::LoadText(std::string path) {
   pagingMode_ = paging.mode == kChapterPaging ? kChapterPaging : kLinePaging;
   chapterRule_ = paging.rule;
   // The same book read again (after a save): what changed moves the places after it.
-  std::string before;
-  if (sameBook) before = std::move(text_);
+  std::string before = std::move(text_);
   text_ = std::move(book.bytes);
   headingScan_.reset();
   bookForm_ = std::move(book.form);
@@ -105,7 +104,7 @@ bool CVarneloView::LoadText(std::string path) {
     if (foundShift) shifts.push_back(*foundShift);
   }
   if (!sameBook) shifts.clear();
-  before = std::string();
+  released_.Release(std::move(before));
   // The mirror still names the previous book: its reading period ends here.
   UpdateReadRecord();
   StartMark("book normalised");
