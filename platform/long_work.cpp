@@ -9,8 +9,10 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace varnelo {
 
@@ -47,7 +49,10 @@ bool IsUserInput(QEvent::Type type) {
   }
 }
 
-// Holds back the user's input while work runs; Esc cancels it.
+// Holds back the user's input while work runs; Esc cancels it. Keys are kept and typed
+// again once the work has ended, as a busy window would take them then: a word typed in a
+// box while the box's count runs is not lost. Clicks are dropped: what they were aimed at
+// may have moved.
 class InputHold : public QObject {
  public:
   InputHold(WorkControl& control, QProgressDialog& progress) : control_(control), progress_(progress) {}
@@ -66,12 +71,32 @@ class InputHold : public QObject {
       return true;
     }
     // The progress box's own button cancels too.
-    return !onProgress;
+    if (onProgress) return false;
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+      // A key's release after an Esc that cancelled belongs to the Esc.
+      if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Escape)
+        keys_.emplace_back(static_cast<QKeyEvent*>(event->clone()));
+    }
+    return true;
+  }
+  // The keys held, for the widget that has the focus once the work's outcome is shown (a
+  // list the work opened takes them, as it would have from a busy window's queue).
+  void TypeAgainLater() {
+    if (keys_.empty()) return;
+    auto keys = std::make_shared<std::vector<std::unique_ptr<QKeyEvent>>>(std::move(keys_));
+    QTimer::singleShot(0, qApp, [keys] {
+      for (const auto& key : *keys) {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus == nullptr) return;
+        QCoreApplication::sendEvent(focus, key.get());
+      }
+    });
   }
 
  private:
   WorkControl& control_;
   QProgressDialog& progress_;
+  std::vector<std::unique_ptr<QKeyEvent>> keys_;
 };
 
 }  // namespace
@@ -134,6 +159,7 @@ WorkOutcome RunLongWork(QWidget* owner, const QString& what, const std::function
     poll.start(kProgressPollMs);
     loop.exec();
     qApp->removeEventFilter(&hold);
+    hold.TypeAgainLater();
   }
   worker.join();
   gRunning = false;

@@ -2,8 +2,8 @@
 // a page) runs on a thread of its own while the window goes on painting and its timers go
 // on ticking. Work that ends within a moment never shows anything; longer work shows its
 // progress after a short delay, and Esc (or the progress box's button) cancels it. Until
-// it ends, the user's keys and clicks and the window's close are held back, so the bytes
-// the work reads stay as they are.
+// it ends, the user's keys wait (they are typed once it has ended), clicks are dropped and
+// the window does not close, so the bytes the work reads stay as they are.
 #pragma once
 
 #include <QString>

@@ -176,6 +176,31 @@ TEST_F(LongWorkTest, CancelledActionsLeaveTheReaderAsItWas) {
   EXPECT_EQ(view_->PageCount(), linePages);
 }
 
+// Keys typed while work runs are typed again once it ends, into what has the focus then.
+TEST_F(LongWorkTest, KeysTypedWhileWorkRunsAreTypedOnceItEnds) {
+  Action(cmd::kBookFind)->trigger();
+  auto* dialog = view_->findChild<BookFindDialog*>();
+  ASSERT_NE(dialog, nullptr);
+  dialog->WordsBox()->setText(QStringLiteral("li"));
+  std::atomic<int> ticks{0};
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    if (++ticks != 2) return;
+    testing::PressKey(dialog->WordsBox(), QKeyCombination(Qt::Key_N), QStringLiteral("n"));
+    testing::PressKey(dialog->WordsBox(), QKeyCombination(Qt::Key_E), QStringLiteral("e"));
+  });
+  SetLongWorkHook([&ticks](WorkControl&) {
+    while (ticks < 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  tick.start(5);
+  dialog->FindAllButton()->click();
+  tick.stop();
+  SetLongWorkHook(nullptr);
+  EXPECT_EQ(dialog->WordsBox()->text(), QStringLiteral("li")) << "typed while the work read the words";
+  QApplication::processEvents();
+  EXPECT_EQ(dialog->WordsBox()->text(), QStringLiteral("line"));
+}
+
 }  // namespace
 }  // namespace varnelo
 
