@@ -14,6 +14,7 @@
 
 #include "aids/rule_matchers.h"
 #include "platform/dialog_buttons.h"
+#include "platform/long_work.h"
 #include "platform/services.h"
 #include "text/display_text.h"
 
@@ -28,13 +29,6 @@ enum Column { kOn, kKind, kPattern, kReplacement, kScope, kCount, kColumns };
 constexpr std::size_t kCountAllBelow = 32u << 20;
 
 QString Utf8(const std::string& text) { return QString::fromStdString(text); }
-
-QString CountText(std::string_view book, const RuleText& rule) {
-  QString error;
-  const auto matcher = MakeMatcher(rule, &error);
-  if (!matcher) return QStringLiteral("有误");
-  return QString::number(CountInBook(book, *matcher));
-}
 
 RuleText TextOf(const StoredRule& rule) {
   return {QString::fromStdString(rule.pattern).toStdU16String(),
@@ -132,14 +126,52 @@ CleanRulesDialog::CleanRulesDialog(std::vector<bool> builtInOn, std::vector<Stor
 void CleanRulesDialog::Fill() {
   filling_ = true;
   table_->setRowCount(BuiltInCount() + static_cast<int>(rules_.size()));
-  for (int row = 0; row < table_->rowCount(); ++row) FillRow(row);
+  std::vector<int> rows(static_cast<std::size_t>(table_->rowCount()));
+  for (std::size_t k = 0; k < rows.size(); ++k) rows[k] = static_cast<int>(k);
+  const std::vector<QString> counts = CountRows(rows);
+  for (int row : rows) FillRow(row, counts[static_cast<std::size_t>(row)]);
   filling_ = false;
 }
 
-void CleanRulesDialog::FillRow(int row) {
+std::vector<QString> CleanRulesDialog::CountRows(const std::vector<int>& rows) {
+  std::vector<QString> texts(rows.size());
+  if (bookText_.empty() || bookText_.size() >= kCountAllBelow) return texts;
+  std::vector<std::unique_ptr<TextMatcher>> matchers;
+  std::vector<const TextMatcher*> counted;
+  std::vector<std::size_t> countedRows;  // index in `rows` of each counted matcher
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const int row = rows[k];
+    RuleText rule;
+    if (row < BuiltInCount()) {
+      rule = BuiltInRules()[static_cast<std::size_t>(row)];
+    } else {
+      const StoredRule& stored = rules_[static_cast<std::size_t>(row - BuiltInCount())];
+      if (!stored.book.empty() && stored.book != book_) {
+        texts[k] = QStringLiteral("—");
+        continue;
+      }
+      rule = TextOf(stored);
+    }
+    std::unique_ptr<TextMatcher> matcher = MakeMatcher(rule);
+    if (!matcher) {
+      texts[k] = QStringLiteral("有误");
+      continue;
+    }
+    counted.push_back(matcher.get());
+    countedRows.push_back(k);
+    matchers.push_back(std::move(matcher));
+  }
+  std::vector<std::size_t> counts;
+  if (RunLongWork(parentWidget() != nullptr ? parentWidget() : this, QStringLiteral("正在计数……"),
+                  [&](WorkControl&) { counts = CountEachInBook(bookText_, counted); }) == WorkOutcome::Cancelled)
+    return texts;
+  for (std::size_t i = 0; i < counts.size(); ++i) texts[countedRows[i]] = QString::number(counts[i]);
+  return texts;
+}
+
+void CleanRulesDialog::FillRow(int row, const QString& count) {
   const bool builtIn = row < BuiltInCount();
-  const bool counted = !bookText_.empty() && bookText_.size() < kCountAllBelow;
-  QString kind, pattern, replacement, scope, count;
+  QString kind, pattern, replacement, scope;
   bool on = false;
   if (builtIn) {
     const RuleText& rule = BuiltInRules()[static_cast<std::size_t>(row)];
@@ -148,7 +180,6 @@ void CleanRulesDialog::FillRow(int row) {
     pattern = QString::fromStdU16String(rule.name);
     replacement = QString::fromStdU16String(rule.replacement);
     scope = QStringLiteral("所有书");
-    if (counted) count = CountText(bookText_, rule);
   } else {
     const StoredRule& rule = rules_[static_cast<std::size_t>(row - BuiltInCount())];
     on = rule.enabled;
@@ -156,11 +187,6 @@ void CleanRulesDialog::FillRow(int row) {
     pattern = Utf8(rule.pattern);
     replacement = Utf8(rule.replacement);
     scope = rule.book.empty() ? QStringLiteral("所有书") : QStringLiteral("一本书：") + Utf8(rule.book);
-    if (rule.book.empty() || rule.book == book_) {
-      if (counted) count = CountText(bookText_, TextOf(rule));
-    } else {
-      count = QStringLiteral("—");
-    }
   }
   filling_ = true;
   auto* check = new QTableWidgetItem;
@@ -228,7 +254,14 @@ void CleanRulesDialog::Recount() {
     return;
   }
   const auto matcher = MakeMatcher(TextOf(rule));
-  count_->setText(QStringLiteral("在本书中找到 %1 处。").arg(CountInBook(bookText_, *matcher)));
+  // A large book's pass runs off the window's thread; keys typed meanwhile come after it.
+  std::size_t found = 0;
+  if (RunLongWork(this, QStringLiteral("正在计数……"), [&](WorkControl&) { found = CountInBook(bookText_, *matcher); }) ==
+      WorkOutcome::Cancelled) {
+    count_->clear();
+    return;
+  }
+  count_->setText(QStringLiteral("在本书中找到 %1 处。").arg(found));
 }
 
 void CleanRulesDialog::Add() {
@@ -246,7 +279,7 @@ void CleanRulesDialog::Add() {
   rules_.push_back(rule);
   const int row = table_->rowCount();
   table_->setRowCount(row + 1);
-  FillRow(row);
+  FillRow(row, CountRows({row}).front());
   table_->selectRow(row);
 }
 
@@ -264,7 +297,7 @@ void CleanRulesDialog::Change() {
   if (scope_->currentIndex() == 1 && !kept.book.empty()) rule.book = kept.book;
   rule.enabled = kept.enabled;
   kept = rule;
-  FillRow(row);
+  FillRow(row, CountRows({row}).front());
 }
 
 void CleanRulesDialog::Remove() {

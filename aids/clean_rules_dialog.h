@@ -35,7 +35,11 @@ class CleanRulesDialog : public QDialog {
  private:
   int BuiltInCount() const { return static_cast<int>(builtInOn_.size()); }
   void Fill();
-  void FillRow(int row);
+  void FillRow(int row, const QString& count);
+  // What the count column says for each of `rows`: the places its rule finds in the open
+  // book (one pass off the window's thread for all), "—" for another book's rule, nothing
+  // when the book is too large to count every rule or the user cancelled the pass.
+  std::vector<QString> CountRows(const std::vector<int>& rows);
   void OnSelected();
   void OnChecked(int row, int column);
   // The rule the fields describe; false, with `error` saying why, when it cannot be kept.

@@ -586,10 +586,20 @@ std::vector<TextSplice> RuleSplices(std::string_view bytes, const std::vector<co
 }
 
 std::size_t CountInBook(std::string_view bytes, const TextMatcher& matcher) {
+  return CountEachInBook(bytes, {&matcher}).front();
+}
+
+std::vector<std::size_t> CountEachInBook(std::string_view bytes, const std::vector<const TextMatcher*>& matchers) {
+  std::vector<std::size_t> counts;
+  if (matchers.empty()) return counts;
   BookUnits book(bytes);
   std::vector<TextEdit> edits;
-  matcher.FindAll(book.Units(), edits);
-  return edits.size();
+  for (const TextMatcher* matcher : matchers) {
+    edits.clear();
+    matcher->FindAll(book.Units(), edits);
+    counts.push_back(edits.size());
+  }
+  return counts;
 }
 
 void Reflow(DisplayText& shown, const WrapEvidence& evidence, ReflowMode mode) {

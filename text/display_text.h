@@ -92,6 +92,8 @@ std::vector<TextSplice> RuleSplices(std::string_view bytes, const std::vector<co
                                     std::string_view lineBreak);
 // How many places `matcher` finds in a book's GB18030 `bytes`.
 std::size_t CountInBook(std::string_view bytes, const TextMatcher& matcher);
+// The same for each of `matchers`, the book decoded once for all of them.
+std::vector<std::size_t> CountEachInBook(std::string_view bytes, const std::vector<const TextMatcher*>& matchers);
 
 // Joins the lines of each hard-wrapped paragraph; true paragraph breaks, headings, short
 // lines (poems, dialogue) and blank lines stay. Off leaves the text as it is; Auto acts

@@ -21,6 +21,7 @@
 #include <QDialogButtonBox>
 #include <QTextCursor>
 
+#include <atomic>
 #include <fstream>
 
 #include "aids/book_find.h"
@@ -33,6 +34,7 @@
 #include "platform/profile.h"
 #include "res/command_ids.h"
 #include "store/book_places.h"
+#include "platform/long_work.h"
 #include "tests/gui/test_support.h"
 #include "text/varnelo_view.h"
 #include "text/view_offsets.h"
@@ -271,10 +273,18 @@ TEST_F(CleanPagesTest, RulesDialogCountsRefusesBadExpressionsAndKeeps) {
   const QString book = QString::fromStdU16String(DecodeBookBytes(bytes_));
   const int adLines = static_cast<int>(book.count(QRegularExpression(QStringLiteral("本章字数[:：]\\d+"))));
   ASSERT_GT(adLines, 40);
+  // Every count (the list's at the start, the typed rule's, the added rule's) runs off the
+  // window's thread.
+  std::atomic<int> works{0};
+  SetLongWorkHook([&works](WorkControl&) { ++works; });
   ASSERT_TRUE(testing::WithModalDialog([&] { Action(cmd::kCleanRules)->trigger(); }, [&](QDialog& dialog) {
     auto* table = dialog.findChild<QTableWidget*>("tableRules");
     const int builtIn = table->rowCount();
     ASSERT_EQ(builtIn, static_cast<int>(BuiltInRules().size()));
+    EXPECT_EQ(works, 1);
+    bool allCounted = true;
+    for (int row = 0; row < builtIn; ++row) table->item(row, 5)->text().toInt(&allCounted);
+    EXPECT_TRUE(allCounted) << "the built-in rules are counted in the book";
     auto* pattern = dialog.findChild<QLineEdit*>("editPattern");
     auto* label = dialog.findChild<QLabel*>("labelCount");
     dialog.findChild<QCheckBox*>("checkRegex")->setChecked(true);
@@ -298,6 +308,8 @@ TEST_F(CleanPagesTest, RulesDialogCountsRefusesBadExpressionsAndKeeps) {
     }
     dialog.accept();
   }));
+  SetLongWorkHook(nullptr);
+  EXPECT_GE(works, 3);
   Action(cmd::kCleanPage)->trigger();
   EXPECT_FALSE(view_->Pane()->PaneText().contains(QStringLiteral("4804")));
   EXPECT_TRUE(view_->Pane()->PaneText().contains(QStringLiteral("更新时间:2007-11-16 7:55:51 (\\0)")))
