@@ -138,24 +138,19 @@ TEST_F(PageEditorTest, TypingInsideABlankLinesSpacesKeepsItsLineBreak) {
 TEST_F(PageEditorTest, ASavePastTheFileSizeLimitIsReportedAndLeavesNoTemporaryFile) {
   StartEditing("q");
   Type("q");
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    const rlimit limit{1 << 16, 1 << 16};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-    Press(Qt::ControlModifier | Qt::Key_S);
-    int fault = 0;
-    if (boxes_.shown.size() != 1 || !boxes_.shown[0].text.contains(QStringLiteral("无法写入")))
-      fault |= 1;
-    if (testing::FileBytes(book_) != original_) fault |= 2;
-    for (const auto& entry : fs::directory_iterator(home_.Folder()))
-      if (entry.path().filename().string().find(".~") != std::string::npos) fault |= 4;
-    ::_exit(fault);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no message, 2: book changed, 4: temporary file left";
+  // Only the soft limit, so it can go back up; not in a forked child, whose copy of Qt has
+  // none of its helper threads and would hang the first time a large area is painted.
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const rlimit limit{std::min<rlim_t>(1 << 16, saved.rlim_max), saved.rlim_max};
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+  Press(Qt::ControlModifier | Qt::Key_S);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_TRUE(boxes_.shown[0].text.contains(QStringLiteral("无法写入"))) << boxes_.shown[0].text.toStdString();
+  EXPECT_TRUE(testing::FileBytes(book_) == original_);
+  for (const auto& entry : fs::directory_iterator(home_.Folder()))
+    EXPECT_EQ(entry.path().filename().string().find(".~"), std::string::npos) << entry.path();
 }
 
 TEST_F(PageEditorTest, LeavingEditModeWithNoBringsThePageBack) {
