@@ -157,10 +157,10 @@ void ChapterList::Open() {
                         MessageIcon::None);
     return;
   }
-  // Cancelled, no list.
+  // Cancelled, no list. A copy: the view's may be made again while the list is open.
   const Pagination* found = view_.HeadingsBy(view_.ChapterRule());
   if (found == nullptr) return;
-  const Pagination& headings = *found;
+  const Pagination headings = *found;
   if (headings.pageCount == 0) {
     OfferRules();
     return;
@@ -176,7 +176,7 @@ void ChapterList::Open() {
   std::optional<ShownTitles> shown = Converted(headings);
   if (!shown) return;
   if (presenter_ && presenter_(view_.Text(), headings, current - 1, *shown,
-                               [this, &headings](int chapter) { Jump(headings, chapter); }))
+                               [this, headings](int chapter) { Jump(headings, chapter); }))
     return;
   ChapterListDialog dialog(view_.Text(), headings, current - 1, &view_, std::move(*shown));
   if (dialog.exec() != QDialog::Accepted || dialog.Chosen() == 0) return;

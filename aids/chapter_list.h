@@ -47,7 +47,9 @@ class ChapterModel : public QAbstractListModel {
   QString TitleOf(int row) const;
 
   std::string_view text_;
-  const Pagination& chapters_;
+  // A copy: the view's table may be made again (another rule, the user's rules synced)
+  // while a list stays open. A few bytes a chapter.
+  Pagination chapters_;
   int marked_ = -1;
   int numberWidth_ = 1;     // digits of the last chapter's number
   QStringList converted_;  // the titles as shown, when converted

@@ -33,6 +33,7 @@
 #include "platform/window_timers.h"
 #include "res/command_ids.h"
 #include "tests/gui/test_support.h"
+#include "text/view_offsets.h"
 
 namespace varnelo {
 namespace {
@@ -323,6 +324,28 @@ TEST_F(ImmersiveTest, ChapterPanelSlidesInMarkedAndOutAgain) {
   Click(0.9);  // a click on the page closes it without turning
   EXPECT_FALSE(panel->isVisible());
   EXPECT_EQ(Top(), 0);
+}
+
+// The panel keeps its own headings: the view's scan made again while it is open (the
+// user's rules synced from another computer) leaves its list and its jumps right.
+TEST_F(ImmersiveTest, ChapterPanelOutlivesTheViewsHeadingScan) {
+  Open(testing::CorpusBook("三国演义.txt"));
+  frame_->ActionOf(cmd::kRule3)->trigger();
+  frame_->ActionOf(cmd::kLinePaging)->trigger();  // line pages, headings by 回
+  ASSERT_EQ(view_->PagingMode(), kLinePaging);
+  Press(Qt::Key_F11);
+  Press(Qt::Key_F4);
+  ChapterPanel* panel = Page()->Chapters();
+  ASSERT_TRUE(panel->IsOpen());
+  const std::int64_t second = view_->HeadingsBy(view_->ChapterRule())->PageStart(2);
+  view_->ForgetHeadingScans();
+  ASSERT_NE(view_->HeadingsBy(1), nullptr);  // another rule's table in its place
+  panel->List()->setCurrentIndex(panel->List()->model()->index(1, 0));
+  Press(Qt::Key_Return, panel->List());
+  // The heading's line on top (the blank line before it at most).
+  const std::int64_t top = TopOfPaneOffset(*view_);
+  EXPECT_LE(top, second);
+  EXPECT_LT(second - top, 64);
 }
 
 TEST_F(ImmersiveTest, EachThemeColoursDialogsAndNightIsReadable) {
