@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QProgressDialog>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -236,18 +237,24 @@ inline bool RunEventLoop(int ms, const std::function<bool()>& done = [] { return
 }
 
 // Runs `script` on the modal dialog that `open` brings up, then closes it if still shown.
-// False when no dialog came.
+// False when no dialog came. It watches until `open` returns: work the dialog does before
+// it shows (a count, a scan) may turn the event loop first, or show a progress box.
 inline bool WithModalDialog(const std::function<void()>& open,
                             const std::function<void(QDialog&)>& script) {
   bool ran = false;
-  QTimer::singleShot(0, [&] {
+  QTimer watch;
+  watch.setInterval(2);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-    if (dialog == nullptr) return;
+    if (dialog == nullptr || qobject_cast<QProgressDialog*>(dialog) != nullptr || !dialog->isVisible()) return;
+    watch.stop();
     ran = true;
     script(*dialog);
     if (dialog->isVisible()) dialog->reject();
   });
+  watch.start();
   open();
+  watch.stop();
   return ran;
 }
 
