@@ -215,7 +215,11 @@ void ChapterList::Jump(const Pagination& headings, int chapter) {
 }
 
 void ChapterList::OfferRules() {
-  const std::array<int, 7> counts = HeadingCountsByRule(view_.Text());
+  // Seven passes over the book: a second on a 1 GB book, off the window's thread.
+  std::array<int, 7> counts{};
+  if (RunLongWork(&view_, QStringLiteral("正在查找章节……"),
+                  [&](WorkControl&) { counts = HeadingCountsByRule(view_.Text()); }) == WorkOutcome::Cancelled)
+    return;
   QDialog dialog(&view_);
   dialog.setWindowTitle(QStringLiteral("目录"));
   dialog.setObjectName(QStringLiteral("chapterRules"));

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -23,6 +24,7 @@
 #include "app/varnelo_app.h"
 #include "platform/codepage.h"
 #include "res/command_ids.h"
+#include "platform/long_work.h"
 #include "tests/gui/test_support.h"
 #include "text/varnelo_view.h"
 #include "text/view_offsets.h"
@@ -149,7 +151,11 @@ TEST_F(FindingWayTest, TheRuleOfferGreysTheRulesThatFindNothing) {
   app_->MainFrame()->ActionOf(cmd::kRule1)->trigger();  // 第...章: none in this book
   const int ruleBefore = view_->ChapterRule();
   int greyed = 0;
+  std::atomic<int> works{0};  // the scan for the rule in force, then the counts of all
+  SetLongWorkHook([&works](WorkControl&) { ++works; });
   WithDialog(Qt::Key_F4, [&](QDialog& d) {
+    SetLongWorkHook(nullptr);
+    EXPECT_EQ(works, 2) << "the rules are counted off the window's thread";
     ASSERT_EQ(d.objectName(), QStringLiteral("chapterRules"));
     for (int rule = 1; rule <= 6; ++rule) {
       auto* button = d.findChild<QPushButton*>(QStringLiteral("rule%1").arg(rule));
