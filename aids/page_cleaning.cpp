@@ -93,9 +93,7 @@ PageCleaning::PageCleaning(CVarneloView& view) : view_(view) {
 }
 
 void PageCleaning::CleanSelection() {
-  QString selection = view_.Pane()->textCursor().selectedText();
-  selection.replace(QChar::ParagraphSeparator, u'\n');
-  selection.replace(QChar::LineSeparator, u'\n');
+  const QString selection = view_.Pane()->SelectedText();
   if (selection.trimmed().isEmpty()) return;
   std::vector<StoredRule> rules = rules_;
   StoredRule rule;

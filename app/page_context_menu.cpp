@@ -59,9 +59,7 @@ void PageContextMenu::ShowMenu(const QPoint& position) {
 }
 
 void PageContextMenu::SearchSelection() {
-  QString selection = view_.Pane()->textCursor().selectedText();
-  selection.replace(QChar::ParagraphSeparator, u'\n');
-  selection.replace(QChar::LineSeparator, u'\n');
+  const QString selection = view_.Pane()->SelectedText();
   OpenAddress(&view_, QString::fromStdString(WebSearchAddress(selection.toStdU16String())));
 }
 

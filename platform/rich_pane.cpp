@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/glyph_coverage.h"
 #include "platform/installed_face.h"
 #include "platform/text_column.h"
 
@@ -77,7 +78,11 @@ RichPane::RichPane(QWidget* parent) : QTextEdit(parent), textLimit_(kDefaultText
   defaultFamily_ = font().family();
   SetDefaultCharFormat(format_);
   // Whatever lays the text out anew (its text, width or format) makes the count stale.
-  connect(document(), &QTextDocument::contentsChange, this, [this] { ForgetLines(); });
+  connect(document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+    ForgetLines();
+    // Text put in some other way: the boxes, if any, are gone with the text they stood in.
+    if (removed != added) hidden_.clear();
+  });
   QAbstractTextDocumentLayout* layout = document()->documentLayout();
   connect(layout, &QAbstractTextDocumentLayout::update, this, [this] { ForgetLines(); });
   connect(layout, &QAbstractTextDocumentLayout::documentSizeChanged, this,
@@ -86,6 +91,14 @@ RichPane::RichPane(QWidget* parent) : QTextEdit(parent), textLimit_(kDefaultText
 
 void RichPane::SetPaneText(const QString& text) {
   ++textGeneration_;
+  QString shown = text.size() > textLimit_ ? text.left(textLimit_) : text;
+  // Read, not edited: what no font can draw is shown as boxes, and the pane still answers
+  // with the text itself. An editable pane keeps every character as it is.
+  std::vector<HiddenUnit> hidden;
+  if (isReadOnly()) {
+    HideUndrawable(reinterpret_cast<char16_t*>(shown.data()), static_cast<std::size_t>(shown.size()),
+                   InstalledGlyphs(), hidden);
+  }
   QTextDocument* doc = document();
   const bool undo = doc->isUndoRedoEnabled();
   doc->setUndoRedoEnabled(false);
@@ -94,7 +107,7 @@ void RichPane::SetPaneText(const QString& text) {
     // the fact would lay a large text out twice.
     QTextCursor cursor(doc);
     cursor.beginEditBlock();
-    doc->setPlainText(text.size() > textLimit_ ? text.left(textLimit_) : text);
+    doc->setPlainText(shown);
     if (columnApplied_) ApplyColumn();
     cursor.select(QTextCursor::Document);
     cursor.mergeBlockFormat(SpacingFormat());
@@ -109,10 +122,63 @@ void RichPane::SetPaneText(const QString& text) {
   }
   doc->setUndoRedoEnabled(undo);
   doc->setModified(false);
+  hidden_ = std::move(hidden);
   verticalScrollBar()->setValue(0);
 }
 
-QString RichPane::PaneText() const { return toPlainText(); }
+QString RichPane::PaneText() const {
+  QString text = toPlainText();
+  for (const HiddenUnit& hidden : hidden_) {
+    if (hidden.position < static_cast<std::size_t>(text.size())) text[static_cast<qsizetype>(hidden.position)] = QChar(hidden.unit);
+  }
+  return text;
+}
+
+void RichPane::ShowHidden() {
+  if (hidden_.empty()) return;
+  QTextDocument* doc = document();
+  const bool undo = doc->isUndoRedoEnabled();
+  const bool modified = doc->isModified();
+  doc->setUndoRedoEnabled(false);
+  QTextCursor cursor(doc);
+  cursor.beginEditBlock();
+  // A run of neighbouring units at a time: a garbled page hides thousands.
+  for (std::size_t i = 0; i < hidden_.size();) {
+    std::size_t end = i + 1;
+    QString run(QChar(hidden_[i].unit));
+    while (end < hidden_.size() && hidden_[end].position == hidden_[end - 1].position + 1) run += QChar(hidden_[end++].unit);
+    cursor.setPosition(static_cast<int>(hidden_[i].position));
+    cursor.setPosition(static_cast<int>(hidden_[i].position) + static_cast<int>(run.size()), QTextCursor::KeepAnchor);
+    cursor.insertText(run);
+    i = end;
+  }
+  cursor.endEditBlock();
+  hidden_.clear();
+  doc->setUndoRedoEnabled(undo);
+  doc->setModified(modified);
+}
+
+QString RichPane::SelectedText() const {
+  const QTextCursor cursor = textCursor();
+  QString text = cursor.selectedText();
+  const auto start = static_cast<std::size_t>(cursor.selectionStart());
+  for (const HiddenUnit& hidden : hidden_) {
+    if (hidden.position >= start && hidden.position - start < static_cast<std::size_t>(text.size()))
+      text[static_cast<qsizetype>(hidden.position - start)] = QChar(hidden.unit);
+  }
+  text.replace(QChar::ParagraphSeparator, u'\n');
+  text.replace(QChar::LineSeparator, u'\n');
+  return text;
+}
+
+QMimeData* RichPane::createMimeDataFromSelection() const {
+  if (hidden_.empty()) return QTextEdit::createMimeDataFromSelection();
+  // The characters themselves, not the boxes that stand for them.
+  const QTextCursor cursor = textCursor();
+  auto* copied = new QMimeData;
+  copied->setText(PaneText().mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()));
+  return copied;
+}
 
 void RichPane::SetTextLimit(int characters) {
   textLimit_ = characters > 0 ? characters : kDefaultTextLimit;
@@ -146,6 +212,8 @@ void RichPane::resizeEvent(QResizeEvent* event) {
 }
 
 void RichPane::changeEvent(QEvent* event) {
+  // Made editable, the pane holds the text itself: the edits are saved into the book.
+  if (event->type() == QEvent::ReadOnlyChange && !isReadOnly()) ShowHidden();
   if (event->type() == QEvent::FontChange) ForgetLines();
   QTextEdit::changeEvent(event);
   if (event->type() == QEvent::FontChange && columnApplied_) ApplyColumn();

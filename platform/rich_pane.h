@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "platform/glyph_coverage.h"
 #include "platform/text_appearance.h"
 
 namespace varnelo {
@@ -24,9 +25,13 @@ class RichPane : public QTextEdit {
  public:
   explicit RichPane(QWidget* parent = nullptr);
 
-  // Whole text of the pane, cut at the text limit (in UTF-16 units).
+  // Whole text of the pane, cut at the text limit (in UTF-16 units). A read-only pane
+  // shows characters no installed font has as boxes; PaneText, copying and dragging still
+  // give the characters, and making the pane editable puts them back.
   void SetPaneText(const QString& text);
   QString PaneText() const;
+  // How many units of the text are shown as boxes.
+  std::size_t HiddenUnits() const { return hidden_.size(); }
   // Counts the SetPaneText calls: tells whether the pane still holds the text it was given.
   int TextGeneration() const { return textGeneration_; }
   void SetTextLimit(int characters);
@@ -61,6 +66,8 @@ class RichPane : public QTextEdit {
 
   // A non-empty selection, as copy and cut need.
   bool HasSelection() const;
+  // The characters selected, each line break as "\n".
+  QString SelectedText() const;
   // Whether the clipboard holds something the pane takes, asked of the clipboard alone:
   // the read-only pane answers as the editable one does.
   bool CanPaste() const;
@@ -78,6 +85,7 @@ class RichPane : public QTextEdit {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
   // The laid-out lines of one block: its top in document coordinates, the number of its
@@ -89,6 +97,7 @@ class RichPane : public QTextEdit {
     int count;
   };
 
+  void ShowHidden();
   QTextBlockFormat SpacingFormat() const;
   void RespaceText();
   void ApplyColumn();
@@ -107,6 +116,7 @@ class RichPane : public QTextEdit {
   int columnChars_ = 0;
   bool columnApplied_ = false;  // the root frame's margins were ever set
 
+  std::vector<HiddenUnit> hidden_;  // in position order
   int textLimit_;
   int textGeneration_ = 0;
   qreal paragraphSpacing_ = 0;

@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <tuple>
 
@@ -25,6 +26,7 @@
 #include "app/main_frame.h"
 #include "app/varnelo_app.h"
 #include "platform/codepage.h"
+#include "platform/glyph_coverage.h"
 #include "platform/window_timers.h"
 #include "platform/profile.h"
 #include "res/command_ids.h"
@@ -166,6 +168,28 @@ TEST_F(PageEditorTest, LeavingEditModeWithNoBringsThePageBack) {
   EXPECT_EQ(view_->Pane()->FirstVisibleLine(), 3);
   EXPECT_TRUE(!Action(108)->isChecked() && view_->Pane()->isReadOnly());
   EXPECT_TRUE(testing::FileBytes(book_) == original_);
+}
+
+// A character no font here has shows as a box while reading; edit mode brings the character
+// itself back into the pane, so a save writes it as it was.
+TEST_F(PageEditorTest, CharactersNoFontHasAreEditedAndSavedAsThemselves) {
+  std::optional<char16_t> missing;
+  for (char16_t c : {u'\u0378', u'\u0D85', u'\u1780', u'\uA000'})
+    if (!missing && !InstalledGlyphs().Covers(c)) missing = c;
+  if (!missing) GTEST_SKIP() << "every candidate has a font here";
+  const std::string odd = home_.Folder() + "odd.txt";
+  const std::string bytes = EncodeBookText(u"甲" + std::u16string(1, *missing) + u"乙\r\n") + original_;
+  std::ofstream(odd, std::ios::binary) << bytes;
+  OpenByKeys(odd);
+  RichPane* pane = view_->Pane();
+  ASSERT_TRUE(pane->document()->toPlainText().startsWith(QStringLiteral("甲□乙")));
+  Action(108)->trigger();
+  EXPECT_TRUE(pane->document()->toPlainText().startsWith(QStringLiteral("甲") + QChar(*missing) + QStringLiteral("乙")));
+  pane->setTextCursor(QTextCursor(pane->document()));
+  Type("xyz");
+  Press(Qt::ControlModifier | Qt::Key_S);
+  EXPECT_TRUE(boxes_.shown.empty());
+  EXPECT_TRUE(testing::FileBytes(odd) == "xyz" + bytes);
 }
 
 TEST_F(PageEditorTest, EveryWayOffThePageAsksFirst) {

@@ -1,6 +1,8 @@
 #include "platform/rich_pane.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
@@ -10,7 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <string>
 #include <vector>
+
+#include "platform/glyph_coverage.h"
 
 namespace varnelo {
 namespace {
@@ -213,6 +219,75 @@ TEST(RichPane, GivesBackStrayHalvesOfCharacters) {
   const QString text = QString("a") + QChar(0xDC80) + "b" + QChar(0xD800) + "c" + QChar(0xDCFF);
   pane.SetPaneText(text);
   EXPECT_EQ(pane.PaneText(), text);
+}
+
+TEST(GlyphCoverage, HidesWhatNoFontDrawsUnitForUnitAndKeepsTheRest) {
+  GlyphCoverage fonts;
+  fonts.Add(0x20, 0x7E);
+  fonts.Add(0x4E00, 0x9FFF);
+  fonts.Add(0x20000, 0x20000);
+  const std::uint32_t box = 1u << (0x25A1 % 32);
+  fonts.Add(0x25A0, &box, 1);
+  const struct {
+    std::u16string text, shown;
+  } cases[] = {
+      {u"甲乙 ab", u"甲乙 ab"},
+      {u"a\u0D85b\u0D86", u"a\u25A1b\u25A1"},
+      {u"\U00020000\U00020001", u"\U00020000\u25A1\u2060"},
+      // Drawn by no font, but nothing to draw: controls, separators, joiners, selectors.
+      {u"\n\t\u200D\uFE0F\u2028\u00AD\U000E0101", u"\n\t\u200D\uFE0F\u2028\u00AD\U000E0101"},
+      // Halves of pairs alone, at either end.
+      {u"\xDC80" u"a\xD800", u"\u25A1a\u25A1"},
+  };
+  for (const auto& c : cases) {
+    std::u16string text = c.text;
+    std::vector<HiddenUnit> hidden;
+    HideUndrawable(text.data(), text.size(), fonts, hidden);
+    EXPECT_TRUE(text == c.shown) << std::string(c.text.begin(), c.text.end());
+    for (const HiddenUnit& unit : hidden) text[unit.position] = unit.unit;
+    EXPECT_TRUE(text == c.text) << "given back";
+  }
+  // Without the box among the fonts: the replacement character, or a question mark.
+  for (const auto& [withReplacement, stand] : {std::pair{true, u'\uFFFD'}, std::pair{false, u'?'}}) {
+    GlyphCoverage few;
+    if (withReplacement) few.Add(0xFFFD, 0xFFFD);
+    std::u16string text = u"\u0D85";
+    std::vector<HiddenUnit> hidden;
+    HideUndrawable(text.data(), text.size(), few, hidden);
+    EXPECT_EQ(text[0], stand);
+  }
+}
+
+// A character none of this machine's fonts has, or none when every candidate is drawn.
+std::optional<QChar> Undrawable() {
+  for (char16_t c : {u'\u0378', u'\u0D85', u'\u1780', u'\uA000', u'\u0710'})
+    if (!InstalledGlyphs().Covers(c)) return QChar(c);
+  return std::nullopt;
+}
+
+TEST(RichPane, ShowsBoxesForWhatNoFontHasAndGivesTheCharactersBack) {
+  const std::optional<QChar> missing = Undrawable();
+  if (!missing) GTEST_SKIP() << "every candidate has a font here";
+  RichPane pane;
+  Show(pane);
+  const QString text = QStringLiteral("甲") + *missing + QStringLiteral("乙\n丙") + *missing;
+  pane.SetPaneText(text);
+  EXPECT_EQ(pane.document()->toPlainText(), QStringLiteral("甲□乙\n丙□"));
+  EXPECT_EQ(pane.PaneText(), text);
+  // Copied, the characters themselves.
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  pane.selectAll();
+  pane.copy();
+  EXPECT_EQ(clipboard->text(), text);
+  clipboard->clear();
+  // Made editable, the pane holds the text itself, unmodified and with nothing to undo.
+  pane.setReadOnly(false);
+  EXPECT_EQ(pane.document()->toPlainText(), text);
+  EXPECT_FALSE(pane.IsModified());
+  EXPECT_FALSE(pane.document()->isUndoAvailable());
+  pane.SetPaneText(text);
+  EXPECT_EQ(pane.document()->toPlainText(), text);
+  EXPECT_EQ(pane.HiddenUnits(), 0u);
 }
 
 }  // namespace

@@ -253,7 +253,7 @@ TEST_F(ShellTest, SearchOfAWholePageTakesItsStartAndReportsHowItFailed) {
   dialogs_.files.push_back(QString::fromStdString(book));
   Press(Pane(), Qt::ControlModifier | Qt::Key_O);
   const QString expected = QString(255, QChar(u'甲')) + QString::fromUcs4(U"\U00020000");
-  ASSERT_TRUE(Pane()->toPlainText().startsWith(expected));
+  ASSERT_TRUE(Pane()->PaneText().startsWith(expected));
 
   const struct {
     bool opens;
