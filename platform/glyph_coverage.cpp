@@ -27,10 +27,11 @@ bool IsIgnorable(char32_t c) {
 }
 
 // What the text layout handles itself: controls, line and paragraph separators, and the
-// object replacement character a document keeps for its own use.
+// characters a text document keeps for its own marks (objects, frames), which its plain
+// text gives back as something else.
 bool NeedsNoGlyph(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0xFFFC ||
-         IsIgnorable(c);
+         c == 0xFDD0 || c == 0xFDD1 || IsIgnorable(c);
 }
 
 bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }

@@ -234,8 +234,9 @@ TEST(GlyphCoverage, HidesWhatNoFontDrawsUnitForUnitAndKeepsTheRest) {
       {u"甲乙 ab", u"甲乙 ab"},
       {u"a\u0D85b\u0D86", u"a\u25A1b\u25A1"},
       {u"\U00020000\U00020001", u"\U00020000\u25A1\u2060"},
-      // Drawn by no font, but nothing to draw: controls, separators, joiners, selectors.
-      {u"\n\t\u200D\uFE0F\u2028\u00AD\U000E0101", u"\n\t\u200D\uFE0F\u2028\u00AD\U000E0101"},
+      // Drawn by no font, but nothing to draw: controls, separators, joiners, selectors, and
+      // the document's frame marks, which its plain text gives back as line breaks.
+      {u"\n\t\u200D\uFE0F\u2028\u00AD\U000E0101\uFDD0\uFDD1", u"\n\t\u200D\uFE0F\u2028\u00AD\U000E0101\uFDD0\uFDD1"},
       // Halves of pairs alone, at either end.
       {u"\xDC80" u"a\xD800", u"\u25A1a\u25A1"},
   };
