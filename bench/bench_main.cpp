@@ -272,8 +272,6 @@ void ReportScrollSoak(const std::string& book, int steps) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "--bare-window") == 0)
-    return varnelo::bench::RunBareWindow(argc, argv);
   if (argc == 3 && std::strcmp(argv[1], "--load-memory") == 0)
     return varnelo::bench::MeasureLoadMemory(argv[2]);
   // --large-load [MB]: only the very large book's load figures.
@@ -429,7 +427,7 @@ int main(int argc, char** argv) {
   }
   // --startup: only the start-up figures.
   const bool startupOnly = argc >= 2 && std::strcmp(argv[1], "--startup") == 0;
-  varnelo::bench::ReportStartup(VARNELO_BENCH_READER, std::filesystem::read_symlink("/proc/self/exe").string(),
+  varnelo::bench::ReportStartup(VARNELO_BENCH_READER, VARNELO_BENCH_BARE_WINDOW,
                                 largest.string(), VARNELO_BENCH_SAMPLE, kRuns);
   if (startupOnly) return 0;
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -1,9 +1,5 @@
 #include "bench/startup.h"
 
-#include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
-#include <QTimer>
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -98,33 +94,15 @@ double Best(const std::vector<std::string>& argv, const std::string& lastBook, i
 
 }  // namespace
 
-int RunBareWindow(int argc, char** argv) {
-  StartMark("main");
-  const bool withText = argc >= 3 && std::string(argv[2]) == "--text";
-  QApplication app(argc, argv);
-  StartMark("Qt started");
-  QMainWindow window;
-  // With --text, one line of Chinese: what any window pays for its first text (the font
-  // configuration, the font list, a face and its glyphs) and the bare one never does.
-  QWidget* central = withText ? new QLabel(QStringLiteral("滚滚长江东逝水，浪花淘尽英雄。"), &window)
-                              : new QWidget(&window);
-  window.setCentralWidget(central);
-  window.resize(800, 600);
-  window.show();
-  StartMark("window shown");
-  ProbeFirstPaint(central);
-  return QApplication::exec();
-}
-
-void ReportStartup(const std::string& reader, const std::string& self, const std::string& lastBook,
+void ReportStartup(const std::string& reader, const std::string& bareWindow, const std::string& lastBook,
                    const std::string& namedBook, int runs) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr)
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   // Interleaved, so that a busy moment of the machine falls on both.
   double bare = 1e30, bareText = 1e30, withLast = 1e30, withNamed = 1e30;
   for (int run = 0; run < runs; ++run) {
-    bare = std::min(bare, Best({self, "--bare-window"}, lastBook, 1));
-    bareText = std::min(bareText, Best({self, "--bare-window", "--text"}, lastBook, 1));
+    bare = std::min(bare, Best({bareWindow}, lastBook, 1));
+    bareText = std::min(bareText, Best({bareWindow, "--text"}, lastBook, 1));
     withLast = std::min(withLast, Best({reader}, lastBook, 1));
     withNamed = std::min(withNamed, Best({reader, namedBook}, lastBook, 1));
   }
