@@ -9,14 +9,17 @@ namespace varnelo {
 class FontWarmUp {
  public:
   FontWarmUp();
-  ~FontWarmUp() { Wait(); }
+  ~FontWarmUp();
   FontWarmUp(const FontWarmUp&) = delete;
   FontWarmUp& operator=(const FontWarmUp&) = delete;
   // Before the first text is measured: two loads at once would both do the whole work.
+  // The fonts' coverage (which characters some font draws) is then read on another thread,
+  // ready by the first page.
   void Wait();
 
  private:
   std::thread thread_;
+  std::thread coverage_;
 };
 
 }  // namespace varnelo
