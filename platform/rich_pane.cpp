@@ -22,6 +22,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "platform/glyph_coverage.h"
 #include "platform/installed_face.h"
@@ -140,20 +141,21 @@ void RichPane::ShowHidden() {
   const bool undo = doc->isUndoRedoEnabled();
   const bool modified = doc->isModified();
   doc->setUndoRedoEnabled(false);
+  // Taken first: the edits below report changes of the text, which may drop the list.
+  const std::vector<HiddenUnit> hidden = std::exchange(hidden_, {});
   QTextCursor cursor(doc);
   cursor.beginEditBlock();
   // A run of neighbouring units at a time: a garbled page hides thousands.
-  for (std::size_t i = 0; i < hidden_.size();) {
+  for (std::size_t i = 0; i < hidden.size();) {
     std::size_t end = i + 1;
-    QString run(QChar(hidden_[i].unit));
-    while (end < hidden_.size() && hidden_[end].position == hidden_[end - 1].position + 1) run += QChar(hidden_[end++].unit);
-    cursor.setPosition(static_cast<int>(hidden_[i].position));
-    cursor.setPosition(static_cast<int>(hidden_[i].position) + static_cast<int>(run.size()), QTextCursor::KeepAnchor);
+    QString run(QChar(hidden[i].unit));
+    while (end < hidden.size() && hidden[end].position == hidden[end - 1].position + 1) run += QChar(hidden[end++].unit);
+    cursor.setPosition(static_cast<int>(hidden[i].position));
+    cursor.setPosition(static_cast<int>(hidden[i].position) + static_cast<int>(run.size()), QTextCursor::KeepAnchor);
     cursor.insertText(run);
     i = end;
   }
   cursor.endEditBlock();
-  hidden_.clear();
   doc->setUndoRedoEnabled(undo);
   doc->setModified(modified);
 }
