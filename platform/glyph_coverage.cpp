@@ -91,7 +91,8 @@ void HideUndrawable(char16_t* units, std::size_t size, const GlyphCoverage& cove
     const char32_t c = pair ? 0x10000 + ((char32_t(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00) : u;
     // Half a pair alone (a byte the decoder kept as it was) is no character at all.
     const bool lone = !pair && (IsHigh(u) || IsLow(u));
-    if (!lone && (NeedsNoGlyph(c) || coverage.Covers(c))) {
+    // The bit first: nearly every character of a page is drawn.
+    if (!lone && (coverage.Covers(c) || NeedsNoGlyph(c))) {
       if (pair) ++i;
       continue;
     }

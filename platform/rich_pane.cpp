@@ -14,6 +14,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextFrame>
 #include <QTextLayout>
 
@@ -129,10 +130,16 @@ void RichPane::SetPaneText(const QString& text) {
 
 QString RichPane::PaneText() const {
   QString text = toPlainText();
-  for (const HiddenUnit& hidden : hidden_) {
-    if (hidden.position < static_cast<std::size_t>(text.size())) text[static_cast<qsizetype>(hidden.position)] = QChar(hidden.unit);
-  }
+  PutHiddenBack(text, 0);
   return text;
+}
+
+void RichPane::PutHiddenBack(QString& text, std::size_t from) const {
+  for (const HiddenUnit& hidden : hidden_) {
+    const std::size_t at = hidden.position - from;
+    if (hidden.position >= from && at < static_cast<std::size_t>(text.size()))
+      text[static_cast<qsizetype>(at)] = QChar(hidden.unit);
+  }
 }
 
 void RichPane::ShowHidden() {
@@ -163,11 +170,7 @@ void RichPane::ShowHidden() {
 QString RichPane::SelectedText() const {
   const QTextCursor cursor = textCursor();
   QString text = cursor.selectedText();
-  const auto start = static_cast<std::size_t>(cursor.selectionStart());
-  for (const HiddenUnit& hidden : hidden_) {
-    if (hidden.position >= start && hidden.position - start < static_cast<std::size_t>(text.size()))
-      text[static_cast<qsizetype>(hidden.position - start)] = QChar(hidden.unit);
-  }
+  PutHiddenBack(text, static_cast<std::size_t>(cursor.selectionStart()));
   text.replace(QChar::ParagraphSeparator, u'\n');
   text.replace(QChar::LineSeparator, u'\n');
   return text;
@@ -177,8 +180,10 @@ QMimeData* RichPane::createMimeDataFromSelection() const {
   if (hidden_.empty()) return QTextEdit::createMimeDataFromSelection();
   // The characters themselves, not the boxes that stand for them.
   const QTextCursor cursor = textCursor();
+  QString text = QTextDocumentFragment(cursor).toPlainText();
+  PutHiddenBack(text, static_cast<std::size_t>(cursor.selectionStart()));
   auto* copied = new QMimeData;
-  copied->setText(PaneText().mid(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()));
+  copied->setText(text);
   return copied;
 }
 

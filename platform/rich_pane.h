@@ -98,6 +98,8 @@ class RichPane : public QTextEdit {
   };
 
   void ShowHidden();
+  // Gives `text`, the pane's text from position `from` on, its hidden characters back.
+  void PutHiddenBack(QString& text, std::size_t from) const;
   QTextBlockFormat SpacingFormat() const;
   void RespaceText();
   void ApplyColumn();
