@@ -162,7 +162,7 @@ std::vector<QString> CleanRulesDialog::CountRows(const std::vector<int>& rows) {
     matchers.push_back(std::move(matcher));
   }
   std::vector<std::size_t> counts;
-  if (RunLongWork(parentWidget() != nullptr ? parentWidget() : this, QStringLiteral("正在计数……"),
+  if (RunLongWork(this, QStringLiteral("正在计数……"),
                   [&](WorkControl&) { counts = CountEachInBook(bookText_, counted); }) == WorkOutcome::Cancelled)
     return texts;
   for (std::size_t i = 0; i < counts.size(); ++i) texts[countedRows[i]] = QString::number(counts[i]);

@@ -67,8 +67,7 @@ void CSpeechSettingsDlg::ListVoices(const QString& keep) {
   voice_->addItem(QStringLiteral("默认（中文）"), QString());
   // The engine is asked what it has; one that cannot start lists none.
   if (std::unique_ptr<SpeechEngine> engine = SpeechEngineMakerSlot()(engine_->currentIndex())) {
-    QWidget* owner = parentWidget() != nullptr ? parentWidget() : this;
-    if (RunLongWork(owner, QStringLiteral("正在列出语音……"), [&](WorkControl&) { engine->Prepare(); }) ==
+    if (RunLongWork(this, QStringLiteral("正在列出语音……"), [&](WorkControl&) { engine->Prepare(); }) ==
         WorkOutcome::Done) {
       for (const SpeechVoice& voice : engine->Voices()) voice_->addItem(voice.name, voice.id);
     }

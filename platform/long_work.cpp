@@ -133,6 +133,9 @@ WorkOutcome RunLongWork(QWidget* owner, const QString& what, const std::function
     quick = ended.wait_for(lock, kQuietWait, [&] { return done; });
   }
   if (!quick) {
+    // A dialog that works before it shows cannot hold a box modal to it: the nearest window
+    // on screen holds it.
+    while (owner != nullptr && !owner->isVisible() && owner->parentWidget() != nullptr) owner = owner->parentWidget();
     QProgressDialog progress(what, QStringLiteral("取消"), 0, 0, owner);
     progress.setWindowTitle(QStringLiteral("请稍候"));
     progress.setWindowModality(Qt::WindowModal);
