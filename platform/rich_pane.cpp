@@ -75,6 +75,9 @@ RichPane::RichPane(QWidget* parent) : QTextEdit(parent), textLimit_(kDefaultText
   setAcceptRichText(false);
   setReadOnly(true);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Lines wrap at the pane's width, so a horizontal bar never has anything to show; off, it
+  // is also not asked to flash (a timer of its own) at every pixel the page scrolls.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setLineWrapMode(QTextEdit::WidgetWidth);
   setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   defaultFamily_ = font().family();
