@@ -3,6 +3,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QCoreApplication>
 #include <QFontMetricsF>
@@ -129,6 +130,18 @@ void RichPane::SetPaneText(const QString& text) {
   doc->setModified(false);
   hidden_ = std::move(hidden);
   verticalScrollBar()->setValue(0);
+}
+
+void RichPane::keyPressEvent(QKeyEvent* event) {
+  // While reading, Home and End already go to the top and the foot of the page; with Ctrl,
+  // which every other text view takes for the same, they did nothing.
+  const bool home = event->key() == Qt::Key_Home;
+  if (isReadOnly() && event->modifiers() == Qt::ControlModifier && (home || event->key() == Qt::Key_End)) {
+    verticalScrollBar()->triggerAction(home ? QAbstractSlider::SliderToMinimum : QAbstractSlider::SliderToMaximum);
+    event->accept();
+    return;
+  }
+  QTextEdit::keyPressEvent(event);
 }
 
 QString RichPane::PaneText() const {

@@ -85,6 +85,7 @@ class RichPane : public QTextEdit {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   QMimeData* createMimeDataFromSelection() const override;
 
  private:

@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <fstream>
@@ -117,6 +118,16 @@ TEST_F(ViewTest, PagesWithButtonsAndKeys) {
   EXPECT_EQ(view->Pane()->FirstVisibleLine(), 1);
   Key(view->Pane(), Qt::Key_Up);
   EXPECT_EQ(view->Pane()->FirstVisibleLine(), 0);
+  // The foot and the top of the page, with or without Ctrl; the page stays.
+  QScrollBar* bar = view->Pane()->verticalScrollBar();
+  for (Qt::KeyboardModifiers held : {Qt::NoModifier, Qt::ControlModifier}) {
+    Key(view->Pane(), Qt::Key_End, QString(), held);
+    EXPECT_EQ(bar->value(), bar->maximum()) << held;
+    EXPECT_GT(bar->value(), 0);
+    Key(view->Pane(), Qt::Key_Home, QString(), held);
+    EXPECT_EQ(bar->value(), 0) << held;
+    EXPECT_EQ(view->CurrentPage(), 2);
+  }
 
   // Space shows the next screenful with one line of overlap; the position moves on.
   const QString before = view->ReadingStatus();
