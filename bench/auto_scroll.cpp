@@ -21,13 +21,6 @@
 namespace varnelo::bench {
 namespace {
 
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
 // The book's text with every CR LF made a lone CR: the pane still breaks the paragraphs
 // there, but with no line feed the whole text is one page, cut at the pane's limit.
 std::string OnePageBook(const std::string& path, const std::filesystem::path& folder) {
@@ -43,6 +36,13 @@ std::string OnePageBook(const std::string& path, const std::filesystem::path& fo
 }
 
 }  // namespace
+
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 AutoScrollFigures MeasureAutoScroll(const std::string& path, int steps) {
   const auto folder = std::filesystem::temp_directory_path() / "varnelo-bench-scroll";

@@ -14,4 +14,7 @@ struct AutoScrollFigures {
 // a tick of the auto-scroll timer followed by the event-loop turn that paints it.
 AutoScrollFigures MeasureAutoScroll(const std::string& path, int steps);
 
+// The processor time this process has used, user and system, in seconds.
+double CpuSeconds();
+
 }  // namespace varnelo::bench

@@ -5,7 +5,6 @@
 #include <QScrollBar>
 #include <QTimer>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +16,7 @@
 #include <string>
 
 #include "app/main_frame.h"
+#include "bench/auto_scroll.h"
 #include "app/varnelo_app.h"
 #include "platform/program_folder.h"
 #include "res/command_ids.h"
@@ -24,13 +24,6 @@
 
 namespace varnelo::bench {
 namespace {
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 double ResidentMb() {
   std::ifstream statm("/proc/self/statm");

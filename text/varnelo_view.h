@@ -280,6 +280,9 @@ class CVarneloView : public QWidget, public CommandTarget {
   void BuildControls();
   void RegisterCommands();
   void LayOut();
+  // The side list and the page where the form puts them; the form, or nothing when there
+  // is nothing to place or a test lays the view out itself.
+  std::optional<FormLayout> PlaceListAndPage();
   void MaskBarUnderPage();
   void ReportPlace();
   int FirstPageToShow(int otherwise);

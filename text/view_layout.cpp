@@ -65,32 +65,30 @@ void CVarneloView::resizeEvent(QResizeEvent* event) {
 // its place (the quotation line stays where its last step put it).
 void CVarneloView::SetSideBarHidden(bool hidden) {
   sideBarHidden_ = hidden;
-  if (list_ == nullptr) return;
-  if (layoutOverride_) {
-    layoutOverride_(viewWidth_, viewHeight_);
-    return;
-  }
-  const FormLayout form = LayOutForm(viewWidth_, viewHeight_, sideBarHidden_, quoteHeight_);
-  Place(list_, form.list);
-  list_->setVisible(!sideBarHidden_);
-  Place(pane_, form.pane);
-  MaskBarUnderPage();
+  if (PlaceListAndPage()) MaskBarUnderPage();
 }
 
 void CVarneloView::SetLayoutOverride(std::function<void(int width, int height)> layOut) {
   layoutOverride_ = std::move(layOut);
 }
 
-void CVarneloView::LayOut() {
-  if (list_ == nullptr) return;
+std::optional<FormLayout> CVarneloView::PlaceListAndPage() {
+  if (list_ == nullptr) return std::nullopt;
   if (layoutOverride_) {
     layoutOverride_(viewWidth_, viewHeight_);
-    return;
+    return std::nullopt;
   }
   const FormLayout form = LayOutForm(viewWidth_, viewHeight_, sideBarHidden_, quoteHeight_);
   Place(list_, form.list);
   list_->setVisible(!sideBarHidden_);
   Place(pane_, form.pane);
+  return form;
+}
+
+void CVarneloView::LayOut() {
+  const std::optional<FormLayout> placed = PlaceListAndPage();
+  if (!placed) return;
+  const FormLayout& form = *placed;
   Place(bottomFrame_, form.frame);
   MaskBarUnderPage();
   Place(countLabel_, form.countLabel);
