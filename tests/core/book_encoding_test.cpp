@@ -3,7 +3,6 @@
 // the edited bytes, in the book's encoding.
 #include <gtest/gtest.h>
 
-#include <iconv.h>
 
 #include <optional>
 #include <random>
@@ -14,39 +13,20 @@
 #include "tests/core/scratch_folder.h"
 #include "text/book_encoding.h"
 #include "text/book_engine.h"
+#include "tests/core/recode.h"
 
 namespace varnelo {
 namespace {
 
 // The naive reference: iconv over the whole text at once.
 std::string Convert(std::string_view bytes, const char* from, const char* to) {
-  iconv_t cd = iconv_open(to, from);
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
-  std::string out(bytes.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t inLeft = bytes.size();
-  char* o = out.data();
-  std::size_t outLeft = out.size();
-  const std::size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  EXPECT_NE(r, static_cast<std::size_t>(-1)) << from << " to " << to;
-  out.resize(out.size() - outLeft);
-  return out;
+  testing::Recoded out = testing::Recode(bytes, from, to);
+  EXPECT_TRUE(out.whole) << from << " to " << to;
+  return std::move(out.bytes);
 }
 
 // Drops what Big5 cannot hold, as a Big5 copy of a GBK book does.
-std::string ToBig5(std::string_view gbk) {
-  iconv_t cd = iconv_open("BIG5//IGNORE", "GB18030");
-  std::string out(gbk.size() * 2, '\0');
-  char* in = const_cast<char*>(gbk.data());
-  std::size_t inLeft = gbk.size();
-  char* o = out.data();
-  std::size_t outLeft = out.size();
-  iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
+std::string ToBig5(std::string_view gbk) { return testing::Recode(gbk, "GB18030", "BIG5//IGNORE").bytes; }
 
 std::string Corpus(const char* name) {
   std::string bytes;
@@ -211,17 +191,10 @@ TEST(BookEncoding, EveryFormPagesAsItsGb18030Form) {
 
 // iconv's text, or nothing where the encoding cannot hold it.
 std::optional<std::string> TryConvert(std::u32string_view text, const char* to) {
-  iconv_t cd = iconv_open(to, "UTF-32LE");
-  std::string out(text.size() * 8 + 16, '\0');
-  char* in = reinterpret_cast<char*>(const_cast<char32_t*>(text.data()));
-  std::size_t inLeft = text.size() * 4;
-  char* o = out.data();
-  std::size_t outLeft = out.size();
-  const std::size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  if (r == static_cast<std::size_t>(-1)) return std::nullopt;
-  out.resize(out.size() - outLeft);
-  return out;
+  testing::Recoded out = testing::Recode(
+      std::string_view(reinterpret_cast<const char*>(text.data()), text.size() * 4), "UTF-32LE", to);
+  if (!out.whole) return std::nullopt;
+  return std::move(out.bytes);
 }
 
 // Random edits against a naive splice: the file is the original with exactly the edit,

@@ -1,7 +1,6 @@
 // The automatic chapter rule on books made here in many heading styles and with the traps
 // real downloads hold, on the corpus novels, and on random books.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,34 +11,15 @@
 
 #include "text/book_engine.h"
 #include "text/chapter_finder.h"
+#include "tests/core/recode.h"
 
 using namespace varnelo;
 
 namespace {
 
-std::string Gb(const std::string& utf8) {
-  iconv_t cd = iconv_open("GB18030", "UTF-8");
-  std::string out(utf8.size() * 2 + 8, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  char* o = out.data();
-  std::size_t inLeft = utf8.size(), outLeft = out.size();
-  iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
+std::string Gb(const std::string& utf8) { return varnelo::testing::Recode(utf8, "UTF-8", "GB18030").bytes; }
 
-std::string Utf8(std::string_view gb) {
-  iconv_t cd = iconv_open("UTF-8", "GB18030");
-  std::string out(gb.size() * 2 + 8, '\0');
-  char* in = const_cast<char*>(gb.data());
-  char* o = out.data();
-  std::size_t inLeft = gb.size(), outLeft = out.size();
-  iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
+std::string Utf8(std::string_view gb) { return varnelo::testing::Recode(gb, "GB18030", "UTF-8").bytes; }
 
 const char* const kSentences[] = {
     "山风吹过竹林，沙沙作响，远处传来几声犬吠。",

@@ -1,5 +1,3 @@
-#include <iconv.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -15,22 +13,12 @@
 #include "store/config_store.h"
 #include "store/replace_rules.h"
 #include "text/book_encoding.h"
+#include "tests/core/recode.h"
 
 namespace varnelo::sync {
 namespace {
 
-std::string ToUtf8(const std::string& gbk) {
-  iconv_t cd = iconv_open("UTF-8", "GB18030");
-  std::string out(gbk.size() * 2, '\0');
-  char* in = const_cast<char*>(gbk.data());
-  std::size_t inLeft = gbk.size();
-  char* o = out.data();
-  std::size_t outLeft = out.size();
-  iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return out;
-}
+std::string ToUtf8(const std::string& gbk) { return varnelo::testing::Recode(gbk, "GB18030", "UTF-8").bytes; }
 
 std::string ReadAs(const std::filesystem::path& file) {
   std::string text;

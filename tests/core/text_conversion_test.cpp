@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <opencc/opencc.h>
 
-#include <iconv.h>
 
 #include <cstring>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "platform/text_column.h"
 #include "store/config_schema.h"
 #include "tests/core/scratch_folder.h"
+#include "tests/core/recode.h"
 
 namespace varnelo {
 namespace {
@@ -62,17 +62,10 @@ TEST(TextConversion, ConvertedTextLinesUpUnitForUnit) {
 }
 
 // Bytes from one encoding to another by the system's iconv.
-std::string Recode(const char* from, const char* to, std::string in) {
-  const iconv_t cd = iconv_open(to, from);
-  std::string out(in.size() * 2 + 16, '\0');
-  char* source = in.data();
-  std::size_t left = in.size();
-  char* target = out.data();
-  std::size_t room = out.size();
-  EXPECT_NE(iconv(cd, &source, &left, &target, &room), static_cast<std::size_t>(-1));
-  iconv_close(cd);
-  out.resize(out.size() - room);
-  return out;
+std::string Recode(const char* from, const char* to, const std::string& in) {
+  testing::Recoded out = testing::Recode(in, from, to);
+  EXPECT_TRUE(out.whole) << from << " to " << to;
+  return std::move(out.bytes);
 }
 
 // OpenCC given the whole text as it is, through its plain C interface.
