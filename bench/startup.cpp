@@ -95,24 +95,18 @@ double Best(const std::vector<std::string>& argv, const std::string& lastBook, i
   return best;
 }
 
-// The first page of the GB18030 book at `book` (its first lines, blank ones run together as
-// the reader does) as UTF-8 in a file beside the settings folders; empty if unreadable.
+// The first page of the GB18030 book at `book`, as the reader pages it by lines, as UTF-8 in
+// a file beside the settings folders; empty if unreadable. The page lies in the book's head.
 std::string FirstPageFile(const std::string& book) {
   std::ifstream in(book, std::ios::binary);
   std::string bytes(256 * 1024, '\0');
   in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   bytes.resize(static_cast<std::size_t>(in.gcount()));
-  NormaliseBlankLines(bytes);
-  std::size_t end = 0;
-  for (int line = 0; line < kLinesPerPage && end != std::string::npos; ++line) {
-    end = bytes.find('\n', end);
-    if (end != std::string::npos) ++end;
-  }
-  if (end != std::string::npos) bytes.resize(end);
+  const Pagination pages = NormaliseAndPaginateByLines(bytes);
   const auto path = std::filesystem::temp_directory_path() /
                     ("varnelo-bench-page-" + std::to_string(getpid()) + ".txt");
   std::ofstream out(path, std::ios::binary);
-  out << Utf8OfUnits(DecodeBookBytes(bytes));
+  out << Utf8OfUnits(DecodeBookBytes(PageText(bytes, pages, 1)));
   return out ? path.string() : std::string();
 }
 

@@ -1,4 +1,5 @@
 #include "platform/glyph_coverage.h"
+#include "platform/utf16.h"
 
 #include <fontconfig/fontconfig.h>
 
@@ -33,9 +34,6 @@ bool NeedsNoGlyph(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0xFFFC ||
          c == 0xFDD0 || c == 0xFDD1 || IsIgnorable(c);
 }
-
-bool IsHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 }  // namespace
 
@@ -87,10 +85,10 @@ void HideUndrawable(char16_t* units, std::size_t size, const GlyphCoverage& cove
   const char16_t box = coverage.Covers(0x25A1) ? 0x25A1 : coverage.Covers(0xFFFD) ? 0xFFFD : u'?';
   for (std::size_t i = 0; i < size; ++i) {
     const char16_t u = units[i];
-    const bool pair = IsHigh(u) && i + 1 < size && IsLow(units[i + 1]);
+    const bool pair = IsHighSurrogate(u) && i + 1 < size && IsLowSurrogate(units[i + 1]);
     const char32_t c = pair ? 0x10000 + ((char32_t(u) - 0xD800) << 10) + (units[i + 1] - 0xDC00) : u;
     // Half a pair alone (a byte the decoder kept as it was) is no character at all.
-    const bool lone = !pair && (IsHigh(u) || IsLow(u));
+    const bool lone = !pair && (IsHighSurrogate(u) || IsLowSurrogate(u));
     // The bit first: nearly every character of a page is drawn.
     if (!lone && (coverage.Covers(c) || NeedsNoGlyph(c))) {
       if (pair) ++i;

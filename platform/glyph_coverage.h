@@ -34,8 +34,9 @@ struct HiddenUnit {
 
 // Replaces every character `coverage` cannot draw in `units`, and every half of a surrogate
 // pair alone, with a box, unit for unit (a character beyond the BMP becomes the box and an
-// invisible word joiner), so positions stay the text's own. Controls, line and paragraph separators and the characters fonts need not
-// draw (format characters, variation selectors) stay. Appends what it replaced to `hidden`.
+// invisible word joiner), so positions stay the text's own. Controls, line and paragraph
+// separators and the characters fonts need not draw (format characters, variation
+// selectors) stay. Appends what it replaced to `hidden`.
 void HideUndrawable(char16_t* units, std::size_t size, const GlyphCoverage& coverage,
                     std::vector<HiddenUnit>& hidden);
 

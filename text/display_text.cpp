@@ -6,13 +6,12 @@
 
 #include "platform/codepage.h"
 #include "text/page_write_back.h"
+#include "platform/utf16.h"
 
 namespace varnelo {
 
 namespace {
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t' || c == 0x3000 || c == 0x00A0; }
 
 bool BlankOnly(std::u16string_view text) {
@@ -257,8 +256,8 @@ void Sift(std::vector<TextEdit>& edits, std::u16string_view text) {
   for (TextEdit& edit : edits) {
     const std::size_t end = edit.start + edit.length;
     if (edit.start < at || end > text.size()) continue;
-    if ((edit.start > 0 && edit.start < text.size() && IsLow(text[edit.start]) && IsHigh(text[edit.start - 1])) ||
-        (end < text.size() && end > 0 && IsLow(text[end]) && IsHigh(text[end - 1])))
+    if ((edit.start > 0 && edit.start < text.size() && IsLowSurrogate(text[edit.start]) && IsHighSurrogate(text[edit.start - 1])) ||
+        (end < text.size() && end > 0 && IsLowSurrogate(text[end]) && IsHighSurrogate(text[end - 1])))
       continue;
     if (edit.length == 0 && edit.replacement.empty()) continue;
     at = end;
@@ -407,7 +406,7 @@ std::vector<TextEdit> EmptiedLines(std::size_t n, const OriginalUnits& original,
     }
     if (!after || unit >= n) return unit;
     const std::u16string pair = original(unit, std::min(unit + 2, n));
-    return unit + (pair.size() == 2 && IsHigh(pair[0]) && IsLow(pair[1]) ? 2 : 1);
+    return unit + (pair.size() == 2 && IsHighSurrogate(pair[0]) && IsLowSurrogate(pair[1]) ? 2 : 1);
   };
   struct Dropped {
     std::size_t begin;

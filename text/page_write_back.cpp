@@ -7,6 +7,7 @@
 #include "platform/codepage.h"
 #include "text/book_engine.h"
 #include "text/shared_runs.h"
+#include "platform/utf16.h"
 
 namespace varnelo {
 namespace {
@@ -16,7 +17,6 @@ using edit_script::Run;
 using edit_script::SharedRuns;
 using edit_script::U;
 
-bool IsHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsEscape(char16_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
 
 unsigned char ByteAt(std::string_view bytes, std::size_t i) {
@@ -41,7 +41,7 @@ bool MeasureQuickly(std::string_view bytes, std::u16string_view text,
       length = 1;
     } else if (b0 < 0x81 || b0 > 0xFE) {
       return false;
-    } else if (IsHigh(c)) {
+    } else if (IsHighSurrogate(c)) {
       if (i + 1 >= text.size()) return false;
       starts.push_back(at);  // the low half
       ++i;
@@ -63,7 +63,7 @@ void MeasureSlowly(std::string_view bytes, std::u16string_view text,
   std::size_t at = 0;
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t units =
-        (IsHigh(text[i]) && i + 1 < text.size() && !IsHigh(text[i + 1])) ? 2 : 1;
+        (IsHighSurrogate(text[i]) && i + 1 < text.size() && !IsHighSurrogate(text[i + 1])) ? 2 : 1;
     for (std::size_t u = 0; u < units; ++u) starts.push_back(at);
     at += EncodeBookText(text.substr(i, units)).size();
     i += units;
@@ -143,7 +143,7 @@ bool PaneShows(char16_t decoded, char16_t shown) {
 bool SplitsACharacter(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
-    if (IsHigh(c)) {
+    if (IsHighSurrogate(c)) {
       if (i + 1 >= text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return true;
       ++i;
     } else if (c >= 0xDC00 && c <= 0xDFFF && !IsEscape(c)) {

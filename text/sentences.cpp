@@ -1,4 +1,5 @@
 #include "text/sentences.h"
+#include "platform/utf16.h"
 
 #include <algorithm>
 
@@ -24,8 +25,6 @@ bool Closes(char16_t c) {
 }
 
 bool IsPause(char16_t c) { return c == u'，' || c == u'、' || c == u'：' || c == u',' || c == u':'; }
-
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // Something a voice can say: a letter or digit, not only signs (a line of "……").
 bool Sayable(std::u16string_view text, int begin, int end) {

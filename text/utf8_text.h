@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/utf16.h"
+
 namespace varnelo {
 
 inline void AppendUtf8(std::string& out, char32_t c) {
@@ -34,11 +36,10 @@ inline std::string Utf8OfUnits(std::u16string_view units, bool dropLone = false,
   for (std::size_t i = 0, characters = 0; i < units.size() && characters < maxCharacters;
        ++i, ++characters) {
     const char16_t unit = units[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
+    if (IsHighSurrogate(unit) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
       AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
                           (static_cast<char32_t>(units[++i]) - 0xDC00));
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
       if (!dropLone) AppendUtf8(out, 0xFFFD);
     } else {
       AppendUtf8(out, unit);
